@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QMessageBox>
+#include <QString>
+
+class QWidget;
+
+// Every modal message of the program goes through here, so tests can answer a question
+// before it is asked instead of blocking on a dialog nobody can see.
+class MessageBox
+{
+public:
+    enum Icon { NoIcon, Information, Warning, Exclamation };
+
+    // A plain message with only an OK button.
+    static void information(QWidget* parent, const QString& title, const QString& text, Icon icon = NoIcon);
+    // OK / Cancel question; true only for OK.
+    static bool okCancel(QWidget* parent, const QString& title, const QString& text, Icon icon = Exclamation);
+
+    // Test hooks: the next question is answered without showing anything, and every message
+    // shown is recorded (title, then text) so a test can check what the user would have read.
+    static void setNextAnswer(bool ok);
+    static void setTestMode(bool on);
+    static QStringList shownMessages();
+    static void clearShownMessages();
+};

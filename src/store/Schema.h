@@ -1,0 +1,50 @@
+#pragma once
+
+#include <QString>
+#include <span>
+
+namespace store {
+
+enum class FieldType {
+    Text,     // bounded text
+    Memo,     // unbounded text
+    Currency, // fixed point, stored as a whole number of 1/10000 yuan
+};
+
+struct Field {
+    const char16_t* name;
+    FieldType type;
+    int width;          // characters; 0 for memo and currency
+    bool emptyAccepted; // whether a zero-length text is a valid value
+};
+
+struct Table {
+    const char16_t* name;
+    std::span<const Field> fields; // in stored order
+};
+
+// The patient-record file 档案.dat.
+extern const Table RecordsTable;  // 档案
+extern const Table PasswordTable; // 密码
+// The settings and dictionary file 设置.dat.
+extern const Table DrugTable;      // 药品
+extern const Table DiagnosisTable; // 诊断
+extern const Table AddressTable;   // 地址
+extern const Table SettingsTable;  // 设置
+
+std::span<const Table* const> recordsFileTables();
+std::span<const Table* const> settingsFileTables();
+
+QString tableName(const Table& table);
+QString fieldName(const Field& field);
+// Index of a field in stored order, or -1.
+int fieldIndex(const Table& table, const QString& name);
+
+// CREATE TABLE with the checks that refuse a whole row: a text longer than its field, an
+// empty text where none is accepted, a value of the wrong kind.
+QString createTableSql(const Table& table);
+
+// "a", "b", ... quoted for SQL.
+QString quoteIdentifier(const QString& name);
+
+} // namespace store

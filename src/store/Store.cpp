@@ -1,0 +1,227 @@
+#include "store/Store.h"
+
+#include "common/Log.h"
+
+#include <QDir>
+
+namespace store {
+
+Refusal checkRow(const Table& table, const Row& row)
+{
+    for (size_t i = 0; i < table.fields.size() && i < row.size(); ++i) {
+        const Field& field = table.fields[i];
+        const Value& value = row[i];
+        Refusal refusal;
+        refusal.field = int(i);
+        refusal.fieldName = fieldName(field);
+        if (std::holds_alternative<std::monostate>(value))
+            continue;
+        if (field.type == FieldType::Currency) {
+            if (!std::holds_alternative<qint64>(value)) {
+                refusal.kind = Refusal::NotMoney;
+                return refusal;
+            }
+            continue;
+        }
+        const QString* text = std::get_if<QString>(&value);
+        if (!text) {
+            refusal.kind = Refusal::NotText;
+            return refusal;
+        }
+        if (text->isEmpty() && !field.emptyAccepted) {
+            refusal.kind = Refusal::Empty;
+            return refusal;
+        }
+        // The table counts characters (code points), not UTF-16 units.
+        if (field.width > 0 && text->toUcs4().size() > field.width) {
+            refusal.kind = Refusal::TooLong;
+            return refusal;
+        }
+    }
+    return {};
+}
+
+Store::Store(QString programFolder)
+    : m_programFolder(std::move(programFolder))
+{
+}
+
+Store::~Store() = default;
+
+QByteArray Store::recordsPassword() { return QByteArrayLiteral("zt846keb"); }
+QByteArray Store::settingsPassword() { return QByteArrayLiteral("pw7315"); }
+
+QString Store::dataFolder() const { return QDir(m_programFolder).filePath(QStringLiteral("数据库")); }
+QString Store::recordsPath() const { return QDir(dataFolder()).filePath(QStringLiteral("档案.dat")); }
+QString Store::settingsPath() const { return QDir(dataFolder()).filePath(QStringLiteral("设置.dat")); }
+
+Connection* Store::records()
+{
+    if (!m_recordsTried) {
+        m_recordsTried = true;
+        m_records = Connection::open(recordsPath(), recordsPassword());
+    }
+    return m_records.get();
+}
+
+Connection* Store::settings()
+{
+    if (!m_settingsTried) {
+        m_settingsTried = true;
+        m_settings = Connection::open(settingsPath(), settingsPassword());
+    }
+    return m_settings.get();
+}
+
+void Store::close()
+{
+    m_records.reset();
+    m_settings.reset();
+    m_recordsTried = m_settingsTried = false;
+}
+
+Query Store::select(Connection* db, const Select& select, int limit)
+{
+    if (!db)
+        return Query::invalid();
+    Query query = db->query(select.sql(limit));
+    for (int i = 0; i < select.args.size(); ++i)
+        query.bind(i + 1, select.args[i]);
+    return query;
+}
+
+namespace {
+
+QString fieldList(const Table& table)
+{
+    QStringList names;
+    for (const Field& field : table.fields)
+        names << quoteIdentifier(fieldName(field));
+    return names.join(QLatin1String(", "));
+}
+
+QString assignments(const Table& table)
+{
+    QStringList parts;
+    for (size_t i = 0; i < table.fields.size(); ++i)
+        parts << QStringLiteral("%1 = ?%2").arg(quoteIdentifier(fieldName(table.fields[i]))).arg(i + 1);
+    return parts.join(QLatin1String(", "));
+}
+
+bool logRefusal(const Table& table, const Row& row)
+{
+    if (row.size() != table.fields.size()) {
+        qCWarning(lcStore) << "row for" << tableName(table) << "has" << row.size() << "values";
+        return true;
+    }
+    if (const Refusal refusal = checkRow(table, row)) {
+        qCWarning(lcStore) << "row refused by" << tableName(table) << ": field" << refusal.fieldName
+                           << "kind" << refusal.kind;
+        return true;
+    }
+    return false;
+}
+
+bool bindRow(Query& query, const Row& row)
+{
+    for (size_t i = 0; i < row.size(); ++i)
+        query.bind(int(i) + 1, row[i]);
+    return !query.failed();
+}
+
+} // namespace
+
+std::optional<qint64> Store::insert(Connection* db, const Table& table, const Row& row)
+{
+    if (!db || logRefusal(table, row))
+        return std::nullopt;
+    QStringList marks;
+    for (size_t i = 0; i < row.size(); ++i)
+        marks << QStringLiteral("?%1").arg(i + 1);
+    Query query = db->query(QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+                                .arg(quoteIdentifier(tableName(table)), fieldList(table),
+                                     marks.join(QLatin1String(", "))));
+    if (!bindRow(query, row) || !query.exec())
+        return std::nullopt;
+    return db->lastInsertRowId();
+}
+
+bool Store::updateFirst(Connection* db, const Table& table, const Row& row)
+{
+    std::vector<std::pair<int, Value>> fields;
+    for (size_t i = 0; i < row.size(); ++i)
+        fields.emplace_back(int(i), row[i]);
+    if (row.size() != table.fields.size())
+        return false;
+    return updateFirstFields(db, table, fields);
+}
+
+bool Store::updateFirstFields(Connection* db, const Table& table, const std::vector<std::pair<int, Value>>& fields)
+{
+    if (!db || fields.empty())
+        return false;
+    Row probe(table.fields.size());
+    QStringList parts;
+    for (const auto& [index, value] : fields) {
+        if (index < 0 || size_t(index) >= table.fields.size())
+            return false;
+        probe[size_t(index)] = value;
+        parts << QStringLiteral("%1 = ?%2").arg(quoteIdentifier(fieldName(table.fields[size_t(index)])))
+                     .arg(parts.size() + 1);
+    }
+    if (logRefusal(table, probe))
+        return false;
+    const QString name = quoteIdentifier(tableName(table));
+    Query query = db->query(QStringLiteral("UPDATE %1 SET %2 WHERE rowid = (SELECT min(rowid) FROM %1)")
+                                .arg(name, parts.join(QLatin1String(", "))));
+    for (size_t i = 0; i < fields.size(); ++i)
+        query.bind(int(i) + 1, fields[i].second);
+    return query.exec() && db->changes() == 1;
+}
+
+bool Store::updateRow(Connection* db, const Table& table, qint64 rowId, const Row& row)
+{
+    if (!db || logRefusal(table, row))
+        return false;
+    Query query = db->query(QStringLiteral("UPDATE %1 SET %2 WHERE rowid = ?%3")
+                                .arg(quoteIdentifier(tableName(table)), assignments(table))
+                                .arg(row.size() + 1));
+    bindRow(query, row);
+    query.bind(int(row.size()) + 1, rowId);
+    return query.exec() && db->changes() == 1;
+}
+
+bool Store::deleteFirst(Connection* db, const Select& select)
+{
+    std::optional<qint64> rowId;
+    {
+        Query query = Store::select(db, select, 1);
+        if (query.next())
+            rowId = query.rowId();
+    }
+    return rowId && deleteRow(db, *select.table, *rowId);
+}
+
+bool Store::deleteRow(Connection* db, const Table& table, qint64 rowId)
+{
+    if (!db)
+        return false;
+    Query query = db->query(QStringLiteral("DELETE FROM %1 WHERE rowid = ?1").arg(quoteIdentifier(tableName(table))));
+    query.bind(1, rowId);
+    return query.exec() && db->changes() == 1;
+}
+
+qint64 Store::count(Connection* db, const Select& select)
+{
+    if (!db)
+        return 0;
+    QString sql = QStringLiteral("SELECT count(*) FROM %1").arg(quoteIdentifier(tableName(*select.table)));
+    if (!select.where.isEmpty())
+        sql += QLatin1String(" WHERE ") + select.where;
+    Query query = db->query(sql);
+    for (int i = 0; i < select.args.size(); ++i)
+        query.bind(i + 1, select.args[i]);
+    return query.next() ? query.integer(0).value_or(0) : 0;
+}
+
+} // namespace store

@@ -1,0 +1,80 @@
+#pragma once
+
+#include "store/Connection.h"
+#include "store/Schema.h"
+#include "store/Statements.h"
+
+#include <QString>
+#include <memory>
+#include <optional>
+#include <vector>
+
+namespace store {
+
+// What is wrong with a row before the store would refuse it.
+struct Refusal {
+    enum Kind { None, Empty, TooLong, NotText, NotMoney };
+    Kind kind = None;
+    int field = -1; // index in stored order
+    QString fieldName;
+    explicit operator bool() const { return kind != None; }
+};
+
+using Row = std::vector<Value>; // one value per field, in stored order
+
+// The same rules the table checks enforce, so a window can say which value is refused.
+Refusal checkRow(const Table& table, const Row& row);
+
+// The program's two database files in <program folder>/数据库, each opened once with its own
+// fixed password on first use and kept open for the run.
+class Store
+{
+public:
+    explicit Store(QString programFolder);
+    ~Store();
+
+    static QByteArray recordsPassword();  // 档案.dat
+    static QByteArray settingsPassword(); // 设置.dat
+
+    QString programFolder() const { return m_programFolder; }
+    QString dataFolder() const;
+    QString recordsPath() const;  // 数据库/档案.dat
+    QString settingsPath() const; // 数据库/设置.dat
+
+    // The open connection, or null when the file cannot be opened (missing, damaged, not
+    // ours); the failure is logged once and not retried during the run.
+    Connection* records();
+    Connection* settings();
+    // Closes both connections, so a following call opens them afresh.
+    void close();
+
+    // --- The access operations every window uses ---
+
+    // Runs a SELECT; read rows with next(). At most limit rows when limit >= 0.
+    static Query select(Connection* db, const Select& select, int limit = -1);
+    // Adds a row; the new row's identity, or std::nullopt when the store refuses it (nothing
+    // of it is written then).
+    static std::optional<qint64> insert(Connection* db, const Table& table, const Row& row);
+    // Changes the first row of the table in row order; false when there is none or it is refused.
+    static bool updateFirst(Connection* db, const Table& table, const Row& row);
+    // Changes the given fields (index → value) of the first row, leaving the others; false when
+    // there is no row or the change is refused.
+    static bool updateFirstFields(Connection* db, const Table& table, const std::vector<std::pair<int, Value>>& fields);
+    // Rewrites the row with this identity; false when it is gone or the row is refused.
+    static bool updateRow(Connection* db, const Table& table, qint64 rowId, const Row& row);
+    // Deletes only the first row that the SELECT yields; false when it yields none.
+    static bool deleteFirst(Connection* db, const Select& select);
+    // Deletes the row with this identity; false when it is gone.
+    static bool deleteRow(Connection* db, const Table& table, qint64 rowId);
+    // Number of rows the SELECT yields, without reading them.
+    static qint64 count(Connection* db, const Select& select);
+
+private:
+    QString m_programFolder;
+    std::unique_ptr<Connection> m_records;
+    std::unique_ptr<Connection> m_settings;
+    bool m_recordsTried = false;
+    bool m_settingsTried = false;
+};
+
+} // namespace store
