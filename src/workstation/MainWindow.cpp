@@ -1,18 +1,551 @@
 #include "workstation/MainWindow.h"
 
+#include "common/Clock.h"
+#include "common/Log.h"
+#include "common/MessageBox.h"
+#include "common/Text.h"
+#include "settings/CurrentSettings.h"
+#include "store/Records.h"
+#include "store/Store.h"
+#include "workstation/PrescriptionSheet.h"
+#include "workstation/PrescriptionText.h"
+#include "workstation/SheetLayout.h"
+#include "workstation/Twips.h"
+
+#include <QAction>
 #include <QCloseEvent>
+#include <QCoreApplication>
+#include <QDesktopServices>
+#include <QDir>
+#include <QFile>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QScreen>
+#include <QStandardPaths>
+#include <QStatusBar>
+#include <QToolBar>
+#include <QTreeWidget>
+#include <QUrl>
+#include <QVBoxLayout>
+
+static void initHelpResource()
+{
+    // The help page lives in the static library; make sure the linker keeps it.
+    Q_INIT_RESOURCE(help);
+}
+
+namespace {
+
+QTreeWidget* flatList(const QString& name, QWidget* parent)
+{
+    auto* tree = new QTreeWidget(parent);
+    tree->setObjectName(name);
+    tree->setHeaderHidden(true);
+    tree->setRootIsDecorated(false);
+    tree->setUniformRowHeights(true);
+    tree->setColumnCount(1);
+    return tree;
+}
+
+QLabel* caption(const QString& text, QWidget* parent)
+{
+    return new QLabel(text, parent);
+}
+
+// The record key is the 19 characters in front of the node text's final "]".
+QString keyOfNode(const QString& text)
+{
+    return text.size() >= 20 ? text.mid(text.size() - 20, 19) : QString();
+}
+
+} // namespace
 
 MainWindow::MainWindow(store::Store& store, QWidget* parent)
     : QMainWindow(parent)
     , m_store(store)
+    , m_settings(new CurrentSettings(store, this))
 {
+    initHelpResource();
     setObjectName(QStringLiteral("MainWindow"));
     setWindowTitle(QStringLiteral("Qarvel V2.0"));
-    resize(1024, 700);
+
+    buildMenus();
+    buildToolbar();
+
+    auto* central = new QWidget(this);
+    auto* row = new QHBoxLayout(central);
+    row->addWidget(buildSearchPanel());
+    row->addWidget(buildSheetGroup(), 0, Qt::AlignTop);
+    row->addWidget(buildDrugPanel());
+    setCentralWidget(central);
+    statusBar();
+
+    // The pick lists pop up over the sheet, below their boxes.
+    list2 = flatList(QStringLiteral("list2"), this);
+    list5 = flatList(QStringLiteral("list5"), this);
+    for (QTreeWidget* list : {list2, list5}) {
+        list->hide();
+        list->resize(twips::toPixels(2400), twips::toPixels(2400));
+    }
+
+    m_sheetGroup->hide();
+    setSaveEnabled(false);
+
+    placeOnScreen();
+    fillDrugList(QString());
+    fillTree(TreeRows);
+}
+
+MainWindow::~MainWindow() = default;
+
+// --- Building ------------------------------------------------------------------------------
+
+void MainWindow::buildMenus()
+{
+    struct Item {
+        const char* caption;
+        const char* shortcut;
+        void (MainWindow::*handler)();
+    };
+    auto addMenu = [this](const QString& title, std::initializer_list<Item> items) {
+        QMenu* menu = menuBar()->addMenu(title);
+        for (const Item& item : items) {
+            if (!item.caption) {
+                menu->addSeparator();
+                continue;
+            }
+            QAction* action = menu->addAction(QString::fromUtf8(item.caption));
+            action->setShortcut(QKeySequence(QString::fromLatin1(item.shortcut)));
+            if (item.handler)
+                connect(action, &QAction::triggered, this, item.handler);
+            m_menuActions << action;
+        }
+    };
+    const Item separator{nullptr, nullptr, nullptr};
+    addMenu(QStringLiteral("文件(F)"), {
+        {"新建", "Ctrl+N", &MainWindow::newPrescription},
+        {"保存", "Ctrl+S", &MainWindow::savePrescription},
+        separator,
+        {"统计", "Ctrl+D", nullptr},
+        {"门诊日志", "Ctrl+G", nullptr},
+        separator,
+        {"打印", "Ctrl+P", nullptr},
+        separator,
+        {"退出", "Ctrl+E", nullptr},
+    });
+    addMenu(QStringLiteral("设置(S)"), {
+        {"药品维护", "Ctrl+J", nullptr},
+        {"诊断名称", "Ctrl+I", nullptr},
+        {"地址库", "Ctrl+M", nullptr},
+        separator,
+        {"综合设置", "Ctrl+W", nullptr},
+    });
+    addMenu(QStringLiteral("帮助(H)"), {
+        {"在线帮助", "Ctrl+H", &MainWindow::openHelp},
+        {"关于", "Ctrl+Z", &MainWindow::showAbout},
+    });
+    connect(action(QStringLiteral("退出")), &QAction::triggered, this, &MainWindow::close);
+    connect(action(QStringLiteral("综合设置")), &QAction::triggered, this, [this] { m_settings->show(); });
+}
+
+void MainWindow::buildToolbar()
+{
+    Toolbar1 = addToolBar(QStringLiteral("工具栏"));
+    Toolbar1->setObjectName(QStringLiteral("Toolbar1"));
+    Toolbar1->setMovable(false);
+    Toolbar1->setToolButtonStyle(Qt::ToolButtonTextOnly);
+    const std::pair<const char*, const char*> buttons[] = {
+        {"新建", "新建处方"}, {"保存", "保存处方"}, {"打印", "打印处方"}, {"复制", "复制处方"},
+        {"粘贴", "粘贴处方"}, {"统计", "工作量统计"}, {"退出", "退出"},
+    };
+    for (const auto& [text, tip] : buttons) {
+        QAction* button = Toolbar1->addAction(QString::fromUtf8(text));
+        button->setToolTip(QString::fromUtf8(tip));
+    }
+    connect(Toolbar1, &QToolBar::actionTriggered, this, &MainWindow::toolbarClicked);
+}
+
+QWidget* MainWindow::buildSearchPanel()
+{
+    auto* panel = new QWidget(this);
+    panel->setObjectName(QStringLiteral("SearchPanel"));
+    auto* grid = new QGridLayout(panel);
+    grid->setContentsMargins(0, 0, 0, 0);
+    Text2 = new QLineEdit(panel);
+    Text2->setObjectName(QStringLiteral("Text2"));
+    Text3 = new QLineEdit(panel);
+    Text3->setObjectName(QStringLiteral("Text3"));
+    Text3->installEventFilter(this);
+    Command2 = new QPushButton(QStringLiteral("查询"), panel);
+    Command2->setObjectName(QStringLiteral("Command2"));
+    T1 = flatList(QStringLiteral("T1"), panel);
+    T1->setMinimumWidth(twips::toPixels(3000));
+    T1->viewport()->installEventFilter(this);
+
+    grid->addWidget(caption(QStringLiteral("患者姓名"), panel), 0, 0);
+    grid->addWidget(Text2, 0, 1);
+    grid->addWidget(caption(QStringLiteral("就诊日期"), panel), 1, 0);
+    grid->addWidget(Text3, 1, 1);
+    grid->addWidget(Command2, 2, 1, Qt::AlignRight);
+    grid->addWidget(T1, 3, 0, 1, 2);
+
+    connect(Command2, &QPushButton::clicked, this, &MainWindow::search);
+    connect(Text2, &QLineEdit::returnPressed, this, &MainWindow::search);
+    connect(Text3, &QLineEdit::returnPressed, this, &MainWindow::search);
+    connect(T1, &QTreeWidget::itemClicked, this, &MainWindow::openSelectedRecord);
+    connect(T1, &QTreeWidget::itemActivated, this, &MainWindow::openSelectedRecord);
+
+    m_treeMenu = new QMenu(this);
+    m_treeMenu->setObjectName(QStringLiteral("TreeMenu"));
+    connect(m_treeMenu->addAction(QStringLiteral("删除")), &QAction::triggered, this,
+            &MainWindow::deleteSelectedRecord);
+    m_treeMenu->addAction(QStringLiteral("取消"));
+    return panel;
+}
+
+QWidget* MainWindow::buildSheetGroup()
+{
+    m_sheetGroup = new QWidget(this);
+    m_sheetGroup->setObjectName(QStringLiteral("SheetGroup"));
+    auto* row = new QHBoxLayout(m_sheetGroup);
+    row->setContentsMargins(0, 0, 0, 0);
+
+    Picture2 = new PrescriptionPane(m_sheetGroup);
+    Text4 = Picture2->Text4;
+    R1 = Picture2->R1;
+    Label10 = Picture2->Label10;
+    row->addWidget(Picture2, 0, Qt::AlignTop);
+
+    auto* cardColumn = new QVBoxLayout;
+    Picture1 = new CardPane(m_sheetGroup);
+    R2 = Picture1->R2;
+    cardColumn->addWidget(Picture1);
+    Label7 = new QLabel(QStringLiteral("打印注射卡"), m_sheetGroup);
+    Label7->setObjectName(QStringLiteral("Label7"));
+    Label7->setCursor(Qt::PointingHandCursor);
+    Label7->setStyleSheet(QStringLiteral("color: blue; text-decoration: underline;"));
+    cardColumn->addWidget(Label7, 0, Qt::AlignHCenter);
+    cardColumn->addStretch();
+    row->addLayout(cardColumn);
+
+    // Covers the sheet while New or Open fills it, so half-filled boxes are never seen.
+    m_cover = new QFrame(Picture2);
+    m_cover->setObjectName(QStringLiteral("Cover"));
+    m_cover->setAutoFillBackground(true);
+    m_cover->setGeometry(Picture2->rect());
+    m_cover->hide();
+
+    connect(R1, &RichBox::clicked, this, &MainWindow::hideLookupLists);
+    return m_sheetGroup;
+}
+
+QWidget* MainWindow::buildDrugPanel()
+{
+    auto* panel = new QWidget(this);
+    panel->setObjectName(QStringLiteral("DrugPanel"));
+    auto* column = new QVBoxLayout(panel);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->addWidget(caption(QStringLiteral("拼音码查询："), panel));
+    Text1 = new QLineEdit(panel);
+    Text1->setObjectName(QStringLiteral("Text1"));
+    column->addWidget(Text1);
+    List1 = flatList(QStringLiteral("List1"), panel);
+    List1->setMinimumWidth(twips::toPixels(3200));
+    column->addWidget(List1, 1);
+    return panel;
+}
+
+void MainWindow::placeOnScreen()
+{
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    if (!screen)
+        return;
+    const QRect area = screen->availableGeometry();
+    resize(sizeHint().boundedTo(area.size()));
+    // A band of 400 twips at the bottom of the screen is left out of the centring.
+    move(area.x() + (area.width() - width()) / 2,
+         area.y() + std::max(0, (area.height() - twips::toPixels(400) - height()) / 2));
+}
+
+// --- Dispatch ------------------------------------------------------------------------------
+
+QAction* MainWindow::action(const QString& caption) const
+{
+    for (QAction* a : m_menuActions)
+        if (a->text() == caption)
+            return a;
+    return nullptr;
+}
+
+QAction* MainWindow::toolButton(const QString& caption) const
+{
+    for (QAction* a : Toolbar1->actions())
+        if (a->text() == caption)
+            return a;
+    return nullptr;
+}
+
+void MainWindow::toolbarClicked(QAction* button)
+{
+    const QString caption = button->text();
+    if (caption == QStringLiteral("复制"))
+        copySheet();
+    else if (caption == QStringLiteral("粘贴"))
+        pasteSheet();
+    else if (QAction* item = action(caption); item && item->isEnabled())
+        item->trigger(); // 新建, 保存, 打印, 统计, 退出: the same as the menu item
+}
+
+void MainWindow::setSaveEnabled(bool enabled)
+{
+    action(QStringLiteral("保存"))->setEnabled(enabled);
+    toolButton(QStringLiteral("保存"))->setEnabled(enabled);
 }
 
 void MainWindow::closeEvent(QCloseEvent* event)
 {
     event->accept();
     emit quitRequested();
+}
+
+bool MainWindow::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == Text3 && event->type() == QEvent::MouseButtonRelease) {
+        // A click puts today's date into the date box, ready to be shortened to a month.
+        Text3->setText(Clock::today().toString(QStringLiteral("yyyy-MM-dd")));
+        Text3->end(false);
+    } else if (watched == T1->viewport() && event->type() == QEvent::MouseButtonRelease) {
+        auto* mouse = static_cast<QMouseEvent*>(event);
+        if (mouse->button() == Qt::RightButton && T1->topLevelItemCount() > 0) {
+            m_treeMenu->popup(mouse->globalPosition().toPoint());
+            return true;
+        }
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+// --- Record tree ---------------------------------------------------------------------------
+
+void MainWindow::fillTree(int limit)
+{
+    T1->clear();
+    QList<QTreeWidgetItem*> items;
+    store::Query q = store::Store::select(m_store.records(), store::statements::allRecords(), limit);
+    while (q.next())
+        items << new QTreeWidgetItem(QStringList(q.string(2) + QLatin1Char('[') + q.string(1) + QLatin1Char(']')));
+    T1->addTopLevelItems(items);
+}
+
+void MainWindow::search()
+{
+    T1->clear();
+    QList<QTreeWidgetItem*> items;
+    store::Query q = store::Store::select(m_store.records(),
+                                          store::statements::recordsByNameAndDate(Text2->text(), Text3->text()));
+    while (q.next())
+        items << new QTreeWidgetItem(QStringList(q.string(2) + QLatin1Char('[') + q.string(1) + QLatin1Char(']')));
+    T1->addTopLevelItems(items);
+}
+
+QString MainWindow::selectedKey() const
+{
+    const QTreeWidgetItem* item = T1->currentItem();
+    return item && item->isSelected() ? keyOfNode(item->text(0)) : QString();
+}
+
+// --- Drug list -----------------------------------------------------------------------------
+
+void MainWindow::fillDrugList(const QString& initials)
+{
+    List1->clear();
+    QList<QTreeWidgetItem*> items;
+    store::Query q = store::Store::select(m_store.settings(), store::statements::drugsByInitials(initials),
+                                          DrugListRows);
+    while (q.next())
+        items << new QTreeWidgetItem(QStringList(store::DictionaryEntry::fromQuery(store::DrugTable, q).name));
+    List1->addTopLevelItems(items);
+}
+
+void MainWindow::hideLookupLists()
+{
+    list2->hide();
+    list5->hide();
+}
+
+// --- Prescription life cycle ---------------------------------------------------------------
+
+void MainWindow::updateTitle()
+{
+    Picture2->setTitle(trimBlanks(m_settings->clinicName()) + QStringLiteral("处方笺"));
+}
+
+void MainWindow::newPrescription()
+{
+    m_cover->show();
+    for (FieldBox* box : Text4)
+        box->clear();
+    Text4[3]->setText(Clock::today().toString(QStringLiteral("yyyy-MM-dd")));
+    Label10->setText(Clock::now().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")));
+    Text4[6]->setText(m_settings->doctor());
+    Text4[7]->setText(m_settings->dispenser());
+    Picture1->Label6[1]->clear();
+    R2->clear();
+    R1->clear();
+    hideLookupLists();
+    m_sheetGroup->show();
+    setSaveEnabled(true);
+    Text4[0]->setFocus();
+    m_cover->hide();
+    updateTitle();
+}
+
+void MainWindow::savePrescription()
+{
+    if (!action(QStringLiteral("保存"))->isEnabled())
+        return;
+    Text4[8]->setText(Text4[8]->text().replace(QStringLiteral("。"), QStringLiteral(".")));
+
+    store::PatientRecord record;
+    record.key = Label10->text();
+    record.name = Text4[0]->text();
+    record.sex = Text4[1]->text();
+    record.age = Text4[2]->text();
+    record.date = Text4[3]->text();
+    record.diagnosis = Text4[4]->text();
+    record.address = Text4[5]->text();
+    record.doctor = Text4[6]->text();
+    record.dispenser = Text4[7]->text();
+    record.prescription = prescription::toStoredRtf(R1->text());
+    record.fee = store::Money::parse(Text4[8]->text());
+
+    // A save that would store nothing says why and keeps the sheet, so no prescription is lost.
+    QString problem;
+    if (!record.fee) {
+        problem = QStringLiteral("收费金额过大，无法保存。");
+    } else if (const store::Refusal refusal = store::checkRow(store::RecordsTable, record.toRow())) {
+        static const QHash<QString, QString> captions{
+            {QStringLiteral("名称"), QStringLiteral("处方编号")}, {QStringLiteral("姓名"), QStringLiteral("姓名")},
+            {QStringLiteral("性别"), QStringLiteral("性别")},     {QStringLiteral("年龄"), QStringLiteral("年龄")},
+            {QStringLiteral("日期"), QStringLiteral("日期")},     {QStringLiteral("诊断"), QStringLiteral("诊断")},
+            {QStringLiteral("地址"), QStringLiteral("地址")},     {QStringLiteral("处方"), QStringLiteral("处方")},
+            {QStringLiteral("医生"), QStringLiteral("医生")},     {QStringLiteral("配药"), QStringLiteral("配药")},
+        };
+        const QString name = captions.value(refusal.fieldName, refusal.fieldName);
+        const int width = store::RecordsTable.fields[size_t(refusal.field)].width;
+        problem = refusal.kind == store::Refusal::Empty
+            ? QStringLiteral("请填写%1，处方未保存。").arg(name)
+            : QStringLiteral("%1超过 %2 个字，处方未保存。").arg(name).arg(width);
+    }
+    if (problem.isEmpty() && !store::Store::insert(m_store.records(), store::RecordsTable, record.toRow()))
+        problem = QStringLiteral("无法写入数据库，处方未保存。");
+    if (!problem.isEmpty()) {
+        qCWarning(lcWorkstation) << "save refused:" << problem;
+        MessageBox::information(this, QStringLiteral("提示"), problem, MessageBox::Exclamation);
+        return;
+    }
+
+    fillTree(TreeRows);
+    m_sheetGroup->hide();
+    setSaveEnabled(false);
+}
+
+void MainWindow::openSelectedRecord()
+{
+    QTreeWidgetItem* item = T1->currentItem();
+    if (!item)
+        return;
+    m_cover->show();
+    store::Query q = store::Store::select(m_store.records(), store::statements::recordByKey(keyOfNode(item->text(0))), 1);
+    if (q.next()) {
+        const store::PatientRecord r = store::PatientRecord::fromQuery(q);
+        // A field without a value shows empty, never the previous patient's text.
+        Label10->setText(r.key.value_or(QString()));
+        const std::optional<QString>* fields[] = {&r.name, &r.sex, &r.age, &r.date, &r.diagnosis,
+                                                  &r.address, &r.doctor, &r.dispenser};
+        for (size_t i = 0; i < 8; ++i)
+            Text4[i]->setText(fields[i]->value_or(QString()));
+        Text4[8]->setText(r.fee ? r.fee->toString() : QString());
+        R1->setText(prescription::storedRtfToPlainText(r.prescription.value_or(QString())));
+    } else {
+        qCWarning(lcWorkstation) << "no record for node" << item->text(0);
+    }
+    hideLookupLists();
+    m_sheetGroup->show();
+    setSaveEnabled(false);
+    m_cover->hide();
+    updateTitle();
+}
+
+void MainWindow::deleteSelectedRecord()
+{
+    QTreeWidgetItem* item = T1->currentItem();
+    if (!item)
+        return;
+    if (!MessageBox::okCancel(this, QStringLiteral("提示"), QStringLiteral("确实要永久删除该病人档案吗？"),
+                              MessageBox::Exclamation))
+        return;
+    if (!store::Store::deleteFirst(m_store.records(), store::statements::recordByKey(keyOfNode(item->text(0)))))
+        qCWarning(lcWorkstation) << "nothing deleted for node" << item->text(0);
+    delete item;
+}
+
+void MainWindow::copySheet()
+{
+    for (size_t i = 0; i < Text4.size(); ++i)
+        m_copyBuffer[i] = Text4[i]->text();
+    m_copyBuffer[9] = R1->text();
+}
+
+void MainWindow::pasteSheet()
+{
+    for (size_t i = 0; i < Text4.size(); ++i)
+        if (i != 3) // the date stays today's
+            Text4[i]->setText(m_copyBuffer[i]);
+    R1->setText(m_copyBuffer[9]);
+    R1->moveCaretToEnd();
+    R1->setFocus();
+}
+
+// --- Help ----------------------------------------------------------------------------------
+
+void MainWindow::openHelp()
+{
+    // The help page ships inside the program and is written out where a browser can read it.
+    const QString folder = QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation);
+    QDir().mkpath(folder);
+    const QString path = QDir(folder).filePath(QStringLiteral("qarvel-help.html"));
+    QFile::remove(path);
+    if (!QFile::copy(QStringLiteral(":/help/index.html"), path)) {
+        qCWarning(lcWorkstation) << "cannot write the help page to" << path;
+        return;
+    }
+    QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadOther | QFile::ReadGroup);
+    if (!QDesktopServices::openUrl(QUrl::fromLocalFile(path)))
+        qCWarning(lcWorkstation) << "no browser opened" << path;
+}
+
+void MainWindow::showAbout()
+{
+    if (!m_about) {
+        auto* box = new QMessageBox(QMessageBox::Information, QStringLiteral("关于"),
+                                    QStringLiteral("<b>Qarvel V2.0</b><br>版本 %1<br><br>"
+                                                   "门诊处方工作站：开处方、存病历、打印处方和注射卡、"
+                                                   "统计工作量、打印门诊日志。")
+                                        .arg(QCoreApplication::applicationVersion()),
+                                    QMessageBox::Ok, this);
+        box->setObjectName(QStringLiteral("AboutBox"));
+        box->setAttribute(Qt::WA_DeleteOnClose);
+        box->setModal(false);
+        m_about = box;
+    }
+    m_about->show();
+    m_about->raise();
+    m_about->activateWindow();
 }

@@ -1,16 +1,76 @@
 #pragma once
 
 #include <QMainWindow>
+#include <QPointer>
+#include <array>
+
+class QAction;
+class QFrame;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QPushButton;
+class QToolBar;
+class QTreeWidget;
+class QTreeWidgetItem;
+class CardPane;
+class CurrentSettings;
+class FieldBox;
+class PrescriptionPane;
+class RichBox;
 
 namespace store {
 class Store;
 }
 
+// The doctor's workstation: record search and tree, the prescription sheet with its injection
+// card, the drug entry, and the menus and toolbar that open every other window.
 class MainWindow : public QMainWindow
 {
     Q_OBJECT
 public:
     explicit MainWindow(store::Store& store, QWidget* parent = nullptr);
+    ~MainWindow() override;
+
+    // Controls, named as the program's documents name them.
+    QLineEdit* Text2 = nullptr;     // patient name to search
+    QLineEdit* Text3 = nullptr;     // visit date to search
+    QPushButton* Command2 = nullptr; // 查询
+    QTreeWidget* T1 = nullptr;      // record tree
+    QToolBar* Toolbar1 = nullptr;
+    PrescriptionPane* Picture2 = nullptr;
+    CardPane* Picture1 = nullptr;
+    QLabel* Label7 = nullptr; // 打印注射卡
+    QLineEdit* Text1 = nullptr; // drug initials
+    QTreeWidget* List1 = nullptr; // drug pick list
+    QTreeWidget* list2 = nullptr; // diagnosis pick list
+    QTreeWidget* list5 = nullptr; // address pick list
+
+    // Shortcuts into the panes.
+    std::array<FieldBox*, 9> Text4{};
+    RichBox* R1 = nullptr;
+    RichBox* R2 = nullptr;
+    QLabel* Label10 = nullptr;
+
+    QAction* action(const QString& caption) const; // menu item by its caption
+    QAction* toolButton(const QString& caption) const;
+    QWidget* sheetGroup() const { return m_sheetGroup; }
+    CurrentSettings& settings() { return *m_settings; }
+
+    // The most drugs the pick list shows.
+    static constexpr int DrugListRows = 18;
+    // The most records the tree shows at start-up and after a save.
+    static constexpr int TreeRows = 100;
+
+    // --- Handlers, public so the menu, toolbar and tests reach the same code ---
+    void newPrescription();
+    void savePrescription();
+    void openSelectedRecord();
+    void deleteSelectedRecord();
+    void copySheet();
+    void pasteSheet();
+    void search();
+    void fillTree(int limit);
 
 signals:
     // Closing the main window ends the program.
@@ -18,7 +78,30 @@ signals:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    void buildMenus();
+    void buildToolbar();
+    QWidget* buildSearchPanel();
+    QWidget* buildSheetGroup();
+    QWidget* buildDrugPanel();
+    void toolbarClicked(QAction* action);
+    void fillDrugList(const QString& initials);
+    void setSaveEnabled(bool enabled);
+    void hideLookupLists();
+    void updateTitle();
+    void openHelp();
+    void showAbout();
+    void placeOnScreen();
+    QString selectedKey() const;
+
     store::Store& m_store;
+    CurrentSettings* m_settings = nullptr;
+    QWidget* m_sheetGroup = nullptr;
+    QFrame* m_cover = nullptr;
+    QMenu* m_treeMenu = nullptr;
+    QList<QAction*> m_menuActions;
+    std::array<QString, 10> m_copyBuffer;
+    QPointer<QWidget> m_about;
 };

@@ -1,0 +1,75 @@
+#pragma once
+
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QWidget>
+#include <array>
+
+class QLabel;
+class QFrame;
+
+// A field box that refuses typed text beyond its limit but keeps whatever longer text the
+// program puts in (a loaded record is shown whole, never cut).
+class FieldBox : public QLineEdit
+{
+    Q_OBJECT
+public:
+    FieldBox(int typedLimit, QWidget* parent = nullptr);
+    int typedLimit() const { return m_limit; }
+
+private:
+    int m_limit;
+};
+
+// The prescription text and the injection text: plain lines, which the program keeps with
+// CR LF separators as they are stored and printed.
+class RichBox : public QPlainTextEdit
+{
+    Q_OBJECT
+public:
+    explicit RichBox(QWidget* parent = nullptr);
+
+    QString text() const;            // lines joined by CR LF
+    void setText(const QString& text); // CR LF, CR or LF separated
+    // Replaces the selection (or inserts at the caret) with text given in CR LF form.
+    void insertAtCaret(const QString& text);
+    void moveCaretToEnd();
+
+signals:
+    void focused();
+    void clicked();
+
+protected:
+    void focusInEvent(QFocusEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+};
+
+// The prescription pane (Picture2): captions, field boxes, ruling lines and the prescription
+// box at the positions of the shared layout table, so it is a picture of the printed paper.
+class PrescriptionPane : public QWidget
+{
+    Q_OBJECT
+public:
+    explicit PrescriptionPane(QWidget* parent = nullptr);
+
+    std::array<QLabel*, 13> Label3{};
+    std::array<FieldBox*, 9> Text4{};
+    std::array<QFrame*, 8> Line1{};
+    RichBox* R1 = nullptr;
+    QLabel* Label10 = nullptr; // the record key, never shown
+
+    // Sets the title and centres it in the pane.
+    void setTitle(const QString& title);
+};
+
+// The injection card pane: title, header line, date, injection text and frame.
+class CardPane : public QWidget
+{
+    Q_OBJECT
+public:
+    explicit CardPane(QWidget* parent = nullptr);
+
+    std::array<QLabel*, 3> Label6{};
+    std::array<QFrame*, 4> Line5{};
+    RichBox* R2 = nullptr;
+};

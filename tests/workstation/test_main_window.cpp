@@ -1,0 +1,453 @@
+#include "common/Clock.h"
+#include "common/MessageBox.h"
+#include "settings/CurrentSettings.h"
+#include "settings/SettingsWindow.h"
+#include "store/Records.h"
+#include "store/Store.h"
+#include "support/ProgramFolder.h"
+#include "support/Typing.h"
+#include "workstation/MainWindow.h"
+#include "workstation/PrescriptionSheet.h"
+#include "workstation/PrescriptionText.h"
+
+#include <QAction>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QTest>
+#include <QToolBar>
+#include <QTreeWidget>
+
+using namespace store;
+
+namespace {
+
+const QDateTime Now(QDate(2026, 12, 7), QTime(9, 15, 2));
+
+QStringList nodes(QTreeWidget* tree)
+{
+    QStringList out;
+    for (int i = 0; i < tree->topLevelItemCount(); ++i)
+        out << tree->topLevelItem(i)->text(0);
+    return out;
+}
+
+QList<PatientRecord> recordsNamed(Store& store, const QString& name)
+{
+    QList<PatientRecord> out;
+    for (Query q = Store::select(store.records(), statements::recordsByNameAndDate(name, QString())); q.next();)
+        out << PatientRecord::fromQuery(q);
+    return out;
+}
+
+void addRecord(Store& store, const QString& key, const QString& name, const QString& date)
+{
+    PatientRecord r;
+    r.key = key;
+    r.name = name;
+    r.date = date;
+    r.prescription = prescription::toStoredRtf(QStringLiteral("药\r\n"));
+    QVERIFY(Store::insert(store.records(), RecordsTable, r.toRow()));
+}
+
+void clickNode(QTreeWidget* tree, int row)
+{
+    QTreeWidgetItem* item = tree->topLevelItem(row);
+    QVERIFY(item);
+    tree->scrollToItem(item);
+    QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, tree->visualItemRect(item).center());
+}
+
+} // namespace
+
+class TestMainWindow : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanupTestCase();
+    void opensWithMenusToolbarAndTree();
+    void aWholeVisit();
+    void copyNewPasteMakesARepeatPrescription();
+    void deleteAsksFirst_data();
+    void deleteAsksFirst();
+    void aSaveThatWouldStoreNothingSaysWhy_data();
+    void aSaveThatWouldStoreNothingSaysWhy();
+    void feeIsReadAsALeadingNumber_data();
+    void feeIsReadAsALeadingNumber();
+    void openShowsEmptyBoxesForFieldsWithoutValue();
+    void searchByNameAndMonth_data();
+    void searchByNameAndMonth();
+    void treeShowsTheFirstHundred();
+    void dateBoxClickFillsToday();
+    void typedLimitsStopTyping();
+    void rightClickOnAnEmptyTreeShowsNoMenu();
+    void newTakesTheSettingsBeingTyped();
+};
+
+void TestMainWindow::initTestCase()
+{
+    MessageBox::setTestMode(true);
+    Clock::setSource([] { return Now; });
+}
+
+void TestMainWindow::init() { MessageBox::clearShownMessages(); }
+
+void TestMainWindow::cleanupTestCase() { Clock::setSource({}); }
+
+void TestMainWindow::opensWithMenusToolbarAndTree()
+{
+    ProgramFolder folder;
+    MainWindow w(folder.store());
+    QCOMPARE(w.windowTitle(), QStringLiteral("Qarvel V2.0"));
+
+    QStringList menus;
+    for (QAction* menu : w.menuBar()->actions()) {
+        QStringList items;
+        for (QAction* item : menu->menu()->actions())
+            items << (item->isSeparator() ? QStringLiteral("-") : item->text() + QLatin1Char(' ') + item->shortcut().toString());
+        menus << menu->text() + QLatin1Char(':') + items.join(QLatin1Char(','));
+    }
+    QCOMPARE(menus.at(0), QStringLiteral("文件(F):新建 Ctrl+N,保存 Ctrl+S,-,统计 Ctrl+D,门诊日志 Ctrl+G,-,打印 Ctrl+P,-,退出 Ctrl+E"));
+    QCOMPARE(menus.at(1), QStringLiteral("设置(S):药品维护 Ctrl+J,诊断名称 Ctrl+I,地址库 Ctrl+M,-,综合设置 Ctrl+W"));
+    QCOMPARE(menus.at(2), QStringLiteral("帮助(H):在线帮助 Ctrl+H,关于 Ctrl+Z"));
+
+    QStringList buttons;
+    for (QAction* b : w.Toolbar1->actions())
+        buttons << b->text() + QLatin1Char('/') + b->toolTip();
+    QCOMPARE(buttons, QStringList({"新建/新建处方", "保存/保存处方", "打印/打印处方", "复制/复制处方", "粘贴/粘贴处方",
+                                   "统计/工作量统计", "退出/退出"}));
+
+    QVERIFY(!w.action("保存")->isEnabled());
+    QVERIFY(!w.toolButton("保存")->isEnabled());
+    QVERIFY(w.sheetGroup()->isHidden());
+    QCOMPARE(nodes(w.T1), QStringList({"示例[2026-01-01 08:00:00]"}));
+    QCOMPARE(w.List1->topLevelItemCount(), MainWindow::DrugListRows);
+    QCOMPARE(w.List1->topLevelItem(0)->text(0), QStringLiteral("阿莫西林片 0.25×24/0.5 bid"));
+}
+
+void TestMainWindow::aWholeVisit()
+{
+    ProgramFolder folder;
+    MainWindow w(folder.store());
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+
+    w.toolButton("新建")->trigger();
+    QVERIFY(w.sheetGroup()->isVisible());
+    QVERIFY(w.action("保存")->isEnabled() && w.toolButton("保存")->isEnabled());
+    QCOMPARE(w.Text4[3]->text(), QStringLiteral("2026-12-07"));
+    QCOMPARE(w.Label10->text(), QStringLiteral("2026-12-07 09:15:02"));
+    QCOMPARE(w.Text4[6]->text(), QStringLiteral("医生"));
+    QCOMPARE(w.Text4[7]->text(), QStringLiteral("药师"));
+    QCOMPARE(w.Picture2->Label3[0]->text(), QStringLiteral("Qarvel诊所处方笺"));
+    const QLabel* title = w.Picture2->Label3[0];
+    QVERIFY(qAbs(title->x() * 2 + title->width() - w.Picture2->width()) <= 1);
+    QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget*>(w.Text4[0]));
+
+    typeText(w.Text4[0], QStringLiteral("张三"));
+    typeText(w.Text4[1], QStringLiteral("男"));
+    QTest::keyClicks(w.Text4[2], QStringLiteral("35"));
+    typeText(w.Text4[4], QStringLiteral("肺炎"));
+    typeText(w.Text4[5], QStringLiteral("城关镇"));
+    QTest::keyClicks(w.Text4[8], QStringLiteral("12.5"));
+    w.R1->setFocus();
+    typeText(w.R1, QStringLiteral("阿莫西林片 0.25×24"));
+    QTest::keyClick(w.R1, Qt::Key_Return);
+    typeText(w.R1, QStringLiteral("    用法：0.5 tid"));
+    QTest::keyClick(w.R1, Qt::Key_Return);
+
+    QTest::keySequence(&w, QKeySequence(QStringLiteral("Ctrl+S")));
+    QVERIFY(w.sheetGroup()->isHidden());
+    QVERIFY(!w.action("保存")->isEnabled() && !w.toolButton("保存")->isEnabled());
+    QVERIFY(MessageBox::shownMessages().isEmpty());
+    QCOMPARE(nodes(w.T1), QStringList({"示例[2026-01-01 08:00:00]", "张三[2026-12-07 09:15:02]"}));
+
+    const auto saved = recordsNamed(folder.store(), "张三");
+    QCOMPARE(saved.size(), 1);
+    const PatientRecord& r = saved.first();
+    QCOMPARE(r.key, QStringLiteral("2026-12-07 09:15:02"));
+    QCOMPARE(r.sex, QStringLiteral("男"));
+    QCOMPARE(r.age, QStringLiteral("35"));
+    QCOMPARE(r.date, QStringLiteral("2026-12-07"));
+    QCOMPARE(r.diagnosis, QStringLiteral("肺炎"));
+    QCOMPARE(r.address, QStringLiteral("城关镇"));
+    QCOMPARE(r.doctor, QStringLiteral("医生"));
+    QCOMPARE(r.dispenser, QStringLiteral("药师"));
+    QCOMPARE(r.fee->units(), 125000);
+    QCOMPARE(prescription::storedRtfLines(*r.prescription),
+             QStringList({"阿莫西林片 0.25×24", "    用法：0.5 tid", ""}));
+
+    // Open it again: the boxes come back, Save stays off.
+    for (FieldBox* box : w.Text4)
+        box->setText(QStringLiteral("旧"));
+    clickNode(w.T1, 1);
+    QVERIFY(w.sheetGroup()->isVisible());
+    QVERIFY(!w.action("保存")->isEnabled());
+    QCOMPARE(w.Text4[0]->text(), QStringLiteral("张三"));
+    QCOMPARE(w.Text4[5]->text(), QStringLiteral("城关镇"));
+    QCOMPARE(w.Text4[8]->text(), QStringLiteral("12.5"));
+    QCOMPARE(w.Label10->text(), QStringLiteral("2026-12-07 09:15:02"));
+    QCOMPARE(w.R1->text(), QStringLiteral("阿莫西林片 0.25×24\r\n    用法：0.5 tid\r\n"));
+
+    // A saved record cannot be saved again.
+    QTest::keySequence(&w, QKeySequence(QStringLiteral("Ctrl+S")));
+    QCOMPARE(recordsNamed(folder.store(), "张三").size(), 1);
+}
+
+void TestMainWindow::copyNewPasteMakesARepeatPrescription()
+{
+    ProgramFolder folder;
+    addRecord(folder.store(), "2026-11-01 10:00:00", "李四", "2026-11-01");
+    MainWindow w(folder.store());
+    w.show();
+    clickNode(w.T1, 1);
+    QCOMPARE(w.Text4[0]->text(), QStringLiteral("李四"));
+
+    w.toolButton("复制")->trigger();
+    w.toolButton("新建")->trigger();
+    QVERIFY(w.Text4[0]->text().isEmpty());
+    w.toolButton("粘贴")->trigger();
+    QCOMPARE(w.Text4[0]->text(), QStringLiteral("李四"));
+    QCOMPARE(w.Text4[3]->text(), QStringLiteral("2026-12-07"));
+    QCOMPARE(w.Label10->text(), QStringLiteral("2026-12-07 09:15:02"));
+    QCOMPARE(w.R1->text(), QStringLiteral("药\r\n"));
+    QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget*>(w.R1));
+    QCOMPARE(w.R1->textCursor().position(), w.R1->toPlainText().size());
+
+    w.toolButton("保存")->trigger();
+    const auto saved = recordsNamed(folder.store(), "李四");
+    QCOMPARE(saved.size(), 2);
+    QCOMPARE(saved.last().date, QStringLiteral("2026-12-07"));
+    QCOMPARE(saved.last().key, QStringLiteral("2026-12-07 09:15:02"));
+}
+
+void TestMainWindow::deleteAsksFirst_data()
+{
+    QTest::addColumn<bool>("ok");
+    QTest::newRow("OK") << true;
+    QTest::newRow("Cancel") << false;
+}
+
+void TestMainWindow::deleteAsksFirst()
+{
+    QFETCH(bool, ok);
+    ProgramFolder folder;
+    addRecord(folder.store(), "2026-11-01 10:00:00", "王五", "2026-11-01");
+    addRecord(folder.store(), "2026-11-01 10:00:00", "王五", "2026-11-01"); // same key twice
+    MainWindow w(folder.store());
+    w.show();
+    clickNode(w.T1, 2);
+    MessageBox::setNextAnswer(ok);
+    w.deleteSelectedRecord();
+    QCOMPARE(MessageBox::shownMessages(), QStringList({"提示", "确实要永久删除该病人档案吗？"}));
+    QCOMPARE(recordsNamed(folder.store(), "王五").size(), ok ? 1 : 2);
+    QCOMPARE(w.T1->topLevelItemCount(), ok ? 2 : 3);
+    QVERIFY(w.sheetGroup()->isVisible()); // the sheet keeps showing what it showed
+}
+
+void TestMainWindow::aSaveThatWouldStoreNothingSaysWhy_data()
+{
+    QTest::addColumn<int>("box");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("empty name") << 0 << "" << "请填写姓名，处方未保存。";
+    QTest::newRow("emptied date") << 3 << "" << "请填写日期，处方未保存。";
+    QTest::newRow("long doctor") << 6 << "一二三四五六七八九十一" << "医生超过 10 个字，处方未保存。";
+    QTest::newRow("huge fee") << 8 << "9e30" << "收费金额过大，无法保存。";
+}
+
+void TestMainWindow::aSaveThatWouldStoreNothingSaysWhy()
+{
+    QFETCH(int, box);
+    QFETCH(QString, text);
+    QFETCH(QString, message);
+    ProgramFolder folder;
+    MainWindow w(folder.store());
+    w.show();
+    w.newPrescription();
+    w.Text4[0]->setText(QStringLiteral("赵六"));
+    w.Text4[size_t(box)]->setText(text);
+    const QStringList before = nodes(w.T1);
+
+    w.savePrescription();
+    QCOMPARE(MessageBox::shownMessages(), QStringList({"提示", message}));
+    QVERIFY(w.sheetGroup()->isVisible());
+    QVERIFY(w.action("保存")->isEnabled());
+    QCOMPARE(nodes(w.T1), before);
+    QCOMPARE(Store::count(folder.store().records(), statements::allRecords()), 1);
+
+    // Mended, the same sheet saves.
+    w.Text4[size_t(box)]->setText(box == 0 ? QStringLiteral("赵六") : box == 3 ? QStringLiteral("2026-12-07") : QString());
+    w.savePrescription();
+    QCOMPARE(Store::count(folder.store().records(), statements::allRecords()), 2);
+    QVERIFY(w.sheetGroup()->isHidden());
+}
+
+void TestMainWindow::feeIsReadAsALeadingNumber_data()
+{
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("shown");
+    QTest::addColumn<qint64>("units");
+    QTest::newRow("full-width point") << "12。5" << "12.5" << qint64(125000);
+    QTest::newRow("unit after") << "12.5元" << "12.5元" << qint64(125000);
+    QTest::newRow("empty") << "" << "" << qint64(0);
+    QTest::newRow("four decimals") << "0.0005" << "0.0005" << qint64(5);
+}
+
+void TestMainWindow::feeIsReadAsALeadingNumber()
+{
+    QFETCH(QString, typed);
+    QFETCH(QString, shown);
+    QFETCH(qint64, units);
+    ProgramFolder folder;
+    MainWindow w(folder.store());
+    w.show();
+    w.newPrescription();
+    w.Text4[0]->setText(QStringLiteral("钱七"));
+    w.Text4[8]->setFocus();
+    typeText(w.Text4[8], typed);
+    w.savePrescription();
+    QCOMPARE(w.Text4[8]->text(), shown);
+    const auto saved = recordsNamed(folder.store(), "钱七");
+    QCOMPARE(saved.size(), 1);
+    QCOMPARE(saved.first().fee->units(), units);
+}
+
+void TestMainWindow::openShowsEmptyBoxesForFieldsWithoutValue()
+{
+    ProgramFolder folder;
+    PatientRecord r;
+    r.key = QStringLiteral("2026-10-10 10:10:10");
+    r.name = QStringLiteral("孙八");
+    r.date = QStringLiteral("2026-10-10");
+    QVERIFY(Store::insert(folder.store().records(), RecordsTable, r.toRow()));
+    MainWindow w(folder.store());
+    w.show();
+    clickNode(w.T1, 0);
+    QCOMPARE(w.Text4[5]->text(), QStringLiteral("城关镇")); // the sample record
+    clickNode(w.T1, 1);
+    QCOMPARE(w.Text4[0]->text(), QStringLiteral("孙八"));
+    for (size_t i : {1, 2, 4, 5, 6, 7, 8})
+        QVERIFY2(w.Text4[i]->text().isEmpty(), qPrintable(QString::number(i)));
+    QVERIFY(w.R1->text().isEmpty());
+}
+
+void TestMainWindow::searchByNameAndMonth_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("date");
+    QTest::addColumn<QStringList>("found");
+    QTest::newRow("everything") << "" << "" << QStringList({"示例", "张三", "张三丰", "O'Neil", "李张"});
+    QTest::newRow("name and month") << "张" << "2026-12" << QStringList({"张三", "李张"});
+    QTest::newRow("quote") << "'" << "" << QStringList({"O'Neil"});
+    QTest::newRow("percent") << "%" << "2026-11" << QStringList({"张三丰"});
+    QTest::newRow("no leading zero") << "" << "2026-1-" << QStringList();
+}
+
+void TestMainWindow::searchByNameAndMonth()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, date);
+    QFETCH(QStringList, found);
+    ProgramFolder folder;
+    addRecord(folder.store(), "2026-12-01 08:00:00", "张三", "2026-12-01");
+    addRecord(folder.store(), "2026-11-30 08:00:00", "张三丰", "2026-11-30");
+    addRecord(folder.store(), "2026-12-02 08:00:00", "O'Neil", "2026-12-02");
+    addRecord(folder.store(), "2026-12-03 08:00:00", "李张", "2026-12-03");
+    MainWindow w(folder.store());
+    w.show();
+    w.Text2->setText(name);
+    w.Text3->setText(date);
+    QTest::mouseClick(w.Command2, Qt::LeftButton);
+    QStringList names;
+    for (const QString& node : nodes(w.T1))
+        names << node.left(node.size() - 21);
+    QCOMPARE(names, found);
+}
+
+void TestMainWindow::treeShowsTheFirstHundred()
+{
+    ProgramFolder folder;
+    Connection* db = folder.store().records();
+    db->execute("BEGIN");
+    for (int i = 0; i < 150; ++i)
+        addRecord(folder.store(), QStringLiteral("2026-12-01 08:%1:00").arg(i % 60, 2, 10, QLatin1Char('0')),
+                  QStringLiteral("病人%1").arg(i), "2026-12-01");
+    db->execute("COMMIT");
+    MainWindow w(folder.store());
+    QCOMPARE(w.T1->topLevelItemCount(), 100);
+    QCOMPARE(w.T1->topLevelItem(99)->text(0), QStringLiteral("病人98[2026-12-01 08:38:00]"));
+    w.search();
+    QCOMPARE(w.T1->topLevelItemCount(), 151);
+}
+
+void TestMainWindow::dateBoxClickFillsToday()
+{
+    ProgramFolder folder;
+    MainWindow w(folder.store());
+    w.show();
+    QTest::keyClicks(w.Text3, QStringLiteral("2020-01"));
+    QTest::mouseClick(w.Text3, Qt::LeftButton);
+    QCOMPARE(w.Text3->text(), QStringLiteral("2026-12-07"));
+    QCOMPARE(w.Text3->cursorPosition(), 10);
+    QTest::keyClick(w.Text3, Qt::Key_Backspace);
+    QTest::keyClick(w.Text3, Qt::Key_Backspace);
+    QTest::keyClick(w.Text3, Qt::Key_Backspace);
+    QCOMPARE(w.Text3->text(), QStringLiteral("2026-12"));
+}
+
+void TestMainWindow::typedLimitsStopTyping()
+{
+    ProgramFolder folder;
+    MainWindow w(folder.store());
+    w.show();
+    w.newPrescription();
+    typeText(w.Text4[0], QStringLiteral("欧阳娜娜娜"));
+    QCOMPARE(w.Text4[0]->text(), QStringLiteral("欧阳娜娜"));
+    QTest::keyClicks(w.Text4[8], QStringLiteral("1234567"));
+    QCOMPARE(w.Text4[8]->text(), QStringLiteral("123456"));
+    // A longer text put in by the program stays whole and can be shortened.
+    w.Text4[0]->setText(QStringLiteral("欧阳娜娜娜"));
+    QCOMPARE(w.Text4[0]->text(), QStringLiteral("欧阳娜娜娜"));
+    w.Text4[0]->end(false);
+    QTest::keyClick(w.Text4[0], Qt::Key_Backspace);
+    QCOMPARE(w.Text4[0]->text(), QStringLiteral("欧阳娜娜"));
+}
+
+void TestMainWindow::rightClickOnAnEmptyTreeShowsNoMenu()
+{
+    ProgramFolder folder;
+    MainWindow w(folder.store());
+    w.show();
+    auto* menu = w.findChild<QMenu*>(QStringLiteral("TreeMenu"));
+    QVERIFY(menu);
+    w.T1->clear();
+    QTest::mouseClick(w.T1->viewport(), Qt::RightButton, {}, QPoint(10, 10));
+    QVERIFY(!menu->isVisible());
+    w.fillTree(MainWindow::TreeRows);
+    QTest::mouseClick(w.T1->viewport(), Qt::RightButton, {}, QPoint(10, 10));
+    QTRY_VERIFY(menu->isVisible());
+    menu->close();
+}
+
+void TestMainWindow::newTakesTheSettingsBeingTyped()
+{
+    ProgramFolder folder;
+    MainWindow w(folder.store());
+    w.show();
+    SettingsWindow* settings = w.settings().show();
+    QVERIFY(settings);
+    settings->Text2->setText(QStringLiteral("李医生"));
+    settings->Text1->setText(QStringLiteral("  仁心诊所 "));
+    w.newPrescription();
+    QCOMPARE(w.Text4[6]->text(), QStringLiteral("李医生"));
+    QCOMPARE(w.Picture2->Label3[0]->text(), QStringLiteral("仁心诊所处方笺"));
+}
+
+QTEST_MAIN(TestMainWindow)
+#include "test_main_window.moc"
