@@ -7,12 +7,14 @@
 #include "settings/CurrentSettings.h"
 #include "store/Records.h"
 #include "store/Store.h"
+#include "workstation/Keypad.h"
 #include "workstation/PrescriptionSheet.h"
 #include "workstation/PrescriptionText.h"
 #include "workstation/SheetLayout.h"
 #include "workstation/Twips.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDesktopServices>
@@ -21,6 +23,7 @@
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -92,8 +95,30 @@ MainWindow::MainWindow(store::Store& store, QWidget* parent)
     list5 = flatList(QStringLiteral("list5"), this);
     for (QTreeWidget* list : {list2, list5}) {
         list->hide();
-        list->resize(twips::toPixels(2400), twips::toPixels(2400));
+        list->setFocusPolicy(Qt::ClickFocus);
+        list->resize(twips::toPixels(2600), twips::toPixels(2400));
+        list->installEventFilter(this);
     }
+    connect(list2, &QTreeWidget::itemClicked, this, &MainWindow::pickDiagnosis);
+    connect(list5, &QTreeWidget::itemClicked, this, &MainWindow::pickAddress);
+
+    for (int i = 0; i < int(Text4.size()); ++i) {
+        connect(Text4[size_t(i)], &QLineEdit::textChanged, this, [this, i] { fieldChanged(i); });
+        Text4[size_t(i)]->installEventFilter(this);
+    }
+    Text2->installEventFilter(this);
+    R1->installEventFilter(this);
+    R2->installEventFilter(this);
+    Picture1->installEventFilter(this);
+    Picture2->installEventFilter(this);
+    Label7->installEventFilter(this);
+
+    // Enter walks the visit: name, sex, age, diagnosis, address, drug initials, prescription,
+    // fee, then doctor, dispenser and date.
+    QWidget* order[] = {Text4[0], Text4[1], Text4[2], Text4[4], Text4[5], Text1, R1,
+                        Text4[8], Text4[6], Text4[7], Text4[3], R2};
+    for (size_t i = 0; i + 1 < std::size(order); ++i)
+        setTabOrder(order[i], order[i + 1]);
 
     m_sheetGroup->hide();
     setSaveEnabled(false);
@@ -258,7 +283,45 @@ QWidget* MainWindow::buildDrugPanel()
     column->addWidget(Text1);
     List1 = flatList(QStringLiteral("List1"), panel);
     List1->setMinimumWidth(twips::toPixels(3200));
+    // Reached with the Down arrow from the drug box, not as a stop of its own in the Tab walk.
+    List1->setFocusPolicy(Qt::ClickFocus);
     column->addWidget(List1, 1);
+
+    static const char* const phrases[17] = {
+        "    用法：iv/gtt qd", "ml", "qid", "tid", "bid", "iv", "qod", "st", "#",
+        "mg", "q8h", "qn", "prn", "    用法：iv/gtt bid", "HS", "qd", "×",
+    };
+    auto* phraseGrid = new QGridLayout;
+    phraseGrid->setSpacing(4);
+    int cell = 0;
+    for (int i = 0; i < 17; ++i) {
+        Label5[size_t(i)] = new ClickLabel(QString::fromUtf8(phrases[i]), panel);
+        Label5[size_t(i)]->setObjectName(QStringLiteral("Label5_%1").arg(i));
+        Label5[size_t(i)]->setStyleSheet(QStringLiteral("color: #1a4f8b;"));
+        connect(Label5[size_t(i)], &ClickLabel::clicked, this, [this, i] { insertPhrase(i); });
+        // The two usage lines take a whole row; the short words share rows of four.
+        if (i == 0 || i == 13) {
+            if (cell % 4)
+                cell += 4 - cell % 4;
+            phraseGrid->addWidget(Label5[size_t(i)], cell / 4, 0, 1, 4);
+            cell += 4;
+        } else {
+            phraseGrid->addWidget(Label5[size_t(i)], cell / 4, cell % 4);
+            ++cell;
+        }
+    }
+    column->addLayout(phraseGrid);
+
+    keypad = new Keypad(panel);
+    column->addWidget(keypad);
+    connect(keypad, &Keypad::keyTyped, this, &MainWindow::typeKey);
+    connect(keypad, &Keypad::enterPressed, this, [this] { sendKey(Qt::Key_Return); });
+    connect(keypad, &Keypad::backspacePressed, this, [this] { sendKey(Qt::Key_Backspace); });
+
+    connect(Text1, &QLineEdit::textChanged, this, &MainWindow::fillDrugList);
+    Text1->installEventFilter(this);
+    List1->installEventFilter(this);
+    connect(List1, &QTreeWidget::itemClicked, this, &MainWindow::pickDrug);
     return panel;
 }
 
@@ -317,11 +380,73 @@ void MainWindow::closeEvent(QCloseEvent* event)
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == Text3 && event->type() == QEvent::MouseButtonRelease) {
+    const QEvent::Type type = event->type();
+    if (type == QEvent::FocusIn) {
+        if (watched == Text1) {
+            hideLookupLists();
+            activeTextBox = Text1;
+            richBoxActive = false;
+        } else if (watched == Text2) {
+            activeTextBox = Text2;
+            richBoxActive = false;
+        } else if (watched == R1 || watched == R2) {
+            activeRichBox = static_cast<RichBox*>(watched);
+            richBoxActive = true;
+        } else if (watched == List1 && List1->selectedItems().isEmpty() && List1->topLevelItemCount() > 0) {
+            List1->setCurrentItem(List1->topLevelItem(0));
+        } else {
+            for (size_t i = 0; i < Text4.size(); ++i)
+                if (watched == Text4[i])
+                    fieldFocused(int(i));
+        }
+    } else if (type == QEvent::KeyPress) {
+        auto* key = static_cast<QKeyEvent*>(event);
+        const bool enter = key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter;
+        if (watched == Text1 && key->key() == Qt::Key_Down) {
+            List1->setFocus();
+            return true;
+        }
+        if (watched == List1 && enter) {
+            pickDrug();
+            return true;
+        }
+        if ((watched == list2 || watched == list5) && enter) {
+            watched == list2 ? pickDiagnosis() : pickAddress();
+            return true;
+        }
+        for (size_t i = 0; i < Text4.size(); ++i) {
+            if (watched != Text4[i])
+                continue;
+            if (key->key() == Qt::Key_Down) {
+                if (i == 4 || i == 5) {
+                    QTreeWidget* list = i == 4 ? list2 : list5;
+                    list->setFocus();
+                    if (list->selectedItems().isEmpty() && list->topLevelItemCount() > 0)
+                        list->setCurrentItem(list->topLevelItem(0));
+                }
+                return true;
+            }
+            if (enter) {
+                focusNextChild();
+                return true;
+            }
+        }
+    } else if (type == QEvent::MouseButtonPress) {
+        if (watched == Picture1 || watched == Picture2)
+            hideLookupLists();
+        else if (watched == Label7)
+            emit cardPrintRequested();
+    }
+
+    if (watched == Text4[1] && type == QEvent::MouseButtonRelease) {
+        // A click toggles the sex between 男 and 女.
+        Text4[1]->setText(Text4[1]->text() != QStringLiteral("男") ? QStringLiteral("男") : QStringLiteral("女"));
+        Text4[1]->end(false);
+    } else if (watched == Text3 && type == QEvent::MouseButtonRelease) {
         // A click puts today's date into the date box, ready to be shortened to a month.
         Text3->setText(Clock::today().toString(QStringLiteral("yyyy-MM-dd")));
         Text3->end(false);
-    } else if (watched == T1->viewport() && event->type() == QEvent::MouseButtonRelease) {
+    } else if (watched == T1->viewport() && type == QEvent::MouseButtonRelease) {
         auto* mouse = static_cast<QMouseEvent*>(event);
         if (mouse->button() == Qt::RightButton && T1->topLevelItemCount() > 0) {
             m_treeMenu->popup(mouse->globalPosition().toPoint());
@@ -549,3 +674,124 @@ void MainWindow::showAbout()
     m_about->raise();
     m_about->activateWindow();
 }
+
+// --- Drug entry ----------------------------------------------------------------------------
+
+void MainWindow::pickDrug()
+{
+    // Each step on its own: with nothing selected the text stays, the rest still happens.
+    if (QTreeWidgetItem* item = List1->currentItem(); item && item->isSelected()) {
+        QString drug = item->text(0);
+        drug.replace(QLatin1Char('/'), QStringLiteral("\r\n    用法："));
+        R1->setText(R1->text() + drug + QStringLiteral("\r\n"));
+    }
+    R1->moveCaretToEnd();
+    Text1->clear();
+    Text1->setFocus();
+}
+
+void MainWindow::insertPhrase(int index)
+{
+    const QString caption = Label5[size_t(index)]->text();
+    R1->setFocus();
+    R1->insertAtCaret(caption.contains(QStringLiteral("用法：")) ? caption + QStringLiteral("\r\n") : caption);
+    Text1->setFocus();
+}
+
+void MainWindow::typeKey(const QString& caption)
+{
+    if (richBoxActive && activeRichBox) {
+        activeRichBox->insertAtCaret(caption);
+        activeRichBox->setFocus();
+    } else if (auto* box = qobject_cast<QLineEdit*>(activeTextBox.data())) {
+        box->insert(caption);
+        box->setFocus();
+    }
+    // Before any box had the focus the keypad has no target, and the key does nothing.
+}
+
+void MainWindow::sendKey(int key)
+{
+    // Ordinary keyboard input to whatever has the focus, delivered when the event loop gets to it.
+    QWidget* target = QApplication::focusWidget();
+    if (!target)
+        return;
+    const QString text = key == Qt::Key_Return ? QStringLiteral("\r") : QStringLiteral("\b");
+    QCoreApplication::postEvent(target, new QKeyEvent(QEvent::KeyPress, key, Qt::NoModifier, text));
+    QCoreApplication::postEvent(target, new QKeyEvent(QEvent::KeyRelease, key, Qt::NoModifier, text));
+}
+
+// --- Diagnosis and address entry -----------------------------------------------------------
+
+void MainWindow::fieldChanged(int index)
+{
+    FieldBox* box = Text4[size_t(index)];
+    if (index == 1) {
+        if (box->text() == QStringLiteral("1"))
+            box->setText(QStringLiteral("男"));
+        else if (box->text() == QStringLiteral("2"))
+            box->setText(QStringLiteral("女"));
+        box->end(false);
+    }
+    if (index <= 2) {
+        Picture1->Label6[1]->setText(Text4[0]->text() + QStringLiteral("，") + Text4[1]->text()
+                                     + QStringLiteral("，") + Text4[2]->text());
+    } else if (index == 3) {
+        Picture1->Label6[2]->setText(box->text());
+    } else if (index == 4) {
+        fillLookupList(list2, store::statements::diagnosesByInitials(box->text()));
+    } else if (index == 5) {
+        fillLookupList(list5, store::statements::addressesContainingInitials(box->text()));
+    }
+}
+
+void MainWindow::fieldFocused(int index)
+{
+    if (index == 4) {
+        list5->hide();
+        fillLookupList(list2, store::statements::diagnosesByInitials(Text4[4]->text()));
+    } else if (index == 5) {
+        list2->hide();
+        // On arrival the address matches from the start of its key; while typing, anywhere in it.
+        fillLookupList(list5, store::statements::addressesByInitials(Text4[5]->text()));
+    } else {
+        hideLookupLists();
+    }
+    activeTextBox = Text4[size_t(index)];
+    richBoxActive = false;
+}
+
+void MainWindow::fillLookupList(QTreeWidget* list, const store::Select& select)
+{
+    list->clear();
+    list->hide();
+    const store::Table& table = *select.table;
+    QList<QTreeWidgetItem*> items;
+    for (store::Query q = store::Store::select(m_store.settings(), select); q.next();)
+        items << new QTreeWidgetItem(QStringList(store::DictionaryEntry::fromQuery(table, q).name));
+    if (items.isEmpty())
+        return;
+    list->addTopLevelItems(items);
+    placeLookupList(list, list == list2 ? Text4[4] : Text4[5]);
+    list->show();
+    list->raise();
+}
+
+void MainWindow::placeLookupList(QTreeWidget* list, QWidget* below)
+{
+    const QPoint corner = below->mapTo(this, QPoint(0, below->height()));
+    list->move(std::min(corner.x(), std::max(0, width() - list->width())), corner.y());
+}
+
+void MainWindow::pickInto(QTreeWidget* list, int index)
+{
+    FieldBox* box = Text4[size_t(index)];
+    if (QTreeWidgetItem* item = list->currentItem(); item && item->isSelected())
+        box->setText(item->text(0));
+    box->end(false);
+    box->setFocus();
+    list->hide();
+}
+
+void MainWindow::pickDiagnosis() { pickInto(list2, 4); }
+void MainWindow::pickAddress() { pickInto(list5, 5); }

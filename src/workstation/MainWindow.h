@@ -14,6 +14,8 @@ class QToolBar;
 class QTreeWidget;
 class QTreeWidgetItem;
 class CardPane;
+class ClickLabel;
+class Keypad;
 class CurrentSettings;
 class FieldBox;
 class PrescriptionPane;
@@ -21,6 +23,7 @@ class RichBox;
 
 namespace store {
 class Store;
+struct Select;
 }
 
 // The doctor's workstation: record search and tree, the prescription sheet with its injection
@@ -45,6 +48,14 @@ public:
     QTreeWidget* List1 = nullptr; // drug pick list
     QTreeWidget* list2 = nullptr; // diagnosis pick list
     QTreeWidget* list5 = nullptr; // address pick list
+    std::array<ClickLabel*, 17> Label5{}; // usage phrases
+    Keypad* keypad = nullptr;
+
+    // Where the on-screen keypad types: the plain box and the rich box that last had the
+    // focus, and whether the rich one had it after the plain one.
+    QPointer<QWidget> activeTextBox;
+    QPointer<RichBox> activeRichBox;
+    bool richBoxActive = false;
 
     // Shortcuts into the panes.
     std::array<FieldBox*, 9> Text4{};
@@ -71,10 +82,17 @@ public:
     void pasteSheet();
     void search();
     void fillTree(int limit);
+    void pickDrug();
+    void insertPhrase(int index);
+    void typeKey(const QString& caption);
+    void pickDiagnosis();
+    void pickAddress();
 
 signals:
     // Closing the main window ends the program.
     void quitRequested();
+    // A click on 打印注射卡.
+    void cardPrintRequested();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -88,6 +106,12 @@ private:
     QWidget* buildDrugPanel();
     void toolbarClicked(QAction* action);
     void fillDrugList(const QString& initials);
+    void fieldChanged(int index);
+    void fieldFocused(int index);
+    void fillLookupList(QTreeWidget* list, const store::Select& select);
+    void pickInto(QTreeWidget* list, int box);
+    void placeLookupList(QTreeWidget* list, QWidget* below);
+    void sendKey(int key);
     void setSaveEnabled(bool enabled);
     void hideLookupLists();
     void updateTitle();

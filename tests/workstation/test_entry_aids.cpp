@@ -1,0 +1,382 @@
+#include "common/Clock.h"
+#include "common/MessageBox.h"
+#include "store/Records.h"
+#include "store/Store.h"
+#include "support/ProgramFolder.h"
+#include "support/Typing.h"
+#include "workstation/Keypad.h"
+#include "workstation/MainWindow.h"
+#include "workstation/PrescriptionSheet.h"
+
+#include <QApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QTest>
+#include <QTreeWidget>
+
+using namespace store;
+
+namespace {
+
+QStringList nodes(QTreeWidget* tree)
+{
+    QStringList out;
+    for (int i = 0; i < tree->topLevelItemCount(); ++i)
+        out << tree->topLevelItem(i)->text(0);
+    return out;
+}
+
+void addDrug(Store& store, const QString& initials, const QString& name)
+{
+    QVERIFY(Store::insert(store.settings(), DrugTable, {initials, name}));
+}
+
+void click(QWidget* widget) { QTest::mouseClick(widget, Qt::LeftButton, {}, widget->rect().center()); }
+
+// Fixture: a main window on a fresh program folder with a new prescription started.
+struct Sheet {
+    ProgramFolder folder;
+    std::unique_ptr<MainWindow> w;
+    explicit Sheet(std::function<void(Store&)> prepare = {})
+    {
+        if (prepare)
+            prepare(folder.store());
+        w = std::make_unique<MainWindow>(folder.store());
+        w->show();
+        QVERIFY(QTest::qWaitForWindowExposed(w.get()));
+        w->newPrescription();
+    }
+    MainWindow* operator->() { return w.get(); }
+};
+
+QWidget* focused() { return QApplication::focusWidget(); }
+
+} // namespace
+
+class TestEntryAids : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void drugPickByKeyboard();
+    void drugPickAddsOneLinePerPart_data();
+    void drugPickAddsOneLinePerPart();
+    void drugListShowsAtMostEighteen_data();
+    void drugListShowsAtMostEighteen();
+    void pickWithoutSelectionStillEmptiesTheBox();
+    void phrasesGoInAtTheCaret();
+    void keypadTypesIntoTheLastBox();
+    void keypadEnterAndBackspaceActAsKeystrokes();
+    void sexKey_data();
+    void sexKey();
+    void sexToggle();
+    void cardHeaderFollowsTheFields();
+    void diagnosisAndAddressLookups();
+    void pickFromTheLookupListsReplacesTheInitials();
+    void enterWalksTheVisit();
+    void downArrowInAFieldDoesNothing();
+};
+
+void TestEntryAids::initTestCase()
+{
+    MessageBox::setTestMode(true);
+    Clock::setSource([] { return QDateTime(QDate(2026, 12, 7), QTime(10, 0)); });
+}
+
+void TestEntryAids::drugPickByKeyboard()
+{
+    Sheet s;
+    s->R1->setText(QStringLiteral("旧行\r\n"));
+    s->Text1->setFocus();
+    QTest::keyClicks(s->Text1, "aq");
+    QCOMPARE(nodes(s->List1), QStringList({"阿奇霉素片 6#/2# qd", "阿奇霉素针 0.5"}));
+    QTest::keyClick(s->Text1, Qt::Key_Down);
+    QCOMPARE(focused(), static_cast<QWidget*>(s->List1));
+    QTest::keyClick(s->List1, Qt::Key_Return);
+    QCOMPARE(s->R1->text(), QStringLiteral("旧行\r\n阿奇霉素片 6#\r\n    用法：2# qd\r\n"));
+    QCOMPARE(s->R1->textCursor().position(), s->R1->toPlainText().size());
+    QCOMPARE(focused(), static_cast<QWidget*>(s->Text1));
+    QVERIFY(s->Text1->text().isEmpty());
+    QCOMPARE(s->List1->topLevelItemCount(), MainWindow::DrugListRows);
+
+    // Down, Down, Enter takes the second; a click picks too, and always appends at the end.
+    QTest::keyClicks(s->Text1, "aq");
+    QTest::keyClick(s->Text1, Qt::Key_Down);
+    QTest::keyClick(s->List1, Qt::Key_Down);
+    QTest::keyClick(s->List1, Qt::Key_Return);
+    QVERIFY(s->R1->text().endsWith(QStringLiteral("阿奇霉素针 0.5\r\n")));
+    QTextCursor middle = s->R1->textCursor();
+    middle.setPosition(1);
+    s->R1->setTextCursor(middle);
+    QTest::keyClicks(s->Text1, "wssz");
+    QTreeWidgetItem* item = s->List1->topLevelItem(0);
+    QTest::mouseClick(s->List1->viewport(), Qt::LeftButton, {}, s->List1->visualItemRect(item).center());
+    QVERIFY(s->R1->text().endsWith(QStringLiteral("阿奇霉素针 0.5\r\n维生素C针 2.0\r\n")));
+    QCOMPARE(s->R1->textCursor().position(), s->R1->toPlainText().size());
+}
+
+void TestEntryAids::drugPickAddsOneLinePerPart_data()
+{
+    QTest::addColumn<QString>("entry");
+    QTest::addColumn<QString>("added");
+    QTest::newRow("name and usage") << "阿莫西林胶囊/0.5 tid" << "阿莫西林胶囊\r\n    用法：0.5 tid\r\n";
+    QTest::newRow("name only") << "青霉素针 960万" << "青霉素针 960万\r\n";
+    QTest::newRow("two slashes") << "药/早/晚" << "药\r\n    用法：早\r\n    用法：晚\r\n";
+}
+
+void TestEntryAids::drugPickAddsOneLinePerPart()
+{
+    QFETCH(QString, entry);
+    QFETCH(QString, added);
+    Sheet s([&](Store& store) { addDrug(store, "zzz", entry); });
+    s->Text1->setFocus();
+    QTest::keyClicks(s->Text1, "zzz");
+    QTest::keyClick(s->Text1, Qt::Key_Down);
+    QTest::keyClick(s->List1, Qt::Key_Return);
+    QCOMPARE(s->R1->text(), added);
+}
+
+void TestEntryAids::drugListShowsAtMostEighteen_data()
+{
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<int>("rows");
+    QTest::newRow("nineteen match") << "ab" << 18;
+    QTest::newRow("upper case") << "AB" << 18;
+    QTest::newRow("none") << "qqq" << 0;
+    QTest::newRow("quote") << "a'b" << 0;
+    QTest::newRow("underscore wildcard") << "a_1" << 10;
+}
+
+void TestEntryAids::drugListShowsAtMostEighteen()
+{
+    QFETCH(QString, typed);
+    QFETCH(int, rows);
+    Sheet s([](Store& store) {
+        for (int i = 0; i < 19; ++i)
+            addDrug(store, QStringLiteral("ab%1").arg(i), QStringLiteral("药%1").arg(i));
+    });
+    s->Text1->setFocus();
+    QTest::keyClicks(s->Text1, typed.toLatin1().constData());
+    QCOMPARE(s->List1->topLevelItemCount(), rows);
+}
+
+void TestEntryAids::pickWithoutSelectionStillEmptiesTheBox()
+{
+    Sheet s;
+    QTest::keyClicks(s->Text1, "qqq");
+    s->pickDrug();
+    QVERIFY(s->R1->text().isEmpty());
+    QVERIFY(s->Text1->text().isEmpty());
+    QCOMPARE(focused(), static_cast<QWidget*>(s->Text1));
+}
+
+void TestEntryAids::phrasesGoInAtTheCaret()
+{
+    Sheet s;
+    s->R1->setFocus();
+    typeText(s->R1, QStringLiteral("药\n0.5 "));
+    click(s->Label5[4]); // bid
+    QCOMPARE(s->R1->text(), QStringLiteral("药\r\n0.5 bid"));
+    QCOMPARE(focused(), static_cast<QWidget*>(s->Text1));
+    QTextCursor cursor = s->R1->textCursor();
+    cursor.setPosition(1);
+    s->R1->setTextCursor(cursor);
+    click(s->Label5[0]);
+    QCOMPARE(s->R1->text(), QStringLiteral("药    用法：iv/gtt qd\r\n\r\n0.5 bid"));
+    click(s->Label5[16]);
+    QCOMPARE(s->R1->text(), QStringLiteral("药    用法：iv/gtt qd\r\n×\r\n0.5 bid"));
+}
+
+void TestEntryAids::keypadTypesIntoTheLastBox()
+{
+    Sheet s;
+    Keypad* keypad = s->keypad;
+    auto press = [&](int index) { click(keypad->Label11[size_t(index)]); };
+
+    // R1, then Text1: the letter goes to Text1 and runs its lookup.
+    s->R1->setFocus();
+    s->Text1->setFocus();
+    press(10); // a
+    press(26); // q
+    QCOMPARE(s->Text1->text(), QStringLiteral("aq"));
+    QCOMPARE(s->List1->topLevelItemCount(), 2);
+    QCOMPARE(focused(), static_cast<QWidget*>(s->Text1));
+
+    // Text1, then R2: into the injection text.
+    s->R2->setFocus();
+    press(0);
+    press(9);
+    QCOMPARE(s->R2->text(), QStringLiteral("10"));
+    QCOMPARE(focused(), static_cast<QWidget*>(s->R2));
+
+    // A plain box after the rich one takes the keys again; the focus may wander meanwhile.
+    s->Text2->setFocus();
+    s->Label7->setFocus();
+    press(35);
+    QCOMPARE(s->Text2->text(), QStringLiteral("z"));
+    QCOMPARE(focused(), static_cast<QWidget*>(s->Text2));
+
+    // The keys' faces go down while held and up again.
+    const QImage up = keypad->keyPictures[0]->pixmap().toImage();
+    QTest::mousePress(keypad->Label11[0], Qt::LeftButton);
+    QVERIFY(keypad->keyPictures[0]->pixmap().toImage() != up);
+    QTest::mouseRelease(keypad->Label11[0], Qt::LeftButton);
+    QCOMPARE(keypad->keyPictures[0]->pixmap().toImage(), up);
+    QCOMPARE(s->Text2->text(), QStringLiteral("z1"));
+}
+
+void TestEntryAids::keypadEnterAndBackspaceActAsKeystrokes()
+{
+    Sheet s;
+    s->Text1->setFocus();
+    QTest::keyClicks(s->Text1, "aqx");
+    click(s->keypad->Label20);
+    QTRY_COMPARE(s->Text1->text(), QStringLiteral("aq"));
+
+    QTest::keyClick(s->Text1, Qt::Key_Down);
+    click(s->keypad->Label14); // Enter in the drug list picks
+    QTRY_COMPARE(s->R1->text(), QStringLiteral("阿奇霉素片 6#\r\n    用法：2# qd\r\n"));
+
+    s->Text4[0]->setFocus();
+    click(s->keypad->Label14); // Enter in a field box moves on
+    QTRY_COMPARE(focused(), static_cast<QWidget*>(s->Text4[1]));
+}
+
+void TestEntryAids::sexKey_data()
+{
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("shown");
+    QTest::newRow("1") << "1" << "男";
+    QTest::newRow("2") << "2" << "女";
+    QTest::newRow("3") << "3" << "3";
+}
+
+void TestEntryAids::sexKey()
+{
+    QFETCH(QString, typed);
+    QFETCH(QString, shown);
+    Sheet s;
+    s->Text4[1]->setFocus();
+    QTest::keyClicks(s->Text4[1], typed.toLatin1().constData());
+    QCOMPARE(s->Text4[1]->text(), shown);
+    QCOMPARE(s->Text4[1]->cursorPosition(), shown.size());
+}
+
+void TestEntryAids::sexToggle()
+{
+    Sheet s;
+    s->Text4[1]->setText(QStringLiteral("女"));
+    click(s->Text4[1]);
+    QCOMPARE(s->Text4[1]->text(), QStringLiteral("男"));
+    click(s->Text4[1]);
+    QCOMPARE(s->Text4[1]->text(), QStringLiteral("女"));
+    s->Text4[1]->clear();
+    click(s->Text4[1]);
+    QCOMPARE(s->Text4[1]->text(), QStringLiteral("男"));
+}
+
+void TestEntryAids::cardHeaderFollowsTheFields()
+{
+    Sheet s;
+    QCOMPARE(s->Picture1->Label6[1]->text(), QString());
+    QCOMPARE(s->Picture1->Label6[2]->text(), QStringLiteral("2026-12-07"));
+    s->Text4[0]->setFocus();
+    typeText(s->Text4[0], QStringLiteral("张三"));
+    QCOMPARE(s->Picture1->Label6[1]->text(), QStringLiteral("张三，，"));
+    QTest::keyClicks(s->Text4[1], "1");
+    QTest::keyClicks(s->Text4[2], "35");
+    QCOMPARE(s->Picture1->Label6[1]->text(), QStringLiteral("张三，男，35"));
+    s->Text4[3]->setText(QStringLiteral("2026-12-08"));
+    QCOMPARE(s->Picture1->Label6[2]->text(), QStringLiteral("2026-12-08"));
+
+    // New empties the card.
+    s->R2->setText(QStringLiteral("青霉素皮试"));
+    s->newPrescription();
+    QVERIFY(s->R2->text().isEmpty());
+    QVERIFY(s->Picture1->Label6[1]->text().isEmpty());
+}
+
+void TestEntryAids::diagnosisAndAddressLookups()
+{
+    Sheet s([](Store& store) {
+        QVERIFY(Store::insert(store.settings(), AddressTable, {QStringLiteral("胜华小区"), QStringLiteral("shxy")}));
+    });
+    // An empty diagnosis box shows the whole list on arrival.
+    s->Text4[4]->setFocus();
+    QVERIFY(s->list2->isVisible());
+    QCOMPARE(s->list2->topLevelItemCount(), 21);
+    QTest::keyClicks(s->Text4[4], "sh");
+    QCOMPARE(nodes(s->list2), QStringList({"上呼吸道感染"}));
+    s->Text4[4]->clear();
+    QTest::keyClicks(s->Text4[4], "hx");
+    QVERIFY(s->list2->isHidden());
+
+    // The address matches anywhere while typing, from the start on arrival.
+    s->Text4[5]->setFocus();
+    QVERIFY(s->list2->isHidden());
+    QCOMPARE(nodes(s->list5), QStringList({"城关镇", "胜华小区"}));
+    QTest::keyClicks(s->Text4[5], "hx");
+    QCOMPARE(nodes(s->list5), QStringList({"胜华小区"}));
+    QVERIFY(s->list5->isVisible());
+    s->Text4[0]->setFocus();
+    QVERIFY(s->list5->isHidden());
+    s->Text4[5]->setFocus();
+    QVERIFY(s->list5->isHidden());
+    QTest::keyClicks(s->Text4[5], "'");
+    QVERIFY(s->list5->isHidden());
+}
+
+void TestEntryAids::pickFromTheLookupListsReplacesTheInitials()
+{
+    Sheet s;
+    s->Text4[4]->setFocus();
+    QTest::keyClicks(s->Text4[4], "fy");
+    QTest::keyClick(s->Text4[4], Qt::Key_Down);
+    QCOMPARE(focused(), static_cast<QWidget*>(s->list2));
+    QTest::keyClick(s->list2, Qt::Key_Return);
+    QCOMPARE(s->Text4[4]->text(), QStringLiteral("肺炎"));
+    QVERIFY(s->list2->isHidden());
+    QCOMPARE(focused(), static_cast<QWidget*>(s->Text4[4]));
+    QCOMPARE(s->Text4[4]->cursorPosition(), 2);
+
+    s->Text4[5]->setFocus();
+    QTest::keyClicks(s->Text4[5], "cg");
+    QTreeWidgetItem* item = s->list5->topLevelItem(0);
+    QTest::mouseClick(s->list5->viewport(), Qt::LeftButton, {}, s->list5->visualItemRect(item).center());
+    QCOMPARE(s->Text4[5]->text(), QStringLiteral("城关镇"));
+    QVERIFY(s->list5->isHidden());
+    QCOMPARE(focused(), static_cast<QWidget*>(s->Text4[5]));
+}
+
+void TestEntryAids::enterWalksTheVisit()
+{
+    Sheet s;
+    QTRY_COMPARE(focused(), static_cast<QWidget*>(s->Text4[0]));
+    const QList<QWidget*> walk{s->Text4[1], s->Text4[2], s->Text4[4], s->Text4[5], s->Text1};
+    for (QWidget* next : walk) {
+        QWidget* from = focused();
+        const QString before = qobject_cast<QLineEdit*>(from)->text();
+        QTest::keyClick(from, Qt::Key_Return);
+        QCOMPARE(focused(), next);
+        QCOMPARE(qobject_cast<QLineEdit*>(from)->text(), before);
+    }
+    QTest::keyClick(s->Text1, Qt::Key_Tab);
+    QCOMPARE(focused(), static_cast<QWidget*>(s->R1));
+    QTest::keyClick(s->R1, Qt::Key_Tab);
+    QCOMPARE(focused(), static_cast<QWidget*>(s->Text4[8]));
+}
+
+void TestEntryAids::downArrowInAFieldDoesNothing()
+{
+    Sheet s;
+    s->Text4[0]->setFocus();
+    typeText(s->Text4[0], QStringLiteral("张三"));
+    s->Text4[0]->setCursorPosition(1);
+    QTest::keyClick(s->Text4[0], Qt::Key_Down);
+    QCOMPARE(s->Text4[0]->cursorPosition(), 1);
+    QCOMPARE(focused(), static_cast<QWidget*>(s->Text4[0]));
+}
+
+QTEST_MAIN(TestEntryAids)
+#include "test_entry_aids.moc"
