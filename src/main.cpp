@@ -1,4 +1,5 @@
 #include "common/Clock.h"
+#include "common/Fonts.h"
 #include "startup/Launcher.h"
 #include "store/Store.h"
 
@@ -11,6 +12,7 @@ int main(int argc, char* argv[])
     QApplication::setApplicationVersion(QStringLiteral(QARVEL_VERSION));
     // Closing the login dialog or the main window ends the program, whatever else is open.
     QApplication::setQuitOnLastWindowClosed(false);
+    fonts::installFontSubstitutions();
 
     store::Store store(QCoreApplication::applicationDirPath());
     startup::Launcher launcher(store);

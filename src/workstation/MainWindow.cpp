@@ -3,11 +3,16 @@
 #include "common/Clock.h"
 #include "common/Log.h"
 #include "common/MessageBox.h"
+#include "dictionaries/DrugCatalogWindow.h"
+#include "dictionaries/WordListWindow.h"
 #include "common/Text.h"
 #include "settings/CurrentSettings.h"
 #include "store/Records.h"
 #include "store/Store.h"
+#include "workstation/CardPrint.h"
 #include "workstation/Keypad.h"
+#include "workstation/PrescriptionPrint.h"
+#include "workstation/PrintJob.h"
 #include "workstation/PrescriptionSheet.h"
 #include "workstation/PrescriptionText.h"
 #include "workstation/SheetLayout.h"
@@ -112,6 +117,7 @@ MainWindow::MainWindow(store::Store& store, QWidget* parent)
     Picture1->installEventFilter(this);
     Picture2->installEventFilter(this);
     Label7->installEventFilter(this);
+    cardPreviewLink->installEventFilter(this);
 
     // Enter walks the visit: name, sex, age, diagnosis, address, drug initials, prescription,
     // fee, then doctor, dispenser and date.
@@ -161,7 +167,8 @@ void MainWindow::buildMenus()
         {"统计", "Ctrl+D", nullptr},
         {"门诊日志", "Ctrl+G", nullptr},
         separator,
-        {"打印", "Ctrl+P", nullptr},
+        {"打印", "Ctrl+P", &MainWindow::printPrescription},
+        {"打印预览", "", &MainWindow::previewPrescription},
         separator,
         {"退出", "Ctrl+E", nullptr},
     });
@@ -178,6 +185,15 @@ void MainWindow::buildMenus()
     });
     connect(action(QStringLiteral("退出")), &QAction::triggered, this, &MainWindow::close);
     connect(action(QStringLiteral("综合设置")), &QAction::triggered, this, [this] { m_settings->show(); });
+    connect(action(QStringLiteral("药品维护")), &QAction::triggered, this, [this] {
+        showWindow(m_drugWindow, [this] { return new DrugCatalogWindow(m_store); });
+    });
+    connect(action(QStringLiteral("诊断名称")), &QAction::triggered, this, [this] {
+        showWindow(m_diagnosisWindow, [this] { return new WordListWindow(WordListWindow::Kind::Diagnosis, m_store); });
+    });
+    connect(action(QStringLiteral("地址库")), &QAction::triggered, this, [this] {
+        showWindow(m_addressWindow, [this] { return new WordListWindow(WordListWindow::Kind::Address, m_store); });
+    });
 }
 
 void MainWindow::buildToolbar()
@@ -256,7 +272,17 @@ QWidget* MainWindow::buildSheetGroup()
     Label7->setObjectName(QStringLiteral("Label7"));
     Label7->setCursor(Qt::PointingHandCursor);
     Label7->setStyleSheet(QStringLiteral("color: blue; text-decoration: underline;"));
-    cardColumn->addWidget(Label7, 0, Qt::AlignHCenter);
+    cardPreviewLink = new QLabel(QStringLiteral("打印预览"), m_sheetGroup);
+    cardPreviewLink->setObjectName(QStringLiteral("CardPreview"));
+    cardPreviewLink->setCursor(Qt::PointingHandCursor);
+    cardPreviewLink->setStyleSheet(QStringLiteral("color: blue; text-decoration: underline; font-size: small;"));
+    auto* links = new QHBoxLayout;
+    links->addStretch();
+    links->addWidget(Label7);
+    links->addSpacing(12);
+    links->addWidget(cardPreviewLink);
+    links->addStretch();
+    cardColumn->addLayout(links);
     cardColumn->addStretch();
     row->addLayout(cardColumn);
 
@@ -323,6 +349,17 @@ QWidget* MainWindow::buildDrugPanel()
     List1->installEventFilter(this);
     connect(List1, &QTreeWidget::itemClicked, this, &MainWindow::pickDrug);
     return panel;
+}
+
+void MainWindow::showWindow(QPointer<QWidget>& slot, const std::function<QWidget*()>& make)
+{
+    if (!slot) {
+        slot = make();
+        slot->setAttribute(Qt::WA_DeleteOnClose);
+    }
+    slot->show();
+    slot->raise();
+    slot->activateWindow();
 }
 
 void MainWindow::placeOnScreen()
@@ -435,7 +472,9 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event)
         if (watched == Picture1 || watched == Picture2)
             hideLookupLists();
         else if (watched == Label7)
-            emit cardPrintRequested();
+            printCard();
+        else if (watched == cardPreviewLink)
+            previewCard();
     }
 
     if (watched == Text4[1] && type == QEvent::MouseButtonRelease) {
@@ -795,3 +834,47 @@ void MainWindow::pickInto(QTreeWidget* list, int index)
 
 void MainWindow::pickDiagnosis() { pickInto(list2, 4); }
 void MainWindow::pickAddress() { pickInto(list5, 5); }
+
+// --- Printing ------------------------------------------------------------------------------
+
+namespace {
+
+printing::PrescriptionContent prescriptionOf(const PrescriptionPane* pane)
+{
+    printing::PrescriptionContent content;
+    content.title = pane->Label3[0]->text();
+    for (size_t i = 0; i < pane->Text4.size(); ++i)
+        content.fields[i] = pane->Text4[i]->text();
+    content.text = pane->R1->text();
+    return content;
+}
+
+printing::CardContent cardOf(const CardPane* pane)
+{
+    return {pane->Label6[1]->text(), pane->Label6[2]->text(), pane->R2->text()};
+}
+
+} // namespace
+
+void MainWindow::printPrescription()
+{
+    // The offsets are read at the moment of printing, so a changed setting applies at once.
+    if (!printing::printPrescription(prescriptionOf(Picture2), printing::prescriptionOffsets(m_store)))
+        statusBar()->showMessage(QStringLiteral("未找到打印机"));
+}
+
+void MainWindow::previewPrescription()
+{
+    printing::previewPrescription(this, prescriptionOf(Picture2), printing::prescriptionOffsets(m_store));
+}
+
+void MainWindow::printCard()
+{
+    if (!printing::printInjectionCard(cardOf(Picture1), printing::cardOffsets(m_store)))
+        statusBar()->showMessage(QStringLiteral("未找到打印机"));
+}
+
+void MainWindow::previewCard()
+{
+    printing::previewInjectionCard(this, cardOf(Picture1), printing::cardOffsets(m_store));
+}

@@ -3,6 +3,7 @@
 #include <QMainWindow>
 #include <QPointer>
 #include <array>
+#include <functional>
 
 class QAction;
 class QFrame;
@@ -44,6 +45,7 @@ public:
     PrescriptionPane* Picture2 = nullptr;
     CardPane* Picture1 = nullptr;
     QLabel* Label7 = nullptr; // 打印注射卡
+    QLabel* cardPreviewLink = nullptr;
     QLineEdit* Text1 = nullptr; // drug initials
     QTreeWidget* List1 = nullptr; // drug pick list
     QTreeWidget* list2 = nullptr; // diagnosis pick list
@@ -87,12 +89,14 @@ public:
     void typeKey(const QString& caption);
     void pickDiagnosis();
     void pickAddress();
+    void printPrescription();
+    void previewPrescription();
+    void printCard();
+    void previewCard();
 
 signals:
     // Closing the main window ends the program.
     void quitRequested();
-    // A click on 打印注射卡.
-    void cardPrintRequested();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -128,4 +132,11 @@ private:
     QList<QAction*> m_menuActions;
     std::array<QString, 10> m_copyBuffer;
     QPointer<QWidget> m_about;
+    QPointer<QWidget> m_drugWindow;
+    QPointer<QWidget> m_diagnosisWindow;
+    QPointer<QWidget> m_addressWindow;
+    QPointer<QWidget> m_statisticsWindow;
+    QPointer<QWidget> m_logWindow;
+    // Shows a secondary window, making it first when it is not open, and brings it forward.
+    void showWindow(QPointer<QWidget>& slot, const std::function<QWidget*()>& make);
 };

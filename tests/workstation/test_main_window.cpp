@@ -112,7 +112,7 @@ void TestMainWindow::opensWithMenusToolbarAndTree()
             items << (item->isSeparator() ? QStringLiteral("-") : item->text() + QLatin1Char(' ') + item->shortcut().toString());
         menus << menu->text() + QLatin1Char(':') + items.join(QLatin1Char(','));
     }
-    QCOMPARE(menus.at(0), QStringLiteral("文件(F):新建 Ctrl+N,保存 Ctrl+S,-,统计 Ctrl+D,门诊日志 Ctrl+G,-,打印 Ctrl+P,-,退出 Ctrl+E"));
+    QCOMPARE(menus.at(0), QStringLiteral("文件(F):新建 Ctrl+N,保存 Ctrl+S,-,统计 Ctrl+D,门诊日志 Ctrl+G,-,打印 Ctrl+P,打印预览 ,-,退出 Ctrl+E"));
     QCOMPARE(menus.at(1), QStringLiteral("设置(S):药品维护 Ctrl+J,诊断名称 Ctrl+I,地址库 Ctrl+M,-,综合设置 Ctrl+W"));
     QCOMPARE(menus.at(2), QStringLiteral("帮助(H):在线帮助 Ctrl+H,关于 Ctrl+Z"));
 
