@@ -1,0 +1,71 @@
+#include "reports/LogCsv.h"
+
+#include "common/Log.h"
+
+#include <QSaveFile>
+#include <QTableWidget>
+
+#include <algorithm>
+
+namespace reports {
+
+namespace {
+
+QString field(const QString& text)
+{
+    static const QString special = QStringLiteral(",\"\r\n");
+    if (std::none_of(text.begin(), text.end(), [](QChar c) { return special.contains(c); }))
+        return text;
+    QString quoted = text;
+    quoted.replace(QLatin1Char('"'), QLatin1String("\"\""));
+    return QLatin1Char('"') + quoted + QLatin1Char('"');
+}
+
+} // namespace
+
+QByteArray logCsv(const QList<QStringList>& rows)
+{
+    QString text;
+    for (const QStringList& row : rows) {
+        QStringList fields;
+        fields.reserve(row.size());
+        for (const QString& value : row)
+            fields << field(value);
+        text += fields.join(QLatin1Char(',')) + QLatin1String("\r\n");
+    }
+    return QByteArrayLiteral("\xEF\xBB\xBF") + text.toUtf8();
+}
+
+bool writeLogCsv(const QString& path, const QList<QStringList>& rows)
+{
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly)) {
+        qCWarning(lcReports) << "export: cannot write" << path << ":" << file.errorString();
+        return false;
+    }
+    const QByteArray bytes = logCsv(rows);
+    if (file.write(bytes) != bytes.size() || !file.commit()) {
+        qCWarning(lcReports) << "export: writing" << path << "failed:" << file.errorString();
+        return false;
+    }
+    return true;
+}
+
+bool writeLogCsv(const QString& path, const QTableWidget* grid)
+{
+    QList<QStringList> rows;
+    if (grid) {
+        rows.reserve(grid->rowCount());
+        for (int r = 0; r < grid->rowCount(); ++r) {
+            QStringList row;
+            for (int c = 0; c < grid->columnCount(); ++c) {
+                const QTableWidgetItem* item = grid->item(r, c);
+                row << (item ? item->text() : QString());
+            }
+            rows << row;
+        }
+    }
+    return writeLogCsv(path, rows);
+}
+
+} // namespace reports

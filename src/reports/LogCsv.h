@@ -1,0 +1,23 @@
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+class QTableWidget;
+
+namespace reports {
+
+// Comma-separated values as RFC 4180 has them: a field holding a comma, a quotation mark or a
+// line break is quoted, with its quotation marks doubled; records end with CR LF. UTF-8 with a
+// byte-order mark in front, which is how Excel and WPS recognise Chinese text in a CSV file.
+QByteArray logCsv(const QList<QStringList>& rows);
+
+// Saves the rows, or every row of the grid (headers first) with all its columns. The file is
+// written under a temporary name and renamed, so a failed export never leaves half a file in
+// place of an earlier one. False when it could not be written (logged).
+bool writeLogCsv(const QString& path, const QList<QStringList>& rows);
+bool writeLogCsv(const QString& path, const QTableWidget* grid);
+
+} // namespace reports

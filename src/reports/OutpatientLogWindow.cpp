@@ -1,0 +1,242 @@
+#include "reports/OutpatientLogWindow.h"
+
+#include "common/Log.h"
+#include "reports/LogBookPrint.h"
+#include "reports/LogCsv.h"
+#include "settings/CurrentSettings.h"
+#include "store/Schema.h"
+#include "store/Statements.h"
+#include "store/Store.h"
+#include "workstation/PrinterPage.h"
+#include "workstation/Twips.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QStandardPaths>
+#include <QTableWidget>
+
+namespace {
+
+constexpr int Columns = 7;
+constexpr int FilledColumns = 6; // the remarks column is for the pen
+
+struct Column {
+    const char16_t* header;
+    int width; // twips
+};
+constexpr Column GridColumns[Columns] = {
+    {u"姓    名", 1000}, {u"性别", 500},      {u"年龄", 500},     {u"诊    断", 3500},
+    {u"地    址", 5000}, {u"就诊时间", 1550}, {u"备    注", 2100},
+};
+
+// The wait pointer for as long as a query runs, whichever way the handler leaves.
+class WaitCursor
+{
+public:
+    WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~WaitCursor() { QApplication::restoreOverrideCursor(); }
+    WaitCursor(const WaitCursor&) = delete;
+    WaitCursor& operator=(const WaitCursor&) = delete;
+};
+
+int column(const char16_t* field) { return store::fieldIndex(store::RecordsTable, QString::fromUtf16(field)) + 1; }
+
+// The grid's lines of the records a log statement selects, in its order; no line when it could
+// not be run (logged).
+QList<QStringList> readLog(store::Connection* db, const store::Select& select)
+{
+    if (!db) {
+        qCWarning(lcReports) << "log not read: the patient-record file is not open";
+        return {};
+    }
+    static const int name = column(u"姓名"), sex = column(u"性别"), age = column(u"年龄"),
+                     diagnosis = column(u"诊断"), address = column(u"地址"), key = column(u"名称");
+    QList<QStringList> lines;
+    store::Query query = store::Store::select(db, select);
+    while (query.next()) {
+        // The key begins with the moment the prescription was started; the log shows it to the minute.
+        lines.append({query.string(name), query.string(sex), query.string(age), query.string(diagnosis),
+                      query.string(address), query.string(key).left(16)});
+    }
+    if (!query.isValid() || query.failed()) {
+        qCWarning(lcReports) << "log not read:" << query.error();
+        return {};
+    }
+    return lines;
+}
+
+QTableWidgetItem* cell(const QString& text)
+{
+    auto* item = new QTableWidgetItem(text);
+    item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable);
+    return item;
+}
+
+QPushButton* button(const QString& caption, const char* name, const QRect& geometry, QWidget* parent)
+{
+    auto* b = new QPushButton(caption, parent);
+    b->setObjectName(QLatin1String(name));
+    b->setGeometry(geometry);
+    return b;
+}
+
+QGroupBox* frame(const QString& caption, const char* name, const QRect& geometry, QWidget* parent)
+{
+    auto* box = new QGroupBox(caption, parent);
+    box->setObjectName(QLatin1String(name));
+    box->setGeometry(geometry);
+    return box;
+}
+
+} // namespace
+
+OutpatientLogWindow::OutpatientLogWindow(store::Store& store, CurrentSettings& settings, QWidget* parent)
+    : QWidget(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint)
+    , m_store(store)
+    , m_settings(settings)
+{
+    setObjectName(QStringLiteral("form12"));
+    setWindowTitle(QStringLiteral("门诊日志"));
+    setAttribute(Qt::WA_DeleteOnClose);
+    // The twip positions were laid out for this face and size, and the grid uses it too.
+    setFont(QFont(QStringLiteral("宋体"), 9));
+    setFixedSize(twips::toPixels(14250), twips::toPixels(9180));
+
+    MSFlexGrid1 = new QTableWidget(this);
+    MSFlexGrid1->setObjectName(QStringLiteral("MSFlexGrid1"));
+    MSFlexGrid1->setGeometry(twips::rect(60, 60, 14115, 7635));
+
+    Frame1 = frame(QStringLiteral("按日查询"), "Frame1", twips::rect(240, 7980, 4515, 975), this);
+    reports::addDateParts(Combo1, 0, 3, Frame1, 420);
+    Command1 = button(QStringLiteral("查  询"), "Command1", twips::rect(3120, 360, 1155, 375), Frame1);
+
+    Frame2 = frame(QStringLiteral("按月查询"), "Frame2", twips::rect(4920, 7980, 3675, 975), this);
+    reports::addDateParts(Combo1, 3, 2, Frame2, 420);
+    Command2 = button(QStringLiteral("查  询"), "Command2", twips::rect(2280, 360, 1155, 375), Frame2);
+
+    // Export and preview fill the room between the month query and the print button.
+    Command6 = button(QStringLiteral("导出"), "Command6", twips::rect(8760, 8280, 915, 435), this);
+    Command5 = button(QStringLiteral("打印预览"), "Command5", twips::rect(9795, 8280, 1005, 435), this);
+    Command3 = button(QStringLiteral("打  印"), "Command3", twips::rect(10920, 8280, 1515, 435), this);
+    Command4 = button(QStringLiteral("退  出"), "Command4", twips::rect(12600, 8280, 1515, 435), this);
+
+    connect(Command1, &QPushButton::clicked, this, &OutpatientLogWindow::queryDay);
+    connect(Command2, &QPushButton::clicked, this, &OutpatientLogWindow::queryMonth);
+    connect(Command3, &QPushButton::clicked, this, &OutpatientLogWindow::printLogBook);
+    connect(Command4, &QPushButton::clicked, this, &QWidget::close);
+    connect(Command5, &QPushButton::clicked, this, &OutpatientLogWindow::previewLogBook);
+    connect(Command6, &QPushButton::clicked, this, &OutpatientLogWindow::exportLog);
+
+    setUpGrid();
+    reports::centreOnScreen(this);
+    reports::setDatePartsToToday(Combo1);
+}
+
+void OutpatientLogWindow::setUpGrid()
+{
+    QTableWidget* grid = MSFlexGrid1;
+    grid->setColumnCount(Columns);
+    grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    grid->setWordWrap(false);
+    grid->setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
+    grid->verticalHeader()->hide();
+    // Fixed row heights: a month of lines is laid out without measuring a single one.
+    grid->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    grid->verticalHeader()->setDefaultSectionSize(std::max(twips::toPixels(240), grid->fontMetrics().height() + 4));
+
+    QStringList headers;
+    for (const Column& c : GridColumns)
+        headers << QString::fromUtf16(c.header);
+    grid->setHorizontalHeaderLabels(headers);
+    QHeaderView* header = grid->horizontalHeader();
+    header->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    header->setSectionsClickable(false);
+    header->setHighlightSections(false);
+    // The style's minimum is wider than the narrow sex and age columns.
+    header->setMinimumSectionSize(twips::toPixels(240));
+    for (int c = 0; c < Columns; ++c)
+        grid->setColumnWidth(c, twips::toPixels(GridColumns[c].width));
+
+    showLines({});
+}
+
+void OutpatientLogWindow::queryDay()
+{
+    const QString day = reports::dayText(Combo1);
+    query(store::statements::logOfDay(day), day);
+}
+
+void OutpatientLogWindow::queryMonth()
+{
+    const QString month = reports::monthText(Combo1);
+    query(store::statements::logOfMonth(month), month);
+}
+
+void OutpatientLogWindow::query(const store::Select& select, const QString& period)
+{
+    const WaitCursor wait;
+    showLines(readLog(m_store.records(), select));
+    m_period = period;
+}
+
+void OutpatientLogWindow::showLines(const QList<QStringList>& lines)
+{
+    QTableWidget* grid = MSFlexGrid1;
+    grid->setUpdatesEnabled(false);
+    // Down to the header row, which drops every line with its items; column widths stay.
+    grid->setRowCount(1);
+    for (int c = 0; c < Columns; ++c)
+        grid->setItem(0, c, cell(QString::fromUtf16(GridColumns[c].header)));
+    // The row count is set once; an empty result keeps one empty line.
+    grid->setRowCount(std::max<qsizetype>(lines.size() + 1, 2));
+    for (qsizetype r = 0; r < lines.size(); ++r) {
+        const QStringList& line = lines.at(r);
+        for (int c = 0; c < FilledColumns; ++c) {
+            if (!line.at(c).isEmpty())
+                grid->setItem(int(r + 1), c, cell(line.at(c)));
+        }
+    }
+    grid->setRowHidden(0, true);
+    grid->scrollToTop();
+    grid->setUpdatesEnabled(true);
+}
+
+printing::DrawJob OutpatientLogWindow::logBookJob() const
+{
+    CurrentSettings* settings = &m_settings;
+    return [rows = reports::logBookRows(MSFlexGrid1), settings](printing::PrinterPage& page) {
+        reports::drawLogBook(page, rows, [settings] { return settings->doctor(); });
+    };
+}
+
+void OutpatientLogWindow::printLogBook()
+{
+    if (!printing::printOnDefaultPrinter(logBookJob()))
+        qCWarning(lcReports) << "the log book was not printed";
+}
+
+void OutpatientLogWindow::previewLogBook() { printing::previewPrint(this, logBookJob()); }
+
+void OutpatientLogWindow::exportLog()
+{
+    static const QRegularExpression period(QStringLiteral("^\\d{4}-\\d{2}(-\\d{2})?$"));
+    const QString name = period.match(m_period).hasMatch() ? QStringLiteral("门诊日志 %1.csv").arg(m_period)
+                                                           : QStringLiteral("门诊日志.csv");
+    QDir folder(QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation));
+    if (!folder.exists())
+        folder = QDir::home();
+    QString path = QFileDialog::getSaveFileName(this, QStringLiteral("导出门诊日志"), folder.filePath(name),
+                                                QStringLiteral("CSV 文件 (*.csv)"));
+    if (path.isEmpty())
+        return;
+    if (QFileInfo(path).suffix().isEmpty())
+        path += QLatin1String(".csv");
+    if (!reports::writeLogCsv(path, MSFlexGrid1))
+        qCWarning(lcReports) << "the log was not exported to" << path;
+}

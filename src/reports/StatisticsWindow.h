@@ -1,0 +1,42 @@
+#pragma once
+
+#include "reports/ReportForm.h"
+
+#include <QWidget>
+
+class QFrame;
+class QGroupBox;
+class QLabel;
+class QPushButton;
+
+namespace store {
+class Store;
+struct Select;
+} // namespace store
+
+// Form6: how many prescriptions were written and what was charged on one day or in one month.
+// It only reads 档案. Constructing the window is loading it: the date parts show today. It is
+// not modal and deletes itself when closed.
+class StatisticsWindow : public QWidget
+{
+    Q_OBJECT
+public:
+    explicit StatisticsWindow(store::Store& store, QWidget* parent = nullptr);
+
+    reports::DateParts Combo1{}; // 0-2: year, month, day; 3-4: year, month
+    QGroupBox* Frame1 = nullptr; // 日工作量统计
+    QGroupBox* Frame2 = nullptr; // 月工作量统计
+    QPushButton* Command1 = nullptr;
+    QPushButton* Command2 = nullptr;
+    QFrame* Picture1 = nullptr;
+    QFrame* Picture2 = nullptr;
+    QLabel* Label4 = nullptr; // day result
+    QLabel* Label7 = nullptr; // month result
+
+private:
+    void countDay();
+    void countMonth();
+    void count(const store::Select& select, QLabel* result);
+
+    store::Store& m_store;
+};

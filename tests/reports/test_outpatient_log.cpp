@@ -1,0 +1,244 @@
+#include "ReportFixture.h"
+#include "reports/LogCsv.h"
+#include "reports/OutpatientLogWindow.h"
+#include "settings/CurrentSettings.h"
+#include "support/ProgramFolder.h"
+#include "workstation/PrinterPage.h"
+#include "workstation/Twips.h"
+
+#include <QApplication>
+#include <QBuffer>
+#include <QPdfWriter>
+#include <QFileDialog>
+#include <QPointer>
+#include <QPrintPreviewDialog>
+#include <QPrintPreviewWidget>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QTimer>
+
+using namespace store;
+
+namespace {
+
+const QStringList Headers{"姓    名", "性别", "年龄", "诊    断", "地    址", "就诊时间", "备    注"};
+
+QStringList column(const QTableWidget* grid, int c)
+{
+    QStringList texts;
+    for (int r = 0; r < grid->rowCount(); ++r)
+        texts << (grid->item(r, c) ? grid->item(r, c)->text() : QString());
+    return texts;
+}
+
+QList<int> widths(const QTableWidget* grid)
+{
+    QList<int> out;
+    for (int c = 0; c < grid->columnCount(); ++c)
+        out << grid->columnWidth(c);
+    return out;
+}
+
+// Answers the next modal dialog of this type while the code under test waits for it.
+template <typename Dialog>
+void answerNext(QTimer& timer, std::function<void(Dialog*)> answer)
+{
+    QObject::connect(&timer, &QTimer::timeout, &timer, [&timer, answer] {
+        if (auto* dialog = qobject_cast<Dialog*>(QApplication::activeModalWidget()))
+            timer.stop(), answer(dialog);
+    });
+    timer.start(20);
+}
+
+} // namespace
+
+class TestOutpatientLog : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { Clock::setSource([] { return ReportsNow; }); }
+    void cleanupTestCase() { Clock::setSource({}); }
+
+    void opensWithHeadersAndOneEmptyLine();
+    void listsVisitsInKeyOrder_data();
+    void listsVisitsInKeyOrder();
+    void eachQueryReplacesTheLines();
+    void aMonthOfMoreThan32766Visits();
+    void printAndPreviewTakeTheGrid();
+    void exportWritesTheGrid();
+};
+
+void TestOutpatientLog::opensWithHeadersAndOneEmptyLine()
+{
+    ProgramFolder folder;
+    CurrentSettings settings(folder.store());
+    QPointer<OutpatientLogWindow> w = new OutpatientLogWindow(folder.store(), settings);
+    QCOMPARE(w->objectName() + w->windowTitle(), QStringLiteral("form12门诊日志"));
+    QTableWidget* grid = w->findChild<QTableWidget*>("MSFlexGrid1");
+    QCOMPARE(grid->rowCount(), 2);
+    QCOMPARE(column(grid, 0), QStringList({"姓    名", ""}));
+    const QList<int> twipWidths{1000, 500, 500, 3500, 5000, 1550, 2100};
+    for (int c = 0; c < 7; ++c) {
+        QCOMPARE(grid->item(0, c)->text(), Headers[c]);
+        QCOMPARE(grid->columnWidth(c), twips::toPixels(twipWidths[c]));
+    }
+    QStringList parts;
+    for (QComboBox* box : w->Combo1)
+        parts << box->currentText();
+    QCOMPARE(parts, QStringList({"2024", "03", "07", "2024", "03"}));
+
+    w->show();
+    QVERIFY(QTest::qWaitForWindowExposed(w));
+    QTest::mouseClick(w->Command4, Qt::LeftButton);
+    QTRY_VERIFY(!w);
+}
+
+void TestOutpatientLog::listsVisitsInKeyOrder_data()
+{
+    QTest::addColumn<bool>("month");
+    QTest::addColumn<QString>("day");
+    QTest::addColumn<QStringList>("times");
+    QTest::addColumn<QStringList>("names");
+
+    QTest::newRow("day") << false << "07" << QStringList{"2024-03-06 23:59", "2024-03-07 08:15", "2024-03-07 09:40", "2024-03-07 10:02"}
+                         << QStringList{"前夜", "甲", "乙", "丙"};
+    QTest::newRow("month") << true << "07"
+                           << QStringList{"2024-03-02 17:30", "2024-03-06 23:59", "2024-03-07 08:15", "2024-03-07 09:40", "2024-03-07 10:02"}
+                           << QStringList{"二日", "前夜", "甲", "乙", "丙"};
+    QTest::newRow("no leading zero") << false << "7" << QStringList{""} << QStringList{""};
+    QTest::newRow("quotation mark") << false << "07'" << QStringList{""} << QStringList{""};
+}
+
+void TestOutpatientLog::listsVisitsInKeyOrder()
+{
+    QFETCH(bool, month);
+    QFETCH(QString, day);
+    QFETCH(QStringList, times);
+    QFETCH(QStringList, names);
+
+    ProgramFolder folder;
+    Store& store = folder.store();
+    addVisit(store, "2024-03-07 10:02:59", "2024-03-07", {}, "丙");
+    addVisit(store, "2024-03-07 08:15:10", "2024-03-07", {}, "甲");
+    addVisit(store, "2024-04-07 07:00:00", "2024-04-07", {}, "下月");
+    addVisit(store, "2024-03-02 17:30:00", "2024-03-02", {}, "二日");
+    QVERIFY(Store::insert(store.records(), RecordsTable, {"2024-03-07 09:40:00", "乙", "女", "35", "2024-03-07", {}, "城关镇东街", {}, {}, {}, {}}));
+    addVisit(store, "2024-03-06 23:59:00", "2024-03-07", {}, "前夜"); // started before midnight
+
+    CurrentSettings settings(store);
+    OutpatientLogWindow w(store, settings);
+    typeInto(w.Combo1[2], day);
+    QTest::mouseClick(month ? w.Command2 : w.Command1, Qt::LeftButton);
+    QVERIFY(!QApplication::overrideCursor());
+    QCOMPARE(column(w.MSFlexGrid1, 5), QStringList{"就诊时间"} + times);
+    QCOMPARE(column(w.MSFlexGrid1, 0), QStringList{"姓    名"} + names);
+    QCOMPARE(column(w.MSFlexGrid1, 6).join(""), QStringLiteral("备    注"));
+    if (const int row = int(names.indexOf("乙")) + 1) {
+        QStringList line;
+        for (int c = 0; c < 7; ++c)
+            line << column(w.MSFlexGrid1, c)[row];
+        QCOMPARE(line, QStringList({"乙", "女", "35", "", "城关镇东街", "2024-03-07 09:40", ""}));
+    }
+}
+
+void TestOutpatientLog::eachQueryReplacesTheLines()
+{
+    ProgramFolder folder;
+    for (int i = 0; i < 25; ++i)
+        addVisit(folder.store(), QStringLiteral("2024-03-07 08:%1:00").arg(i, 2, 10, QLatin1Char('0')), "2024-03-07");
+    CurrentSettings settings(folder.store());
+    OutpatientLogWindow w(folder.store(), settings);
+    QTableWidget* grid = w.MSFlexGrid1;
+    grid->setColumnWidth(3, 40); // dragged by the user
+    const QList<int> widthsBefore = widths(grid);
+
+    QTest::mouseClick(w.Command1, Qt::LeftButton);
+    QCOMPARE(grid->rowCount(), 26);
+    QCOMPARE(grid->item(25, 5)->text(), QStringLiteral("2024-03-07 08:24"));
+    typeInto(w.Combo1[2], "08");
+    QTest::mouseClick(w.Command1, Qt::LeftButton);
+    QCOMPARE(grid->rowCount(), 2);
+    QCOMPARE(column(grid, 6), QStringList({"备    注", ""}));
+    QCOMPARE(widths(grid), widthsBefore);
+}
+
+void TestOutpatientLog::aMonthOfMoreThan32766Visits()
+{
+    ProgramFolder folder;
+    QVERIFY(folder.store().records()->execute(QStringLiteral(
+        "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 40000) "
+        "INSERT INTO \"档案\" (\"名称\", \"姓名\", \"日期\") SELECT '2024-03-01 ' || time(i, 'unixepoch'), '病人' || i, '2024-03-01' FROM n")));
+    CurrentSettings settings(folder.store());
+    OutpatientLogWindow w(folder.store(), settings);
+    QTest::mouseClick(w.Command2, Qt::LeftButton);
+    QCOMPARE(w.MSFlexGrid1->rowCount(), 40001);
+    QCOMPARE(w.MSFlexGrid1->item(40000, 0)->text() + w.MSFlexGrid1->item(40000, 5)->text(), QStringLiteral("病人400002024-03-01 11:06"));
+}
+
+void TestOutpatientLog::printAndPreviewTakeTheGrid()
+{
+    ProgramFolder folder;
+    QVERIFY(Store::updateFirstFields(folder.store().settings(), SettingsTable, {{0, QStringLiteral("李医生")}}));
+    for (int i = 0; i < 21; ++i)
+        addVisit(folder.store(), QStringLiteral("2024-03-07 09:%1:00").arg(i, 2, 10, QLatin1Char('0')), "2024-03-07");
+    CurrentSettings settings(folder.store());
+    OutpatientLogWindow w(folder.store(), settings);
+    QTest::mouseClick(w.Command1, Qt::LeftButton);
+    folder.store().records()->execute(QStringLiteral("DELETE FROM \"档案\"")); // what prints is the grid
+
+    QBuffer pdf;
+    pdf.open(QIODevice::WriteOnly);
+    QPdfWriter writer(&pdf);
+    printing::PageRecording ops;
+    printing::PrinterPage page(&writer);
+    page.setRecording(&ops);
+    w.logBookJob()(page);
+    QStringList seen;
+    for (const printing::PageOperation& op : ops)
+        if (op.text.startsWith("第") || op.text.startsWith("医生") || op.at.x() == 171)
+            seen << op.text;
+    QCOMPARE(seen.size(), 2 + 21 + 2);
+    QCOMPARE(seen.mid(0, 3), QStringList({"医生：李医生", "第1页共2页", "2024-03-07 09:00"}));
+    QCOMPARE(seen.mid(22), QStringList({"医生：李医生", "第2页共2页", "2024-03-07 09:20"}));
+
+    int pages = -1;
+    QTimer timer;
+    answerNext<QPrintPreviewDialog>(timer, [&](QPrintPreviewDialog* dialog) {
+        pages = dialog->findChild<QPrintPreviewWidget*>()->pageCount();
+        dialog->reject();
+    });
+    QTest::mouseClick(w.Command5, Qt::LeftButton);
+    QCOMPARE(pages, 2);
+}
+
+void TestOutpatientLog::exportWritesTheGrid()
+{
+    ProgramFolder folder;
+    addVisit(folder.store(), "2024-03-07 08:15:00", "2024-03-07", {}, "王\"小\",二");
+    addVisit(folder.store(), "2024-03-07 09:40:00", "2024-03-07", {}, "李四");
+    CurrentSettings settings(folder.store());
+    OutpatientLogWindow w(folder.store(), settings);
+    QTest::mouseClick(w.Command1, Qt::LeftButton);
+
+    QString offered;
+    QTimer timer;
+    answerNext<QFileDialog>(timer, [&](QFileDialog* dialog) {
+        offered = dialog->selectedFiles().value(0);
+        // Typed, as selectFile() races with the dialog's own loading of the folder.
+        dialog->findChild<QLineEdit*>("fileNameEdit")->setText(folder.file("导出"));
+        static_cast<QDialog*>(dialog)->accept();
+    });
+    QTest::mouseClick(w.Command6, Qt::LeftButton);
+    QVERIFY(offered.endsWith("门诊日志 2024-03-07.csv"));
+    QCOMPARE(ProgramFolder::bytes(folder.file("导出.csv")),
+             "\xEF\xBB\xBF" + QStringLiteral("姓    名,性别,年龄,诊    断,地    址,就诊时间,备    注\r\n"
+                                             "\"王\"\"小\"\",二\",,,,,2024-03-07 08:15,\r\n"
+                                             "李四,,,,,2024-03-07 09:40,\r\n").toUtf8());
+
+    QTest::ignoreMessage(QtWarningMsg, QRegularExpression("export: cannot write"));
+    QVERIFY(!reports::writeLogCsv(folder.file("no folder/log.csv"), w.MSFlexGrid1));
+}
+
+QTEST_MAIN(TestOutpatientLog)
+#include "test_outpatient_log.moc"

@@ -1,0 +1,128 @@
+#include "ReportFixture.h"
+#include "reports/StatisticsWindow.h"
+#include "support/ProgramFolder.h"
+
+#include <QLabel>
+#include <QPointer>
+#include <QPushButton>
+
+class TestStatisticsWindow : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { Clock::setSource([] { return ReportsNow; }); }
+    void cleanupTestCase() { Clock::setSource({}); }
+
+    void opensOnTodayWithEmptyBlueLines();
+    void dayStatistics_data();
+    void dayStatistics();
+    void monthStatistics_data();
+    void monthStatistics();
+    void anOverflowingSumDoesNotStopTheCount();
+};
+
+void TestStatisticsWindow::opensOnTodayWithEmptyBlueLines()
+{
+    ProgramFolder folder;
+    QPointer<StatisticsWindow> w = new StatisticsWindow(folder.store());
+    QCOMPARE(w->objectName() + w->windowTitle(), QStringLiteral("Form6工作量统计"));
+    QStringList parts;
+    for (int i = 0; i < 5; ++i)
+        parts << w->findChild<QComboBox*>(QStringLiteral("Combo1_%1").arg(i))->currentText();
+    QCOMPARE(parts, QStringList({"2024", "03", "07", "2024", "03"}));
+    for (QLabel* line : {w->Label4, w->Label7}) {
+        QVERIFY(line->text().isEmpty());
+        QCOMPARE(line->palette().color(QPalette::WindowText), QColor(0, 0, 255));
+    }
+    w->show();
+    QVERIFY(QTest::qWaitForWindowExposed(w));
+    w->close();
+    QTRY_VERIFY(!w);
+}
+
+void TestStatisticsWindow::dayStatistics_data()
+{
+    QTest::addColumn<QStringList>("fees"); // of visits on 2024-03-07; "-": no fee
+    QTest::addColumn<QString>("day");      // the three date parts, "|" between
+    QTest::addColumn<QString>("line");
+
+    QTest::newRow("12.5 + 30 + 7.25") << QStringList{"12.5", "30", "7.25"} << "2024|03|07" << "门诊处方数：3张，业务额：49.75元";
+    QTest::newRow("whole sum") << QStringList{"10", "15.5", "4.5"} << "2024|03|07" << "门诊处方数：3张，业务额：30元";
+    QTest::newRow("four decimals") << QStringList{"0.0001", "1.2345", "2.005"} << "2024|03|07" << "门诊处方数：3张，业务额：3.2396元";
+    QTest::newRow("empty fee counted") << QStringList{"10", "-", "2.5"} << "2024|03|07" << "门诊处方数：3张，业务额：12.5元";
+    QTest::newRow("no fee at all") << QStringList{"-", "-"} << "2024|03|07" << "门诊处方数：2张，业务额：元";
+    QTest::newRow("no separators") << QStringList{"1234567.5", "1000000"} << "2024|03|07" << "门诊处方数：2张，业务额：2234567.5元";
+    QTest::newRow("no leading zero") << QStringList{"1"} << "2024|3|07" << "无统计数字";
+    QTest::newRow("quotation mark") << QStringList{"1"} << "2024'|03|07" << "无统计数字";
+    QTest::newRow("empty parts") << QStringList{"1"} << "||" << "无统计数字";
+}
+
+void TestStatisticsWindow::dayStatistics()
+{
+    QFETCH(QStringList, fees);
+    QFETCH(QString, day);
+    QFETCH(QString, line);
+
+    ProgramFolder folder;
+    for (const QString& fee : fees)
+        addVisit(folder.store(), "2024-03-07 08:00:00", "2024-03-07", fee == "-" ? std::nullopt : std::optional(fee));
+    for (const char* other : {"2024-03-08", "2023-03-07", "2024-03-07 "})
+        addVisit(folder.store(), "2024-03-07 08:00:00", QString::fromLatin1(other), "100");
+
+    StatisticsWindow w(folder.store());
+    for (int i = 0; i < 3; ++i)
+        typeInto(w.Combo1[size_t(i)], day.section('|', i, i));
+    for (int press = 0; press < 2; ++press) { // each press counts afresh
+        QTest::mouseClick(w.Command1, Qt::LeftButton);
+        QCOMPARE(w.Label4->text(), line);
+    }
+    QVERIFY(w.Label4->width() >= w.Label4->sizeHint().width());
+    QVERIFY(w.Label7->text().isEmpty());
+}
+
+void TestStatisticsWindow::monthStatistics_data()
+{
+    QTest::addColumn<QString>("year");
+    QTest::addColumn<QString>("month");
+    QTest::addColumn<QString>("line");
+
+    QTest::newRow("every day of the month") << "2024" << "03" << "门诊处方数：3张，业务额：7元";
+    QTest::newRow("no leading zero") << "2024" << "3" << "无统计数字";
+    QTest::newRow("typed wildcard") << "2024" << "0_" << "门诊处方数：4张，业务额：15元";
+}
+
+void TestStatisticsWindow::monthStatistics()
+{
+    QFETCH(QString, year);
+    QFETCH(QString, month);
+    QFETCH(QString, line);
+
+    ProgramFolder folder;
+    const std::pair<const char*, const char*> visits[] = {
+        {"2024-03-01", "1"}, {"2024-03-31", "2"}, {"2024-03-15", "4"}, {"2024-04-01", "8"}, {"2023-03-15", "16"}};
+    for (const auto& [date, fee] : visits)
+        addVisit(folder.store(), QString::fromLatin1(date) + " 08:00:00", QString::fromLatin1(date), QString::fromLatin1(fee));
+
+    StatisticsWindow w(folder.store());
+    typeInto(w.Combo1[3], year);
+    typeInto(w.Combo1[4], month);
+    QTest::mouseClick(w.Command2, Qt::LeftButton);
+    QCOMPARE(w.Label7->text(), line);
+    QVERIFY(w.Label4->text().isEmpty());
+}
+
+void TestStatisticsWindow::anOverflowingSumDoesNotStopTheCount()
+{
+    ProgramFolder folder;
+    for (const char* fee : {"900000000000000", "900000000000000", "0.5"})
+        addVisit(folder.store(), "2024-03-07 08:00:00", "2024-03-07", QString::fromLatin1(fee));
+
+    // Added one by one in currency arithmetic, the second fee leaves the range and is left out.
+    StatisticsWindow w(folder.store());
+    QTest::mouseClick(w.Command1, Qt::LeftButton);
+    QCOMPARE(w.Label4->text(), QStringLiteral("门诊处方数：3张，业务额：900000000000000.5元"));
+}
+
+QTEST_MAIN(TestStatisticsWindow)
+#include "test_statistics_window.moc"
