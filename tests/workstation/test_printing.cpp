@@ -1,0 +1,443 @@
+#include "common/Fonts.h"
+#include "store/Records.h"
+#include "workstation/CardPrint.h"
+#include "workstation/PrescriptionPrint.h"
+#include "workstation/PrintJob.h"
+#include "workstation/PrinterPage.h"
+
+#include <QApplication>
+#include <QBuffer>
+#include <QFontDatabase>
+#include <QPdfWriter>
+#include <QPrintPreviewDialog>
+#include <QPrintPreviewWidget>
+#include <QPrinter>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QtTest>
+
+using namespace printing;
+using Op = PageOperation;
+using Unit = PrinterPage::Unit;
+using Text = std::optional<QString>;
+
+namespace {
+
+const QString Kai = QStringLiteral("楷体_GB2312");
+const QString Hei = QStringLiteral("黑体");
+const QString Song = QStringLiteral("宋体");
+
+// A print made into memory, every operation recorded.
+struct Printed {
+    PageRecording ops;
+    Op text(const QString& text) const
+    {
+        auto it = std::find_if(ops.begin(), ops.end(), [&](const Op& op) { return op.kind == Op::Text && op.text == text; });
+        return it == ops.end() ? Op{} : *it;
+    }
+};
+
+Printed record(const DrawJob& draw)
+{
+    QBuffer pdf;
+    pdf.open(QIODevice::WriteOnly);
+    QPdfWriter writer(&pdf);
+    Printed printed;
+    PrinterPage page(&writer);
+    page.setRecording(&printed.ops);
+    draw(page);
+    page.endDocument();
+    return printed;
+}
+Printed prescription(const PrescriptionContent& c, PageOffsets o = {})
+{
+    return record([&](PrinterPage& page) { drawPrescription(page, c, o); });
+}
+Printed card(const CardContent& c, PageOffsets o = {})
+{
+    return record([&](PrinterPage& page) { drawInjectionCard(page, c, o); });
+}
+
+double lineHeight(const QString& font, double size)
+{
+    QBuffer pdf;
+    QPdfWriter writer(&pdf);
+    PrinterPage page(&writer);
+    page.setFontName(font);
+    page.setFontSize(size);
+    return page.textHeight();
+}
+
+PrescriptionContent sample(const QString& text = QStringLiteral("阿莫西林胶囊\r\n    用法：口服\r\n"))
+{
+    return {QStringLiteral("城关卫生院处方笺"), 1500,
+            {"张三", "男", "35", "2024-03-08", "上感", "城关镇东街", "李医生", "王药师", "12.50"}, text};
+}
+const CardContent cardSample{QStringLiteral("张三，男，35"), QStringLiteral("2024-03-08"), QStringLiteral("青霉素\r\n皮试")};
+
+QString numbered(int count)
+{
+    QStringList lines;
+    for (int i = 1; i <= count; ++i)
+        lines << QStringLiteral("第%1行").arg(i);
+    return lines.join(QStringLiteral("\r\n"));
+}
+
+// Output of a poppler tool. Some faces share one glyph between an ideograph and its radical
+// (日 and ⽇) and the reader may name the radical; compatibility folding undoes most of that.
+QString poppler(const QString& tool, const QStringList& arguments)
+{
+    QProcess process;
+    process.start(tool, arguments);
+    process.waitForFinished(30000);
+    return QString::fromUtf8(process.readAllStandardOutput()).normalized(QString::NormalizationForm_KC);
+}
+
+// Top-left corner in points of a word on the sheet (letters only: the reader loses some
+// digits of the CJK faces).
+QPointF wordCorner(const QString& pdf, const QString& word)
+{
+    static const QRegularExpression pattern(QStringLiteral(R"re(xMin="([\d.]+)" yMin="([\d.]+)"[^>]*>([^<]*)<)re"));
+    for (const QRegularExpressionMatch& m : pattern.globalMatch(poppler("pdftotext", {"-bbox", pdf, "-"})))
+        if (m.captured(3) == word)
+            return {m.captured(1).toDouble(), m.captured(2).toDouble()};
+    return {-1, -1};
+}
+
+} // namespace
+
+class TestPrinting : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { fonts::installFontSubstitutions(); }
+    void textIsSplitIntoLinesInMemory_data();
+    void textIsSplitIntoLinesInMemory();
+    void prescriptionItemsStandWhereThePaneHasThem_data();
+    void prescriptionItemsStandWhereThePaneHasThem();
+    void prescriptionPrintsPaneRulesThenTwentyLines_data();
+    void prescriptionPrintsPaneRulesThenTwentyLines();
+    void cardPrintsFifteenLinesThenTheFrame_data();
+    void cardPrintsFifteenLinesThenTheFrame();
+    void eachPrintMovesByItsOwnOffsets_data();
+    void eachPrintMovesByItsOwnOffsets();
+    void withoutPrinterNothingIsPrinted();
+    void prescriptionPrintsIntoPdf();
+    void logBookPagesPrintLandscapeInMillimetres();
+    void previewDrawsTheSamePrint();
+    void windowsFontNamesResolveToCjkFaces_data();
+    void windowsFontNamesResolveToCjkFaces();
+};
+
+void TestPrinting::textIsSplitIntoLinesInMemory_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("maxLines");
+    QTest::addColumn<QStringList>("lines");
+    QTest::newRow("two lines") << "a\r\nb" << 20 << QStringList{"a", "b"};
+    QTest::newRow("ending in CR LF") << "a\r\n" << 20 << QStringList{"a", ""};
+    QTest::newRow("empty") << "" << 20 << QStringList{""};
+    QTest::newRow("lone CR, empty lines") << "a\rb\r\n\r\n" << 20 << QStringList{"a", "b", "", ""};
+    QTest::newRow("lone LF stays") << "a\nb\r\nc\n" << 20 << QStringList{"a\nb", "c\n"};
+    QTest::newRow("LF CR") << "a\n\rb" << 20 << QStringList{"a\n", "b"};
+    QTest::newRow("trailing empty line counts") << "1\r\n2\r\n" << 3 << QStringList{"1", "2", ""};
+    QTest::newRow("cut at the limit") << "1\r\n2\r\n3\r\n" << 3 << QStringList{"1", "2", "3"};
+}
+
+void TestPrinting::textIsSplitIntoLinesInMemory()
+{
+    QFETCH(QString, text);
+    QFETCH(int, maxLines);
+    QFETCH(QStringList, lines);
+    QCOMPARE(printedLines(text, maxLines), lines);
+}
+
+void TestPrinting::prescriptionItemsStandWhereThePaneHasThem_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QPointF>("at");
+    QTest::addColumn<QString>("font");
+    QTest::addColumn<double>("size");
+    QTest::addColumn<bool>("bold");
+    QTest::newRow("title") << "城关卫生院处方笺" << QPointF(1939.5, 465.48) << Hei << 18.0 << false;
+    QTest::newRow("Rp") << "Rp" << QPointF(620.64, 2249.82) << Song << 18.0 << true;
+    QTest::newRow("姓名") << "姓名：" << QPointF(620.64, 1241.28) << Hei << 11.0 << false;
+    QTest::newRow("配药") << "配药：" << QPointF(5042.7, 10007.82) << Hei << 11.0 << false;
+    QTest::newRow("划价") << "划价" << QPointF(930.96, 9775.08) << Kai << 11.0 << false;
+    QTest::newRow("收费, 12 on screen") << "收费" << QPointF(3723.84, 9619.92) << Kai << 11.0 << false;
+    QTest::newRow("name") << "张三" << QPointF(1396.44, 1267.14) << Kai << 11.0 << false;
+    QTest::newRow("dispenser") << "王药师" << QPointF(5740.92, 10027.215) << Kai << 11.0 << false;
+    QTest::newRow("fee") << "12.50" << QPointF(2017.08, 9775.08) << Kai << 11.0 << false;
+    QTest::newRow("usage line") << "    用法：口服" << QPointF(1784.34, 2862.88 + lineHeight(Kai, 11) + 70) << Kai << 11.0 << false;
+}
+
+void TestPrinting::prescriptionItemsStandWhereThePaneHasThem()
+{
+    QFETCH(QString, text);
+    QFETCH(QPointF, at);
+    QFETCH(QString, font);
+    QFETCH(double, size);
+    QFETCH(bool, bold);
+    const Op op = prescription(sample()).text(text);
+    QCOMPARE(op.text, text);
+    QCOMPARE(op.at, at);
+    QCOMPARE(op.onPage(), at); // no offsets
+    QCOMPARE(op.fontName, font);
+    QCOMPARE(op.fontSize, size);
+    QCOMPARE(op.bold, bold);
+}
+
+void TestPrinting::prescriptionPrintsPaneRulesThenTwentyLines_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("lines");
+    QTest::addColumn<QString>("last");
+    QTest::newRow("25 lines") << numbered(25) << 20 << "第20行";
+    QTest::newRow("20 lines and CR LF") << numbered(20) + "\r\n" << 20 << "第20行";
+    QTest::newRow("19 lines and CR LF") << numbered(19) + "\r\n" << 20 << "";
+    QTest::newRow("empty") << "" << 1 << "";
+}
+
+void TestPrinting::prescriptionPrintsPaneRulesThenTwentyLines()
+{
+    QFETCH(QString, text);
+    QFETCH(int, lines);
+    QFETCH(QString, last);
+    PrescriptionContent content = sample(text);
+    content.fields = {}; // empty fields still print, as empty texts in their places
+    const Printed printed = prescription(content);
+
+    QString kinds; // 13 captions, 9 fields, 8 rules, the text, the end
+    for (const Op& op : printed.ops)
+        kinds += QString::number(op.kind);
+    QCOMPARE(kinds, QString(22, u'0') + QString(8, u'1') + QString(lines, u'0') + u'3');
+
+    const QList<QLineF> rules{
+        {620.64, 1086.12, 6982.2, 1086.12},    {620.64, 2172.24, 6982.2, 2172.24},  {620.64, 9387.18, 6982.2, 9387.18},
+        {620.64, 9542.34, 2948.04, 9542.34},   {620.64, 9542.34, 620.64, 10318.14}, {1784.34, 9542.34, 1784.34, 10318.14},
+        {2948.04, 9542.34, 2948.04, 10318.14}, {620.64, 10318.14, 2948.04, 10318.14}};
+    for (int i = 0; i < 8; ++i)
+        QCOMPARE(QLineF(printed.ops[22 + i].at, printed.ops[22 + i].to), rules[i]);
+
+    const double step = lineHeight(Kai, 11) + 70;
+    QVERIFY2(step > 220 + 70 && step < 440 + 70, qPrintable(QString::number(step))); // 11 point type
+    for (int i = 0; i < lines; ++i) {
+        const Op& line = printed.ops[30 + i];
+        QCOMPARE(line.at, QPointF(1784.34, 2862.88 + i * step));
+        QCOMPARE(line.fontName, Kai);
+        QCOMPARE(line.fontSize, 11.0);
+        QVERIFY(!line.bold);
+    }
+    QCOMPARE(printed.ops[30 + lines - 1].text, last);
+}
+
+void TestPrinting::cardPrintsFifteenLinesThenTheFrame_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("lines");
+    QTest::newRow("18 lines") << numbered(18) << 15;
+    QTest::newRow("15 lines and CR LF") << numbered(15) + "\r\n" << 15;
+    QTest::newRow("empty") << "" << 1;
+}
+
+void TestPrinting::cardPrintsFifteenLinesThenTheFrame()
+{
+    QFETCH(QString, text);
+    QFETCH(int, lines);
+    const Printed printed = card({cardSample.header, cardSample.date, text});
+    QCOMPARE(printed.ops.size(), size_t(3 + lines + 4 + 1));
+
+    struct Label { QString text; QPointF at; QString font; double size; };
+    const Label labels[] = {{"门诊注射卡", {1320, 300}, Hei, 12}, {"张三，男，35", {300, 660}, Song, 9.75}, {"2024-03-08", {2460, 660}, Song, 9.75}};
+    for (int i = 0; i < 3; ++i) {
+        QCOMPARE(printed.ops[i].text, labels[i].text);
+        QCOMPARE(printed.ops[i].at, labels[i].at);
+        QCOMPARE(printed.ops[i].fontName, labels[i].font);
+        QCOMPARE(printed.ops[i].fontSize, labels[i].size);
+        QVERIFY(!printed.ops[i].bold);
+    }
+    const double step = lineHeight(Song, 10) + 50;
+    for (int i = 0; i < lines; ++i) {
+        const Op& line = printed.ops[3 + i];
+        QCOMPARE(line.text, printedLines(text, 15).at(i));
+        QCOMPARE(line.at, QPointF(540, 1190 + i * step));
+        QCOMPARE(line.fontName, Song);
+        QCOMPARE(line.fontSize, 10.0);
+    }
+    // The frame comes after the text, unscaled.
+    const QList<QLineF> frame{{300, 900, 3540, 900}, {300, 5280, 3540, 5280}, {300, 900, 300, 5280}, {3540, 5280, 3540, 900}};
+    for (int i = 0; i < 4; ++i) {
+        const Op& op = printed.ops[3 + lines + i];
+        QCOMPARE(op.kind, Op::Line);
+        QCOMPARE(QLineF(op.at, op.to), frame[i]);
+    }
+}
+
+void TestPrinting::eachPrintMovesByItsOwnOffsets_data()
+{
+    QTest::addColumn<Text>("top");
+    QTest::addColumn<Text>("left");
+    QTest::addColumn<Text>("cardTop");
+    QTest::addColumn<Text>("cardLeft");
+    QTest::addColumn<QPointF>("rp");
+    QTest::addColumn<QPointF>("cardTitle");
+    const Text zero = QStringLiteral("0");
+    const QPointF rp(620.64, 2249.82), title(1320, 300);
+    QTest::newRow("all zero") << zero << zero << zero << zero << rp << title;
+    QTest::newRow("prescription 10 right, 5 down") << Text("5") << Text("10") << zero << zero << QPointF(1180.64, 2529.82) << title;
+    QTest::newRow("card 3 right, 2 down") << zero << zero << Text("2") << Text("3") << rp << QPointF(1488, 412);
+    QTest::newRow("empty") << Text("") << Text("") << Text("") << Text("") << rp << title;
+    QTest::newRow("letters") << Text("abc") << Text("十") << Text("x2") << Text("mm") << rp << title;
+    QTest::newRow("missing") << Text() << Text() << Text() << Text() << rp << title;
+    QTest::newRow("negative") << Text("-1") << Text("-2") << Text("-1") << zero << QPointF(508.64, 2193.82) << QPointF(1320, 244);
+}
+
+void TestPrinting::eachPrintMovesByItsOwnOffsets()
+{
+    QFETCH(Text, top);
+    QFETCH(Text, left);
+    QFETCH(Text, cardTop);
+    QFETCH(Text, cardLeft);
+    QFETCH(QPointF, rp);
+    QFETCH(QPointF, cardTitle);
+    store::SettingsRow row;
+    row.topOffset = top;
+    row.leftOffset = left;
+    row.cardTop = cardTop;
+    row.cardLeft = cardLeft;
+
+    const Printed sheet = prescription(sample(), prescriptionOffsets(row));
+    QCOMPARE(sheet.text("Rp").at, QPointF(620.64, 2249.82)); // the layout stays, the origin moves
+    QCOMPARE(sheet.text("Rp").onPage(), rp);
+    const Op rule = sheet.ops[22]; // the first rule
+    QCOMPARE(rule.onPage() - rule.at, rp - QPointF(620.64, 2249.82));
+    QCOMPARE(card({}, cardOffsets(row)).text("门诊注射卡").onPage(), cardTitle);
+}
+
+void TestPrinting::withoutPrinterNothingIsPrinted()
+{
+    if (defaultPrinterAvailable())
+        QSKIP("this system has a printer, and tests do not print on real ones");
+    bool drawn = false;
+    QTest::ignoreMessage(QtWarningMsg, QRegularExpression("no default printer"));
+    QVERIFY(!printOnDefaultPrinter([&](PrinterPage&) { drawn = true; }));
+    QVERIFY(!drawn);
+    QTest::ignoreMessage(QtWarningMsg, QRegularExpression("no default printer"));
+    QVERIFY(!printPrescription(sample(), {}));
+    QTest::ignoreMessage(QtWarningMsg, QRegularExpression("no default printer"));
+    QVERIFY(!printInjectionCard(cardSample, {}));
+}
+
+void TestPrinting::prescriptionPrintsIntoPdf()
+{
+    if (QStandardPaths::findExecutable("pdftotext").isEmpty() || QStandardPaths::findExecutable("pdffonts").isEmpty())
+        QSKIP("poppler-utils are not installed");
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("处方.pdf"));
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(path);
+    printer.setPageMargins(QMarginsF()); // the printable area is the whole sheet
+    QVERIFY(printOn(printer, [](PrinterPage& page) { drawPrescription(page, sample(numbered(25)), {10, 5}); }));
+
+    const QString text = poppler("pdftotext", {path, "-"});
+    for (const QString piece : {"城关卫生院处方笺", "Rp", "姓名：", "配药：", "盖章", "张三", "城关镇东街", "12.50", "第1行", "第20行"})
+        QVERIFY2(text.contains(piece.normalized(QString::NormalizationForm_KC)), qPrintable(piece + " missing from\n" + text));
+    QVERIFY(!text.contains(QStringLiteral("第21行")));
+    QCOMPARE(text.count(u'\f'), 1); // one page
+    // Where the sheet is aligned with the paper: 1180.64 and 2529.82 twips.
+    const QPointF rp = wordCorner(path, "Rp");
+    QVERIFY2(qAbs(rp.x() - 59.03) < 1 && qAbs(rp.y() - 126.49) < 2, qPrintable(QString("%1 %2").arg(rp.x()).arg(rp.y())));
+    const QString fonts = poppler("pdffonts", {path});
+    for (const char* face : {"NotoSerifCJK", "NotoSansCJK", "UKai"})
+        QVERIFY2(fonts.contains(face), qPrintable(fonts));
+}
+
+void TestPrinting::logBookPagesPrintLandscapeInMillimetres()
+{
+    if (QStandardPaths::findExecutable("pdftotext").isEmpty())
+        QSKIP("poppler-utils are not installed");
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("log.pdf"));
+    PageRecording ops;
+    {
+        QPdfWriter writer(path);
+        writer.setPageMargins(QMarginsF());
+        PrinterPage page(&writer);
+        page.setRecording(&ops);
+        page.setOrientation(QPageLayout::Landscape);
+        page.setScaleUnit(Unit::Millimetres);
+        page.setScaleLeft(-20);
+        page.setScaleTop(-10);
+        page.setFontBold(true);
+        page.setCurrentX(215);
+        page.setCurrentY(178);
+        page.print(QStringLiteral("First"));
+        page.drawLine(0, 30, 240, 30);
+        page.newPage();
+        QCOMPARE(QPointF(page.currentX(), page.currentY()), QPointF(-20, -10)); // the printable area's corner
+        page.setCurrentY(178);
+        page.print(QStringLiteral("Second"), PrinterPage::StayOnLine);
+        QCOMPARE(QPointF(page.currentX(), page.currentY()), QPointF(-20 + page.textWidth("Second"), 178));
+        QVERIFY(page.endDocument());
+    }
+    QCOMPARE(ops[1].toOnPage(), QPointF(260, 40));
+    QCOMPARE(ops[2].kind, Op::NewPage);
+    QCOMPARE(ops[3].page, 2); // unit, origin and font stay
+    QCOMPARE(ops[3].onPage(), QPointF(0, 188));
+    QVERIFY(ops[3].bold);
+
+    const QStringList pages = poppler("pdftotext", {path, "-"}).split(u'\f');
+    QCOMPARE(pages.size(), 3); // two pages and what follows the last break
+    QVERIFY(pages[0].contains("First") && pages[1].contains("Second"));
+    const QRegularExpressionMatch size = QRegularExpression(R"(Page size:\s+([\d.]+) x ([\d.]+))").match(poppler("pdfinfo", {path}));
+    QVERIFY(size.captured(1).toDouble() > size.captured(2).toDouble());
+    const QPointF first = wordCorner(path, "First");
+    QVERIFY2(qAbs(first.x() - 235 * 72 / 25.4) < 1 && qAbs(first.y() - 188 * 72 / 25.4) < 2, qPrintable(QString("%1 %2").arg(first.x()).arg(first.y())));
+}
+
+void TestPrinting::previewDrawsTheSamePrint()
+{
+    QList<int> pages;
+    QTimer closer;
+    connect(&closer, &QTimer::timeout, this, [&] {
+        if (auto* dialog = qobject_cast<QPrintPreviewDialog*>(QApplication::activeModalWidget())) {
+            QCOMPARE(dialog->windowTitle(), QStringLiteral("打印预览"));
+            pages << dialog->findChild<QPrintPreviewWidget*>()->pageCount();
+            dialog->reject();
+        }
+    });
+    closer.start(20);
+    previewPrescription(nullptr, sample(), {10, 5});
+    previewInjectionCard(nullptr, cardSample, {3, 2});
+    QCOMPARE(pages, QList<int>({1, 1})); // an empty preview would have no page
+}
+
+void TestPrinting::windowsFontNamesResolveToCjkFaces_data()
+{
+    QTest::addColumn<QString>("family");
+    QTest::addColumn<QString>("face");
+    QTest::newRow("楷体_GB2312") << Kai << "AR PL UKai CN";
+    QTest::newRow("黑体") << Hei << "Noto Sans CJK SC";
+    QTest::newRow("宋体") << Song << "Noto Serif CJK SC";
+}
+
+void TestPrinting::windowsFontNamesResolveToCjkFaces()
+{
+    QFETCH(QString, family);
+    QFETCH(QString, face);
+    if (!QFontDatabase::families().contains(face))
+        QSKIP(qPrintable(face + " is not installed"));
+    QFont font(family);
+    QCOMPARE(QFontInfo(font).family(), face);
+    font.setBold(true); // as "Rp" prints
+    QCOMPARE(QFontInfo(font).family(), face);
+    QVERIFY(QFontMetricsF(font).inFontUcs4(U'处'));
+    fonts::installFontSubstitutions(); // a second time changes nothing
+    QCOMPARE(QFont::substitutes(family).join(u',').toLower(), fonts::substitutesFor(family).join(u',').toLower());
+}
+
+QTEST_MAIN(TestPrinting)
+#include "test_printing.moc"
