@@ -5,6 +5,8 @@
 #include "common/MessageBox.h"
 #include "dictionaries/DrugCatalogWindow.h"
 #include "dictionaries/WordListWindow.h"
+#include "reports/OutpatientLogWindow.h"
+#include "reports/StatisticsWindow.h"
 #include "common/Text.h"
 #include "settings/CurrentSettings.h"
 #include "store/Records.h"
@@ -185,6 +187,12 @@ void MainWindow::buildMenus()
     });
     connect(action(QStringLiteral("退出")), &QAction::triggered, this, &MainWindow::close);
     connect(action(QStringLiteral("综合设置")), &QAction::triggered, this, [this] { m_settings->show(); });
+    connect(action(QStringLiteral("统计")), &QAction::triggered, this, [this] {
+        showWindow(m_statisticsWindow, [this] { return new StatisticsWindow(m_store); });
+    });
+    connect(action(QStringLiteral("门诊日志")), &QAction::triggered, this, [this] {
+        showWindow(m_logWindow, [this] { return new OutpatientLogWindow(m_store, *m_settings); });
+    });
     connect(action(QStringLiteral("药品维护")), &QAction::triggered, this, [this] {
         showWindow(m_drugWindow, [this] { return new DrugCatalogWindow(m_store); });
     });

@@ -87,6 +87,8 @@ private slots:
     void typedLimitsStopTyping();
     void rightClickOnAnEmptyTreeShowsNoMenu();
     void newTakesTheSettingsBeingTyped();
+    void menuOpensEachWindowOnce_data();
+    void menuOpensEachWindowOnce();
 };
 
 void TestMainWindow::initTestCase()
@@ -447,6 +449,47 @@ void TestMainWindow::newTakesTheSettingsBeingTyped()
     w.newPrescription();
     QCOMPARE(w.Text4[6]->text(), QStringLiteral("李医生"));
     QCOMPARE(w.Picture2->Label3[0]->text(), QStringLiteral("仁心诊所处方笺"));
+}
+
+void TestMainWindow::menuOpensEachWindowOnce_data()
+{
+    QTest::addColumn<QString>("item");
+    QTest::addColumn<QString>("window");
+    QTest::newRow("drugs") << "药品维护" << "Form2";
+    QTest::newRow("diagnoses") << "诊断名称" << "Form3";
+    QTest::newRow("addresses") << "地址库" << "Form4";
+    QTest::newRow("settings") << "综合设置" << "Form5";
+    QTest::newRow("statistics") << "统计" << "Form6";
+    QTest::newRow("log") << "门诊日志" << "form12";
+}
+
+void TestMainWindow::menuOpensEachWindowOnce()
+{
+    QFETCH(QString, item);
+    QFETCH(QString, window);
+    ProgramFolder folder;
+    MainWindow w(folder.store());
+    w.show();
+    auto openWindows = [&] {
+        QList<QWidget*> found;
+        for (QWidget* top : QApplication::topLevelWidgets())
+            if (top->objectName() == window && top->isVisible())
+                found << top;
+        return found;
+    };
+    w.action(item)->trigger();
+    QCOMPARE(openWindows().size(), 1);
+    QWidget* first = openWindows().first();
+    QVERIFY(!first->isModal());
+    w.action(item)->trigger();
+    QCOMPARE(openWindows(), QList<QWidget*>({first}));
+    first->close();
+    QTRY_COMPARE(openWindows().size(), 0);
+    if (item == QStringLiteral("统计")) {
+        w.toolButton(item)->trigger();
+        QCOMPARE(openWindows().size(), 1);
+        openWindows().first()->close();
+    }
 }
 
 QTEST_MAIN(TestMainWindow)
