@@ -9,6 +9,7 @@
 #include "workstation/MainWindow.h"
 #include "workstation/PrescriptionSheet.h"
 #include "workstation/PrescriptionText.h"
+#include "workstation/PrintJob.h"
 
 #include <QAction>
 #include <QLabel>
@@ -16,6 +17,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QStatusBar>
 #include <QTest>
 #include <QToolBar>
 #include <QTreeWidget>
@@ -87,6 +89,7 @@ private slots:
     void typedLimitsStopTyping();
     void rightClickOnAnEmptyTreeShowsNoMenu();
     void newTakesTheSettingsBeingTyped();
+    void printingWithoutAPrinterSaysSo();
     void menuOpensEachWindowOnce_data();
     void menuOpensEachWindowOnce();
 };
@@ -449,6 +452,23 @@ void TestMainWindow::newTakesTheSettingsBeingTyped()
     w.newPrescription();
     QCOMPARE(w.Text4[6]->text(), QStringLiteral("李医生"));
     QCOMPARE(w.Picture2->Label3[0]->text(), QStringLiteral("仁心诊所处方笺"));
+}
+
+void TestMainWindow::printingWithoutAPrinterSaysSo()
+{
+    if (printing::defaultPrinterAvailable())
+        QSKIP("this machine has a printer");
+    ProgramFolder folder;
+    MainWindow w(folder.store());
+    w.show();
+    w.newPrescription();
+    w.action("打印")->trigger();
+    QCOMPARE(w.statusBar()->currentMessage(), QStringLiteral("未找到打印机"));
+    w.statusBar()->clearMessage();
+    QTest::mouseClick(w.Label7, Qt::LeftButton);
+    QCOMPARE(w.statusBar()->currentMessage(), QStringLiteral("未找到打印机"));
+    QVERIFY(MessageBox::shownMessages().isEmpty());
+    QVERIFY(w.sheetGroup()->isVisible());
 }
 
 void TestMainWindow::menuOpensEachWindowOnce_data()
