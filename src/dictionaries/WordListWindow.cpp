@@ -1,0 +1,200 @@
+#include "dictionaries/WordListWindow.h"
+
+#include "common/Log.h"
+#include "common/MessageBox.h"
+#include "common/Text.h"
+#include "pinyin/Pinyin.h"
+
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+using dictionaries::ListFiller;
+using dictionaries::button;
+using dictionaries::isEnter;
+using dictionaries::makeLabel;
+using dictionaries::textBox;
+
+WordListWindow::WordListWindow(Kind kind, store::Store& store, QWidget* parent)
+    : QWidget(parent, Qt::Window)
+    , m_kind(kind)
+    , m_store(store)
+{
+    const bool diagnosis = kind == Kind::Diagnosis;
+    setObjectName(diagnosis ? QStringLiteral("Form3") : QStringLiteral("Form4"));
+    setWindowTitle(caption());
+    setAttribute(Qt::WA_DeleteOnClose);
+
+    Text1 = textBox("Text1", this);
+    List1 = new QListWidget(this);
+    List1->setObjectName(QStringLiteral("List1"));
+    List1->setSortingEnabled(false);
+    List1->setSelectionMode(QAbstractItemView::SingleSelection);
+    List1->setLayoutMode(QListView::Batched); // a long list lays itself out a piece per event
+    Text3 = textBox("Text3", this);
+    Text5 = textBox("Text5", this);
+    Command2 = button(QStringLiteral("添  加"), "Command2", this);
+    Command1 = button(QStringLiteral("退  出"), "Command1", this);
+
+    // The two windows came to differ in focus order, and users of each are used to their own.
+    if (diagnosis) {
+        setTabOrder(Text1, List1);
+        setTabOrder(List1, Text3);
+        setTabOrder(Text3, Command2);
+        setTabOrder(Command2, Text5);
+        setTabOrder(Text5, Command1);
+    } else {
+        setTabOrder(Command2, Text3);
+        setTabOrder(Text3, List1);
+        setTabOrder(List1, Text1);
+        setTabOrder(Text1, Text5);
+        setTabOrder(Text5, Command1);
+    }
+
+    auto* searchRow = new QHBoxLayout;
+    searchRow->addWidget(makeLabel(QStringLiteral("拼音查询："), "Label1", this));
+    searchRow->addWidget(Text1);
+    auto* boxes = new QGridLayout;
+    boxes->addWidget(makeLabel(diagnosis ? QStringLiteral("诊断名称：") : QStringLiteral("地址名称："), "Label2", this), 0, 0);
+    boxes->addWidget(Text3, 0, 1);
+    boxes->addWidget(Command2, 0, 2);
+    boxes->addWidget(makeLabel(QStringLiteral("拼音代码："), "Label3", this), 1, 0);
+    boxes->addWidget(Text5, 1, 1);
+    boxes->addWidget(Command1, 1, 2);
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(searchRow);
+    layout->addWidget(List1, 1);
+    layout->addLayout(boxes);
+
+    pu = new QMenu(this);
+    pu->setObjectName(QStringLiteral("pu"));
+    QAction* deleteItem = pu->addAction(QStringLiteral("删除"));
+    pu->addAction(QStringLiteral("取消")); // closing the menu is all it does
+    List1->viewport()->installEventFilter(this);
+    Text3->installEventFilter(this);
+
+    m_filler = std::make_unique<ListFiller>(List1, m_store, table());
+
+    // A click on a row only selects it; nothing is loaded into the boxes.
+    connect(Text1, &QLineEdit::textChanged, this, &WordListWindow::search);
+    connect(Text3, &QLineEdit::textChanged, this, [this](const QString& name) { Text5->setText(PinyinInitials(name)); });
+    connect(Command2, &QPushButton::clicked, this, &WordListWindow::add);
+    connect(Command1, &QPushButton::clicked, this, &WordListWindow::close);
+    connect(deleteItem, &QAction::triggered, this, &WordListWindow::remove);
+
+    resize(QSize(400, 460).expandedTo(sizeHint()));
+    dictionaries::centreOnScreen(this);
+
+    m_filler->fill(diagnosis ? store::statements::allDiagnoses() : store::statements::allAddresses(),
+                   ListFiller::Yield::No);
+    (diagnosis ? static_cast<QWidget*>(Text1) : Command2)->setFocus();
+}
+
+WordListWindow::~WordListWindow() = default;
+
+QString WordListWindow::caption() const
+{
+    return m_kind == Kind::Diagnosis ? QStringLiteral("诊断名称维护") : QStringLiteral("地址名称维护");
+}
+
+const store::Table& WordListWindow::table() const
+{
+    return m_kind == Kind::Diagnosis ? store::DiagnosisTable : store::AddressTable;
+}
+
+store::Select WordListWindow::searchStatement() const
+{
+    return m_kind == Kind::Diagnosis ? store::statements::diagnosesByInitials(Text1->text())
+                                     : store::statements::addressesByInitials(Text1->text());
+}
+
+bool WordListWindow::wantsMenu() const { return List1->count() > 0; }
+
+bool WordListWindow::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == Text3 && isEnter(event)) {
+        add();
+        return true;
+    }
+    if (watched == List1->viewport() && event->type() == QEvent::MouseButtonRelease) {
+        const auto* mouse = static_cast<QMouseEvent*>(event);
+        if (mouse->button() == Qt::RightButton && wantsMenu()) {
+            pu->popup(mouse->globalPosition().toPoint());
+            return true;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void WordListWindow::search()
+{
+    m_filler->fill(searchStatement(), ListFiller::Yield::WhileFilling);
+}
+
+bool WordListWindow::refuse(const store::DictionaryEntry& entry)
+{
+    const QString what = m_kind == Kind::Diagnosis ? QStringLiteral("诊断名称") : QStringLiteral("地址名称");
+    QString message;
+    QLineEdit* fault = Text3;
+    if (trimBlanks(Text3->text()).isEmpty()) {
+        message = what + QStringLiteral("不能为空。");
+    } else if (const store::Refusal refusal = store::checkRow(table(), entry.toRow(table()))) {
+        if (refusal.fieldName == QStringLiteral("拼音")) {
+            fault = Text5;
+            message = refusal.kind == store::Refusal::Empty ? QStringLiteral("拼音代码不能为空。")
+                                                            : QStringLiteral("拼音代码超过 50 个字符，未添加。");
+        } else {
+            message = refusal.kind == store::Refusal::Empty ? what + QStringLiteral("不能为空。")
+                                                            : what + QStringLiteral("超过 50 个字符，未添加。");
+        }
+    } else {
+        return false;
+    }
+    qCWarning(lcDictionaries) << tableName(table()) << "row refused:" << message;
+    MessageBox::information(this, caption(), message);
+    fault->setFocus();
+    return true;
+}
+
+void WordListWindow::add()
+{
+    // Only an exactly empty key box takes the name; a key of blanks (a Latin name) is kept.
+    if (Text5->text().isEmpty())
+        Text5->setText(Text3->text());
+    store::DictionaryEntry entry;
+    entry.name = Text3->text();
+    entry.initials = Text5->text();
+    if (refuse(entry))
+        return;
+
+    const std::optional<qint64> id = store::Store::insert(m_store.settings(), table(), entry.toRow(table()));
+    if (!id) {
+        qCWarning(lcDictionaries) << tableName(table()) << "entry not added:" << entry.name;
+        return;
+    }
+    entry.rowId = *id;
+    // Shown at the end of whatever the list holds, search result or not, so the user sees it went in.
+    List1->setCurrentItem(dictionaries::appendEntry(List1, entry));
+    Text3->clear();
+    Text5->clear();
+    Text3->setFocus();
+}
+
+void WordListWindow::remove()
+{
+    const QList<QListWidgetItem*> selected = List1->selectedItems();
+    const std::optional<qint64> id = dictionaries::rowIdOf(selected.value(0));
+    if (!id) {
+        qCWarning(lcDictionaries) << "delete with no row selected: nothing deleted";
+        return;
+    }
+    if (!store::Store::deleteRow(m_store.settings(), table(), *id))
+        qCWarning(lcDictionaries) << tableName(table()) << "row" << *id << "not deleted: gone or not reachable";
+    m_filler->fill(searchStatement(), ListFiller::Yield::No);
+}
