@@ -505,25 +505,21 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event)
 
 // --- Record tree ---------------------------------------------------------------------------
 
-void MainWindow::fillTree(int limit)
+void MainWindow::showRecords(const store::Select& select, int limit)
 {
     T1->clear();
     QList<QTreeWidgetItem*> items;
-    store::Query q = store::Store::select(m_store.records(), store::statements::allRecords(), limit);
-    while (q.next())
+    // Node text: name[key]; the key is read back from it on Open and Delete.
+    for (store::Query q = store::Store::select(m_store.records(), select, limit); q.next();)
         items << new QTreeWidgetItem(QStringList(q.string(2) + QLatin1Char('[') + q.string(1) + QLatin1Char(']')));
     T1->addTopLevelItems(items);
 }
 
+void MainWindow::fillTree(int limit) { showRecords(store::statements::allRecords(), limit); }
+
 void MainWindow::search()
 {
-    T1->clear();
-    QList<QTreeWidgetItem*> items;
-    store::Query q = store::Store::select(m_store.records(),
-                                          store::statements::recordsByNameAndDate(Text2->text(), Text3->text()));
-    while (q.next())
-        items << new QTreeWidgetItem(QStringList(q.string(2) + QLatin1Char('[') + q.string(1) + QLatin1Char(']')));
-    T1->addTopLevelItems(items);
+    showRecords(store::statements::recordsByNameAndDate(Text2->text(), Text3->text()), -1);
 }
 
 QString MainWindow::selectedKey() const

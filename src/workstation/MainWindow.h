@@ -110,6 +110,7 @@ private:
     QWidget* buildDrugPanel();
     void toolbarClicked(QAction* action);
     void fillDrugList(const QString& initials);
+    void showRecords(const store::Select& select, int limit);
     void fieldChanged(int index);
     void fieldFocused(int index);
     void fillLookupList(QTreeWidget* list, const store::Select& select);

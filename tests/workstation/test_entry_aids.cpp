@@ -3,6 +3,7 @@
 #include "store/Records.h"
 #include "store/Store.h"
 #include "support/ProgramFolder.h"
+#include "support/Trees.h"
 #include "support/Typing.h"
 #include "workstation/Keypad.h"
 #include "workstation/MainWindow.h"
@@ -17,14 +18,6 @@
 using namespace store;
 
 namespace {
-
-QStringList nodes(QTreeWidget* tree)
-{
-    QStringList out;
-    for (int i = 0; i < tree->topLevelItemCount(); ++i)
-        out << tree->topLevelItem(i)->text(0);
-    return out;
-}
 
 void addDrug(Store& store, const QString& initials, const QString& name)
 {

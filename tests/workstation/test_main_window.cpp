@@ -5,6 +5,7 @@
 #include "store/Records.h"
 #include "store/Store.h"
 #include "support/ProgramFolder.h"
+#include "support/Trees.h"
 #include "support/Typing.h"
 #include "workstation/MainWindow.h"
 #include "workstation/PrescriptionSheet.h"
@@ -27,14 +28,6 @@ using namespace store;
 namespace {
 
 const QDateTime Now(QDate(2026, 12, 7), QTime(9, 15, 2));
-
-QStringList nodes(QTreeWidget* tree)
-{
-    QStringList out;
-    for (int i = 0; i < tree->topLevelItemCount(); ++i)
-        out << tree->topLevelItem(i)->text(0);
-    return out;
-}
 
 QList<PatientRecord> recordsNamed(Store& store, const QString& name)
 {
