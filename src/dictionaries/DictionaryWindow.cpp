@@ -85,16 +85,6 @@ ListFiller::Outcome ListFiller::fill(const store::Select& select, Yield yield)
     return Outcome::Complete;
 }
 
-void centreOnScreen(QWidget* window)
-{
-    const QScreen* screen = window->screen() ? window->screen() : QGuiApplication::primaryScreen();
-    if (!screen)
-        return;
-    const QRect area = screen->geometry();
-    window->move(area.x() + (area.width() - window->width()) / 2,
-                 area.y() + (area.height() - window->height()) / 2);
-}
-
 QLabel* makeLabel(const QString& text, const char* objectName, QWidget* parent)
 {
     auto* label = new QLabel(text, parent);
@@ -109,20 +99,22 @@ QLineEdit* textBox(const char* objectName, QWidget* parent)
     return box;
 }
 
+QListWidget* listBox(const char* objectName, QWidget* parent)
+{
+    auto* list = new QListWidget(parent);
+    list->setObjectName(QString::fromLatin1(objectName));
+    list->setSortingEnabled(false);
+    list->setSelectionMode(QAbstractItemView::SingleSelection);
+    list->setLayoutMode(QListView::Batched); // a long list lays itself out a piece per event
+    return list;
+}
+
 QPushButton* button(const QString& text, const char* objectName, QWidget* parent)
 {
     auto* b = new QPushButton(text, parent);
     b->setObjectName(QString::fromLatin1(objectName));
     b->setAutoDefault(true);
     return b;
-}
-
-bool isEnter(const QEvent* event)
-{
-    if (event->type() != QEvent::KeyPress)
-        return false;
-    const int key = static_cast<const QKeyEvent*>(event)->key();
-    return key == Qt::Key_Return || key == Qt::Key_Enter;
 }
 
 } // namespace dictionaries

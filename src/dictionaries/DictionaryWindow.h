@@ -60,15 +60,12 @@ private:
     static std::chrono::nanoseconds s_slice;
 };
 
-// Secondary windows open in the middle of the screen.
-void centreOnScreen(QWidget* window);
-
 // Controls named as the windows' code refers to them.
 QLabel* makeLabel(const QString& text, const char* objectName, QWidget* parent);
 QLineEdit* textBox(const char* objectName, QWidget* parent);
+// Unsorted, one row at a time, in database order.
+QListWidget* listBox(const char* objectName, QWidget* parent);
 // Enter on a focused button presses it, as keyboard-only entry of a series of rows needs.
 QPushButton* button(const QString& text, const char* objectName, QWidget* parent);
-
-bool isEnter(const QEvent* event); // Return or keypad Enter pressed
 
 } // namespace dictionaries

@@ -1,5 +1,6 @@
 #include "dictionaries/DrugCatalogWindow.h"
 
+#include "common/Window.h"
 #include "common/Log.h"
 #include "common/MessageBox.h"
 #include "common/Text.h"
@@ -22,7 +23,7 @@
 
 using dictionaries::ListFiller;
 using dictionaries::button;
-using dictionaries::isEnter;
+using dictionaries::listBox;
 using dictionaries::makeLabel;
 using dictionaries::textBox;
 
@@ -64,21 +65,11 @@ DrugCatalogWindow::DrugCatalogWindow(store::Store& store, QWidget* parent)
     Text3 = textBox("Text3", Frame1);
     Text4 = textBox("Text4", Frame1);
     Command2 = button(QStringLiteral("保  存"), "Command2", Frame1);
-    List1 = new QListWidget(this);
-    List1->setObjectName(QStringLiteral("List1"));
-    List1->setSortingEnabled(false);
-    List1->setSelectionMode(QAbstractItemView::SingleSelection);
-    List1->setLayoutMode(QListView::Batched); // a long list lays itself out a piece per event
+    List1 = listBox("List1", this);
     Text5 = textBox("Text5", Frame1);
     Text1 = textBox("Text1", this);
     Command3 = button(QStringLiteral("删  除"), "Command3", Frame1);
-    setTabOrder(Command1, Text3);
-    setTabOrder(Text3, Text4);
-    setTabOrder(Text4, Command2);
-    setTabOrder(Command2, List1);
-    setTabOrder(List1, Text5);
-    setTabOrder(Text5, Text1);
-    setTabOrder(Text1, Command3);
+    setTabChain({Command1, Text3, Text4, Command2, List1, Text5, Text1, Command3});
 
     auto* boxes = new QFormLayout;
     boxes->addRow(makeLabel(QStringLiteral("药品名称："), "Label1", Frame1), Text3);
@@ -152,7 +143,7 @@ DrugCatalogWindow::DrugCatalogWindow(store::Store& store, QWidget* parent)
     connect(deleteItem, &QAction::triggered, this, &DrugCatalogWindow::remove);
 
     resize(QSize(680, 460).expandedTo(sizeHint()));
-    dictionaries::centreOnScreen(this);
+    centreOnScreen(this);
 
     // Opens in edit mode with the first row picked.
     m_filler->fill(store::statements::allDrugs(), ListFiller::Yield::No);
@@ -170,7 +161,7 @@ bool DrugCatalogWindow::eventFilter(QObject* watched, QEvent* event)
     if (watched == Text3 || watched == Text4) {
         if (event->type() == QEvent::FocusIn)
             phraseTarget = static_cast<QLineEdit*>(watched);
-        if (isEnter(event)) {
+        if (isEnterKey(event)) {
             // Enter moves on as Tab would: name → usage → 保存.
             focusNextChild();
             return true;

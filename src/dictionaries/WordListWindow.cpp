@@ -1,5 +1,6 @@
 #include "dictionaries/WordListWindow.h"
 
+#include "common/Window.h"
 #include "common/Log.h"
 #include "common/MessageBox.h"
 #include "common/Text.h"
@@ -17,7 +18,7 @@
 
 using dictionaries::ListFiller;
 using dictionaries::button;
-using dictionaries::isEnter;
+using dictionaries::listBox;
 using dictionaries::makeLabel;
 using dictionaries::textBox;
 
@@ -32,30 +33,17 @@ WordListWindow::WordListWindow(Kind kind, store::Store& store, QWidget* parent)
     setAttribute(Qt::WA_DeleteOnClose);
 
     Text1 = textBox("Text1", this);
-    List1 = new QListWidget(this);
-    List1->setObjectName(QStringLiteral("List1"));
-    List1->setSortingEnabled(false);
-    List1->setSelectionMode(QAbstractItemView::SingleSelection);
-    List1->setLayoutMode(QListView::Batched); // a long list lays itself out a piece per event
+    List1 = listBox("List1", this);
     Text3 = textBox("Text3", this);
     Text5 = textBox("Text5", this);
     Command2 = button(QStringLiteral("添  加"), "Command2", this);
     Command1 = button(QStringLiteral("退  出"), "Command1", this);
 
     // The two windows came to differ in focus order, and users of each are used to their own.
-    if (diagnosis) {
-        setTabOrder(Text1, List1);
-        setTabOrder(List1, Text3);
-        setTabOrder(Text3, Command2);
-        setTabOrder(Command2, Text5);
-        setTabOrder(Text5, Command1);
-    } else {
-        setTabOrder(Command2, Text3);
-        setTabOrder(Text3, List1);
-        setTabOrder(List1, Text1);
-        setTabOrder(Text1, Text5);
-        setTabOrder(Text5, Command1);
-    }
+    if (diagnosis)
+        setTabChain({Text1, List1, Text3, Command2, Text5, Command1});
+    else
+        setTabChain({Command2, Text3, List1, Text1, Text5, Command1});
 
     auto* searchRow = new QHBoxLayout;
     searchRow->addWidget(makeLabel(QStringLiteral("拼音查询："), "Label1", this));
@@ -89,7 +77,7 @@ WordListWindow::WordListWindow(Kind kind, store::Store& store, QWidget* parent)
     connect(deleteItem, &QAction::triggered, this, &WordListWindow::remove);
 
     resize(QSize(400, 460).expandedTo(sizeHint()));
-    dictionaries::centreOnScreen(this);
+    centreOnScreen(this);
 
     m_filler->fill(diagnosis ? store::statements::allDiagnoses() : store::statements::allAddresses(),
                    ListFiller::Yield::No);
@@ -118,7 +106,7 @@ bool WordListWindow::wantsMenu() const { return List1->count() > 0; }
 
 bool WordListWindow::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == Text3 && isEnter(event)) {
+    if (watched == Text3 && isEnterKey(event)) {
         add();
         return true;
     }

@@ -1,5 +1,6 @@
 #include "reports/OutpatientLogWindow.h"
 
+#include "common/Window.h"
 #include "common/Log.h"
 #include "reports/LogBookPrint.h"
 #include "reports/LogCsv.h"
@@ -134,7 +135,7 @@ OutpatientLogWindow::OutpatientLogWindow(store::Store& store, CurrentSettings& s
     connect(Command6, &QPushButton::clicked, this, &OutpatientLogWindow::exportLog);
 
     setUpGrid();
-    reports::centreOnScreen(this);
+    centreOnScreen(this);
     reports::setDatePartsToToday(Combo1);
 }
 

@@ -105,14 +105,4 @@ QString monthText(const DateParts& parts)
     return parts[3]->currentText() + QLatin1Char('-') + parts[4]->currentText();
 }
 
-void centreOnScreen(QWidget* window)
-{
-    const QScreen* screen = window->screen() ? window->screen() : QGuiApplication::primaryScreen();
-    if (!screen)
-        return;
-    const QRect area = screen->geometry();
-    // The window's own area: its frame is not known before it is shown.
-    window->move(area.x() + (area.width() - window->width()) / 2, area.y() + (area.height() - window->height()) / 2);
-}
-
 } // namespace reports

@@ -25,7 +25,5 @@ void setDatePartsToToday(const DateParts& parts);
 QString dayText(const DateParts& parts);
 QString monthText(const DateParts& parts);
 
-// Secondary windows open in the middle of the screen they belong to.
-void centreOnScreen(QWidget* window);
 
 } // namespace reports

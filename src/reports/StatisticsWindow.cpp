@@ -1,5 +1,6 @@
 #include "reports/StatisticsWindow.h"
 
+#include "common/Window.h"
 #include "common/Log.h"
 #include "reports/Workload.h"
 #include "store/Statements.h"
@@ -73,7 +74,7 @@ StatisticsWindow::StatisticsWindow(store::Store& store, QWidget* parent)
     connect(Command1, &QPushButton::clicked, this, &StatisticsWindow::countDay);
     connect(Command2, &QPushButton::clicked, this, &StatisticsWindow::countMonth);
 
-    reports::centreOnScreen(this);
+    centreOnScreen(this);
     reports::setDatePartsToToday(Combo1);
 }
 

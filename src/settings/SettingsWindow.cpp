@@ -1,5 +1,7 @@
 #include "settings/SettingsWindow.h"
 
+#include "common/Window.h"
+
 #include "common/Log.h"
 #include "common/MessageBox.h"
 #include "store/Statements.h"
@@ -153,12 +155,7 @@ SettingsWindow::SettingsWindow(store::Store& store, QWidget* parent)
 
 void SettingsWindow::load()
 {
-    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-        const QRect area = screen->geometry();
-        // The window's own area, not its frame: the frame is not known before it is shown.
-        const QPoint topLeft(area.x() + (area.width() - width()) / 2, area.y() + (area.height() - height()) / 2);
-        setGeometry(QRect(topLeft, size()));
-    }
+    centreOnScreen(this);
 
     // Field by field: a value the store lacks leaves the box as it is.
     auto fill = [this](store::Connection* db, const store::Select& select) {

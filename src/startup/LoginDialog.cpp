@@ -2,6 +2,7 @@
 
 #include "common/MessageBox.h"
 #include "common/Text.h"
+#include "common/Window.h"
 
 #include <QCloseEvent>
 #include <QGuiApplication>
@@ -109,10 +110,7 @@ LoginDialog::LoginDialog(QString storedPassword, QWidget* parent)
     connect(Command2, &QPushButton::clicked, this, &LoginDialog::close);
 
     setFixedSize(sizeHint().expandedTo(QSize(340, 0)));
-    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-        const QRect area = screen->geometry();
-        move(area.x() + (area.width() - width()) / 2, area.y() + (area.height() - height()) / 2);
-    }
+    centreOnScreen(this);
     Text1->setFocus();
 }
 
@@ -135,8 +133,7 @@ void LoginDialog::check()
 bool LoginDialog::eventFilter(QObject* watched, QEvent* event)
 {
     if (watched == Text1 && event->type() == QEvent::KeyPress) {
-        const int key = static_cast<QKeyEvent*>(event)->key();
-        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+        if (isEnterKey(event)) {
             check();
             return true;
         }

@@ -121,7 +121,7 @@ Query Connection::query(const QString& sql)
     auto it = m_cache.find(sql);
     if (it != m_cache.end() && !it->second.inUse) {
         it->second.inUse = true;
-        return Query(this, it->second.stmt, true);
+        return Query(this, it->second.stmt, &it->second.inUse);
     }
 
     sqlite3_stmt* stmt = nullptr;
@@ -130,14 +130,15 @@ Query Connection::query(const QString& sql)
         != SQLITE_OK) {
         qCWarning(lcStore) << "cannot prepare" << sql << ":" << lastError();
         sqlite3_finalize(stmt);
-        return Query(this, nullptr, false);
+        return Query(this, nullptr, nullptr);
     }
     if (it == m_cache.end()) {
-        m_cache.emplace(sql, CachedStatement{stmt, true});
-        return Query(this, stmt, true);
+        // Map nodes stay put, so the flag's address holds for the connection's life.
+        auto& cached = m_cache.emplace(sql, CachedStatement{stmt, true}).first->second;
+        return Query(this, stmt, &cached.inUse);
     }
     // The cached copy is busy (a query nested inside another on the same SQL): use a private one.
-    return Query(this, stmt, false);
+    return Query(this, stmt, nullptr);
 }
 
 bool Connection::execute(const QString& sql)
@@ -154,22 +155,12 @@ QString Connection::lastError() const { return errorOf(m_db); }
 qint64 Connection::lastInsertRowId() const { return sqlite3_last_insert_rowid(m_db); }
 int Connection::changes() const { return sqlite3_changes(m_db); }
 
-void Connection::giveBack(sqlite3_stmt* stmt)
-{
-    for (auto& [sql, cached] : m_cache) {
-        if (cached.stmt == stmt) {
-            cached.inUse = false;
-            return;
-        }
-    }
-}
-
 // --- Query --------------------------------------------------------------------------------
 
-Query::Query(Connection* connection, sqlite3_stmt* stmt, bool cached)
+Query::Query(Connection* connection, sqlite3_stmt* stmt, bool* cacheInUse)
     : m_connection(connection)
     , m_stmt(stmt)
-    , m_cached(cached)
+    , m_cacheInUse(cacheInUse)
     , m_failed(stmt == nullptr)
 {
 }
@@ -177,7 +168,7 @@ Query::Query(Connection* connection, sqlite3_stmt* stmt, bool cached)
 Query::Query(Query&& other) noexcept
     : m_connection(other.m_connection)
     , m_stmt(other.m_stmt)
-    , m_cached(other.m_cached)
+    , m_cacheInUse(other.m_cacheInUse)
     , m_failed(other.m_failed)
 {
     other.m_stmt = nullptr;
@@ -191,8 +182,8 @@ void Query::release()
         return;
     sqlite3_reset(m_stmt);
     sqlite3_clear_bindings(m_stmt);
-    if (m_cached)
-        m_connection->giveBack(m_stmt);
+    if (m_cacheInUse)
+        *m_cacheInUse = false;
     else
         sqlite3_finalize(m_stmt);
     m_stmt = nullptr;

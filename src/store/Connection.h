@@ -32,7 +32,7 @@ public:
     ~Query();
 
     // A query that yields nothing, for a file that could not be opened.
-    static Query invalid() { return Query(nullptr, nullptr, false); }
+    static Query invalid() { return Query(nullptr, nullptr, nullptr); }
 
     bool isValid() const { return m_stmt != nullptr; }
 
@@ -61,12 +61,12 @@ public:
 
 private:
     friend class Connection;
-    Query(Connection* connection, sqlite3_stmt* stmt, bool cached);
+    Query(Connection* connection, sqlite3_stmt* stmt, bool* cacheInUse);
     void release();
 
     Connection* m_connection = nullptr;
     sqlite3_stmt* m_stmt = nullptr;
-    bool m_cached = false;
+    bool* m_cacheInUse = nullptr; // the cache entry's flag, or null for a statement of our own
     bool m_failed = false;
 };
 
@@ -105,9 +105,6 @@ private:
     Connection(sqlite3* db, QString path);
     static std::unique_ptr<Connection> openWithFlags(const QString& path, const QByteArray& password,
                                                      int flags, QString* error);
-    friend class Query;
-    void giveBack(sqlite3_stmt* stmt);
-
     sqlite3* m_db = nullptr;
     QString m_path;
     struct CachedStatement {

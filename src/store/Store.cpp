@@ -148,11 +148,11 @@ std::optional<qint64> Store::insert(Connection* db, const Table& table, const Ro
 
 bool Store::updateFirst(Connection* db, const Table& table, const Row& row)
 {
+    if (row.size() != table.fields.size())
+        return false;
     std::vector<std::pair<int, Value>> fields;
     for (size_t i = 0; i < row.size(); ++i)
         fields.emplace_back(int(i), row[i]);
-    if (row.size() != table.fields.size())
-        return false;
     return updateFirstFields(db, table, fields);
 }
 

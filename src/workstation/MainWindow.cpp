@@ -8,6 +8,7 @@
 #include "reports/OutpatientLogWindow.h"
 #include "reports/StatisticsWindow.h"
 #include "common/Text.h"
+#include "common/Window.h"
 #include "settings/CurrentSettings.h"
 #include "store/Records.h"
 #include "store/Store.h"
@@ -123,10 +124,8 @@ MainWindow::MainWindow(store::Store& store, QWidget* parent)
 
     // Enter walks the visit: name, sex, age, diagnosis, address, drug initials, prescription,
     // fee, then doctor, dispenser and date.
-    QWidget* order[] = {Text4[0], Text4[1], Text4[2], Text4[4], Text4[5], Text1, R1,
-                        Text4[8], Text4[6], Text4[7], Text4[3], R2};
-    for (size_t i = 0; i + 1 < std::size(order); ++i)
-        setTabOrder(order[i], order[i + 1]);
+    setTabChain({Text4[0], Text4[1], Text4[2], Text4[4], Text4[5], Text1, R1, Text4[8], Text4[6], Text4[7],
+                 Text4[3], R2});
 
     m_sheetGroup->hide();
     setSaveEnabled(false);
@@ -249,7 +248,7 @@ QWidget* MainWindow::buildSearchPanel()
     connect(Text2, &QLineEdit::returnPressed, this, &MainWindow::search);
     connect(Text3, &QLineEdit::returnPressed, this, &MainWindow::search);
     connect(T1, &QTreeWidget::itemClicked, this, &MainWindow::openSelectedRecord);
-    connect(T1, &QTreeWidget::itemActivated, this, &MainWindow::openSelectedRecord);
+    T1->installEventFilter(this);
 
     m_treeMenu = new QMenu(this);
     m_treeMenu->setObjectName(QStringLiteral("TreeMenu"));
@@ -451,6 +450,10 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event)
             List1->setFocus();
             return true;
         }
+        if (watched == T1 && enter) {
+            openSelectedRecord(); // the keyboard's way to open a record
+            return true;
+        }
         if (watched == List1 && enter) {
             pickDrug();
             return true;
@@ -598,14 +601,8 @@ void MainWindow::savePrescription()
     if (!record.fee) {
         problem = QStringLiteral("收费金额过大，无法保存。");
     } else if (const store::Refusal refusal = store::checkRow(store::RecordsTable, record.toRow())) {
-        static const QHash<QString, QString> captions{
-            {QStringLiteral("名称"), QStringLiteral("处方编号")}, {QStringLiteral("姓名"), QStringLiteral("姓名")},
-            {QStringLiteral("性别"), QStringLiteral("性别")},     {QStringLiteral("年龄"), QStringLiteral("年龄")},
-            {QStringLiteral("日期"), QStringLiteral("日期")},     {QStringLiteral("诊断"), QStringLiteral("诊断")},
-            {QStringLiteral("地址"), QStringLiteral("地址")},     {QStringLiteral("处方"), QStringLiteral("处方")},
-            {QStringLiteral("医生"), QStringLiteral("医生")},     {QStringLiteral("配药"), QStringLiteral("配药")},
-        };
-        const QString name = captions.value(refusal.fieldName, refusal.fieldName);
+        // The fields are named as the sheet's captions, except the hidden record key.
+        const QString name = refusal.fieldName == QStringLiteral("名称") ? QStringLiteral("处方编号") : refusal.fieldName;
         const int width = store::RecordsTable.fields[size_t(refusal.field)].width;
         problem = refusal.kind == store::Refusal::Empty
             ? QStringLiteral("请填写%1，处方未保存。").arg(name)

@@ -72,13 +72,33 @@ QFrame* placeLine(QWidget* pane, const layout::Line& line)
     return frame;
 }
 
-void whiteBackground(QWidget* pane)
+// A white sheet of paper of the table's size, with its captions and ruling lines in place.
+template <size_t Captions, size_t Lines>
+void layOutPane(QWidget* pane, const char* objectName, int width, int height,
+                const std::array<layout::Caption, Captions>& captions, std::array<QLabel*, Captions>& labels,
+                const std::array<layout::Line, Lines>& lines, std::array<QFrame*, Lines>& frames)
 {
+    pane->setObjectName(QString::fromLatin1(objectName));
     pane->setAutoFillBackground(true);
     QPalette palette = pane->palette();
     palette.setColor(QPalette::Window, Qt::white);
     palette.setColor(QPalette::WindowText, Qt::black);
     pane->setPalette(palette);
+    pane->setFixedSize(twips::toPixels(width), twips::toPixels(height));
+    for (size_t i = 0; i < Captions; ++i)
+        labels[i] = placeCaption(pane, captions[i]);
+    for (size_t i = 0; i < Lines; ++i)
+        frames[i] = placeLine(pane, lines[i]);
+}
+
+RichBox* placeRichBox(QWidget* pane, const layout::Box& box, const QFont& font)
+{
+    auto* rich = new RichBox(pane);
+    rich->setObjectName(layout::str(box.objectName));
+    rich->setFont(font);
+    rich->setFrameShape(QFrame::NoFrame);
+    rich->setGeometry(twips::rect(box.left, box.top, box.width, box.height));
+    return rich;
 }
 
 QString toCrLf(const QString& plain)
@@ -141,14 +161,7 @@ void RichBox::mousePressEvent(QMouseEvent* event)
 PrescriptionPane::PrescriptionPane(QWidget* parent)
     : QWidget(parent)
 {
-    setObjectName(QStringLiteral("Picture2"));
-    whiteBackground(this);
-    setFixedSize(twips::toPixels(layout::PaneWidth), twips::toPixels(layout::PaneHeight));
-
-    for (size_t i = 0; i < layout::Label3.size(); ++i)
-        Label3[i] = placeCaption(this, layout::Label3[i]);
-    for (size_t i = 0; i < layout::Line1.size(); ++i)
-        Line1[i] = placeLine(this, layout::Line1[i]);
+    layOutPane(this, "Picture2", layout::PaneWidth, layout::PaneHeight, layout::Label3, Label3, layout::Line1, Line1);
 
     QFont fieldFont(layout::str(layout::FieldFont));
     fieldFont.setPointSizeF(layout::FieldScreenSize);
@@ -162,11 +175,7 @@ PrescriptionPane::PrescriptionPane(QWidget* parent)
         Text4[i]->setStyleSheet(QStringLiteral("QLineEdit { border-bottom: 1px dotted #999; background: white; }"));
     }
 
-    R1 = new RichBox(this);
-    R1->setObjectName(QStringLiteral("R1"));
-    R1->setFont(fieldFont);
-    R1->setFrameShape(QFrame::NoFrame);
-    R1->setGeometry(twips::rect(layout::R1.left, layout::R1.top, layout::R1.width, layout::R1.height));
+    R1 = placeRichBox(this, layout::R1, fieldFont);
 
     Label10 = new QLabel(this);
     Label10->setObjectName(QStringLiteral("Label10"));
@@ -184,20 +193,8 @@ void PrescriptionPane::setTitle(const QString& title)
 CardPane::CardPane(QWidget* parent)
     : QWidget(parent)
 {
-    setObjectName(QStringLiteral("Picture1"));
-    whiteBackground(this);
-    setFixedSize(twips::toPixels(layout::CardWidth), twips::toPixels(layout::CardHeight));
-
-    for (size_t i = 0; i < layout::Label6.size(); ++i)
-        Label6[i] = placeCaption(this, layout::Label6[i]);
-    for (size_t i = 0; i < layout::Line5.size(); ++i)
-        Line5[i] = placeLine(this, layout::Line5[i]);
-
-    R2 = new RichBox(this);
-    R2->setObjectName(QStringLiteral("R2"));
+    layOutPane(this, "Picture1", layout::CardWidth, layout::CardHeight, layout::Label6, Label6, layout::Line5, Line5);
     QFont font(layout::str(layout::CardTextFont));
     font.setPointSizeF(layout::CardTextSize);
-    R2->setFont(font);
-    R2->setFrameShape(QFrame::NoFrame);
-    R2->setGeometry(twips::rect(layout::R2.left, layout::R2.top, layout::R2.width, layout::R2.height));
+    R2 = placeRichBox(this, layout::R2, font);
 }

@@ -51,7 +51,7 @@ private slots:
         Shown w(new DrugCatalogWindow(folder.store()));
         QCOMPARE(QStringList({w->objectName(), w->windowTitle()}), QStringList({"Form2", "药品维护"}));
         const QRect screen = w->screen()->geometry();
-        QCOMPARE(w->pos(), screen.topLeft() + QPoint(screen.width() - w->width(), screen.height() - w->height()) / 2);
+        QCOMPARE(w->geometry().topLeft(), screen.topLeft() + QPoint(screen.width() - w->width(), screen.height() - w->height()) / 2);
         QCOMPARE(texts(w->List1), QStringList({"阿莫西林片 0.25×24/0.5 tid", "青霉素针 960万"}));
         QCOMPARE(w->List1->currentRow(), 0);
         QCOMPARE(w->pickedRow, ids[0]);
