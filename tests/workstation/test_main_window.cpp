@@ -82,6 +82,7 @@ private slots:
     void typedLimitsStopTyping();
     void rightClickOnAnEmptyTreeShowsNoMenu();
     void newTakesTheSettingsBeingTyped();
+    void enterOnANodeOpensIt();
     void printingWithoutAPrinterSaysSo();
     void menuOpensEachWindowOnce_data();
     void menuOpensEachWindowOnce();
@@ -445,6 +446,21 @@ void TestMainWindow::newTakesTheSettingsBeingTyped()
     w.newPrescription();
     QCOMPARE(w.Text4[6]->text(), QStringLiteral("李医生"));
     QCOMPARE(w.Picture2->Label3[0]->text(), QStringLiteral("仁心诊所处方笺"));
+}
+
+void TestMainWindow::enterOnANodeOpensIt()
+{
+    ProgramFolder folder;
+    addRecord(folder.store(), "2026-11-02 10:00:00", "周九", "2026-11-02");
+    MainWindow w(folder.store());
+    w.show();
+    w.T1->setFocus();
+    w.T1->setCurrentItem(w.T1->topLevelItem(0));
+    QTest::keyClick(w.T1, Qt::Key_Down);
+    QVERIFY(w.sheetGroup()->isHidden()); // moving through the list opens nothing
+    QTest::keyClick(w.T1, Qt::Key_Return);
+    QVERIFY(w.sheetGroup()->isVisible());
+    QCOMPARE(w.Text4[0]->text(), QStringLiteral("周九"));
 }
 
 void TestMainWindow::printingWithoutAPrinterSaysSo()
