@@ -72,6 +72,34 @@ int fieldIndex(const Table& table, const QString& name)
     return -1;
 }
 
+QStringList createIndexSql(const Table& table)
+{
+    // Dates are compared as they are (digits and hyphens); keys are matched as LIKE matches them,
+    // without regard to the case of Latin letters.
+    struct Index {
+        const Table* table;
+        const char16_t* column;
+        bool nocase;
+    };
+    static const Index indexes[] = {
+        {&RecordsTable, u"日期", false},
+        {&DrugTable, u"拼音", true},
+        {&DiagnosisTable, u"拼音", true},
+        {&AddressTable, u"拼音", true},
+    };
+    QStringList sql;
+    for (const Index& index : indexes) {
+        if (index.table != &table)
+            continue;
+        const QString name = tableName(table) + QLatin1Char('_') + QString::fromUtf16(index.column);
+        sql << QStringLiteral("CREATE INDEX IF NOT EXISTS %1 ON %2 (%3%4)")
+                   .arg(quoteIdentifier(name), quoteIdentifier(tableName(table)),
+                        quoteIdentifier(QString::fromUtf16(index.column)),
+                        index.nocase ? QStringLiteral(" COLLATE NOCASE") : QString());
+    }
+    return sql;
+}
+
 QString quoteIdentifier(const QString& name)
 {
     QString escaped = name;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <span>
 
 namespace store {
@@ -43,6 +44,11 @@ int fieldIndex(const Table& table, const QString& name);
 // CREATE TABLE with the checks that refuse a whole row: a text longer than its field, an
 // empty text where none is accepted, a value of the wrong kind.
 QString createTableSql(const Table& table);
+
+// The indexes that let the date-bounded and key-prefix look-ups read only the rows they return.
+// They change no result and no row order (every statement orders explicitly). IF NOT EXISTS,
+// so they can be added to files made before them.
+QStringList createIndexSql(const Table& table);
 
 // "a", "b", ... quoted for SQL.
 QString quoteIdentifier(const QString& name);

@@ -55,11 +55,27 @@ QString Store::dataFolder() const { return QDir(m_programFolder).filePath(QStrin
 QString Store::recordsPath() const { return QDir(dataFolder()).filePath(QStringLiteral("档案.dat")); }
 QString Store::settingsPath() const { return QDir(dataFolder()).filePath(QStringLiteral("设置.dat")); }
 
+namespace {
+
+// Files made before the indexes existed get them on first use; a file that cannot take them
+// (read-only, say) still works, only slower.
+void addIndexes(Connection* db, std::span<const Table* const> tables)
+{
+    if (!db)
+        return;
+    for (const Table* table : tables)
+        for (const QString& index : createIndexSql(*table))
+            db->execute(index);
+}
+
+} // namespace
+
 Connection* Store::records()
 {
     if (!m_recordsTried) {
         m_recordsTried = true;
         m_records = Connection::open(recordsPath(), recordsPassword());
+        addIndexes(m_records.get(), recordsFileTables());
     }
     return m_records.get();
 }
@@ -69,6 +85,7 @@ Connection* Store::settings()
     if (!m_settingsTried) {
         m_settingsTried = true;
         m_settings = Connection::open(settingsPath(), settingsPassword());
+        addIndexes(m_settings.get(), settingsFileTables());
     }
     return m_settings.get();
 }

@@ -143,8 +143,11 @@ bool create(const QString& path, const QByteArray& password, std::span<const Tab
         auto db = Connection::create(temporary, password);
         if (db) {
             ok = db->execute(QStringLiteral("BEGIN"));
-            for (const Table* table : tables)
+            for (const Table* table : tables) {
                 ok = ok && db->execute(createTableSql(*table));
+                for (const QString& index : createIndexSql(*table))
+                    ok = ok && db->execute(index);
+            }
             ok = ok && fill(*db);
             ok = ok && db->execute(QStringLiteral("COMMIT"));
         }

@@ -74,6 +74,10 @@ private slots:
     void wrongPasswordOrDamagedFileFailsWithoutWriting();
     void opensAFileMadeByThisBuild();
     void nestedQueriesOnOneStatementDoNotClash();
+    void indexedPrefixesFindWhatLikeFinds_data();
+    void indexedPrefixesFindWhatLikeFinds();
+    void boundedQueriesUseTheIndexes();
+    void olderFilesGetTheIndexesOnFirstUse();
 };
 
 void TestStore::templatesHoldTheShippedTables()
@@ -501,6 +505,95 @@ void TestStore::nestedQueriesOnOneStatementDoNotClash()
             pairs << QString::number(outer.rowId()) + QLatin1Char('-') + QString::number(inner.rowId());
     }
     QCOMPARE(pairs, QStringList({"9-9", "9-10", "10-9", "10-10"}));
+}
+
+void TestStore::indexedPrefixesFindWhatLikeFinds_data()
+{
+    QTest::addColumn<QString>("prefix");
+    for (const char* prefix : {"", "a", "A", "ab", "AB", "aB", "z", "Z", "zz", "@", "`", "[", "{", "a%", "%b", "_b", "a_c",
+                               "9", "2026-", "2026-0", "2026-01", "2026-1", "2026-01-0", "-", "'", "a'", "~", " "})
+        QTest::newRow(prefix) << QString::fromLatin1(prefix);
+    QTest::newRow("hanzi") << QStringLiteral("阿");
+    QTest::newRow("hanzi then letter") << QStringLiteral("阿b");
+}
+
+void TestStore::indexedPrefixesFindWhatLikeFinds()
+{
+    // The bounded statements must find exactly what a plain LIKE scan finds, whatever is typed.
+    QFETCH(QString, prefix);
+    ProgramFolder folder;
+    Connection* db = folder.store().settings();
+    const QStringList keys{"a", "A", "ab", "AB", "aBc", "abz", "b", "z", "Z", "zz", "zZz", "@x", "`x", "[x", "{x",
+                           "axc", "a_c", "a%c", "9", "2026-01-05", "2026-1-5", "2026-10", "-", "'a", "a'b", "~", " a",
+                           "阿", "阿b", "阿B", "阿c", "阿", "啊", "b阿"};
+    db->execute("BEGIN");
+    for (const QString& key : keys)
+        QVERIFY(Store::insert(db, DrugTable, {key, QStringLiteral("名") + key}));
+    db->execute("COMMIT");
+
+    QStringList expected;
+    Query plain = db->query("SELECT \"拼音\" FROM \"药品\" WHERE \"拼音\" LIKE ?1 || '%' ORDER BY rowid");
+    plain.bind(1, prefix);
+    while (plain.next())
+        expected << plain.string(0);
+    QStringList found;
+    for (Query q = Store::select(db, statements::drugsByInitials(prefix)); q.next();)
+        found << DictionaryEntry::fromQuery(DrugTable, q).initials;
+    QCOMPARE(found, expected);
+
+    // The same holds for the dates of the records, whose range compares case and all.
+    ProgramFolder records;
+    Connection* rdb = records.store().records();
+    rdb->execute("BEGIN");
+    for (int i = 0; i < keys.size(); ++i)
+        QVERIFY(Store::insert(rdb, RecordsTable, record(QStringLiteral("k%1").arg(i), "名", keys[i]).toRow()));
+    rdb->execute("COMMIT");
+    QStringList dates;
+    Query plainDates = rdb->query("SELECT \"日期\" FROM \"档案\" WHERE \"日期\" LIKE ?1 || '%' ORDER BY rowid");
+    plainDates.bind(1, prefix);
+    while (plainDates.next())
+        dates << plainDates.string(0);
+    QStringList foundDates;
+    for (Query q = Store::select(rdb, statements::recordsOfMonth(prefix)); q.next();)
+        foundDates << PatientRecord::fromQuery(q).date.value_or(QString());
+    QCOMPARE(foundDates, dates);
+    QCOMPARE(Store::count(rdb, statements::logOfMonth(prefix)), qint64(dates.size()));
+}
+
+void TestStore::boundedQueriesUseTheIndexes()
+{
+    // A plan that falls back to scanning the whole table would make every day, month and
+    // look-up cost grow with the table; catch that here rather than in the field.
+    ProgramFolder folder;
+    auto plan = [](Connection* db, const Select& select) {
+        Query q = db->query(QStringLiteral("EXPLAIN QUERY PLAN ") + select.sql(18));
+        for (int i = 0; i < select.args.size(); ++i)
+            q.bind(i + 1, select.args[i]);
+        QStringList steps;
+        while (q.next())
+            steps << q.string(3);
+        return steps.join(QLatin1Char('|'));
+    };
+    Connection* records = folder.store().records();
+    Connection* settings = folder.store().settings();
+    QVERIFY2(plan(records, statements::recordsOfDay("2026-12-07")).contains("档案_日期"), "day");
+    QVERIFY2(plan(records, statements::recordsOfMonth("2026-12")).contains("档案_日期"), "month");
+    QVERIFY2(plan(records, statements::logOfMonth("2026-12")).contains("档案_日期"), "log month");
+    QVERIFY2(plan(records, statements::recordsByNameAndDate("张", "2026-12")).contains("档案_日期"), "search");
+    QVERIFY2(plan(settings, statements::drugsByInitials("am")).contains("药品_拼音"), "drugs");
+    QVERIFY2(plan(settings, statements::diagnosesByInitials("g")).contains("诊断_拼音"), "diagnoses");
+    QVERIFY2(plan(settings, statements::addressesByInitials("c")).contains("地址_拼音"), "addresses");
+}
+
+void TestStore::olderFilesGetTheIndexesOnFirstUse()
+{
+    ProgramFolder folder;
+    Connection* db = folder.store().records();
+    QVERIFY(db->execute("DROP INDEX \"档案_日期\""));
+    folder.store().close();
+    Query q = folder.store().records()->query("SELECT count(*) FROM sqlite_master WHERE type = 'index'");
+    QVERIFY(q.next());
+    QCOMPARE(q.integer(0), 1);
 }
 
 QTEST_GUILESS_MAIN(TestStore)
