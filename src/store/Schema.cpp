@@ -74,8 +74,8 @@ int fieldIndex(const Table& table, const QString& name)
 
 QStringList createIndexSql(const Table& table)
 {
-    // Dates are compared as they are (digits and hyphens); keys are matched as LIKE matches them,
-    // without regard to the case of Latin letters.
+    // Dates and record keys are compared as they are (digits and hyphens); look-up keys are
+    // matched as LIKE matches them, without regard to the case of Latin letters.
     struct Index {
         const Table* table;
         const char16_t* column;
@@ -83,6 +83,7 @@ QStringList createIndexSql(const Table& table)
     };
     static const Index indexes[] = {
         {&RecordsTable, u"日期", false},
+        {&RecordsTable, u"名称", false}, // the record key: Open and Delete find one record by it
         {&DrugTable, u"拼音", true},
         {&DiagnosisTable, u"拼音", true},
         {&AddressTable, u"拼音", true},
