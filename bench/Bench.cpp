@@ -1,0 +1,1062 @@
+// qarvel_bench --size N --data <program folder> [--repetitions R] [--memory_out FILE] [benchmark flags]
+//
+// Times the program's own code paths on a clinic of N records made by qarvel_generate: the
+// handlers and the functions they call, with the real widgets filled (headless). Beside each
+// operation runs its bare twin: SQL that yields the same rows, stepped to the end on the same
+// connection through the SQLite C API alone, so every figure can be read as a ratio to what
+// the engine itself costs. One process per size, so that peak memory belongs to one size.
+
+#include "bench/BareSql.h"
+#include "bench/Generate.h"
+
+#include "common/Clock.h"
+#include "common/Fonts.h"
+#include "common/MessageBox.h"
+#include "reports/OutpatientLogWindow.h"
+#include "reports/StatisticsWindow.h"
+#include "reports/Workload.h"
+#include "settings/CurrentSettings.h"
+#include "startup/Startup.h"
+#include "store/Records.h"
+#include "store/Store.h"
+#include "workstation/MainWindow.h"
+#include "workstation/PrescriptionPrint.h"
+#include "workstation/PrescriptionSheet.h"
+#include "workstation/PrescriptionText.h"
+#include "workstation/PrintJob.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QTemporaryDir>
+#include <QTreeWidget>
+
+#include <benchmark/benchmark.h>
+#include <sqlite3.h>
+
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <functional>
+#include <map>
+#include <memory>
+#include <sys/resource.h>
+#include <unistd.h>
+
+namespace {
+
+using bench::BareStatement;
+
+// Start-up runs on a day whose date does not end in 0, so it makes no backup; the backup day
+// has a benchmark of its own.
+const QDate Today(2026, 1, 5);
+const QDate BackupDay(2026, 1, 10);
+
+// The patient searched by name alone: a common name that comes back a few hundred times in a
+// million records.
+const QString CommonName = QStringLiteral("王芳");
+
+// --- The clinic under test -----------------------------------------------------------------
+
+struct Clinic {
+    int size = 0;
+    QString folder;
+    std::unique_ptr<store::Store> store;
+    std::unique_ptr<MainWindow> window;
+    std::unique_ptr<StatisticsWindow> statistics;
+    std::unique_ptr<OutpatientLogWindow> log;
+    QTemporaryDir scratch; // PDF files, backup copies
+
+    QString lastDay;   // yyyy-MM-dd
+    QString lastMonth; // yyyy-MM
+    QString dayKey;    // the last visit of the last day: what Open reopens
+    QString dayName;   // its patient, searched by name and date
+    QStringList drugKeys, diagnosisKeys, addressKeys;
+
+    // What the windows show now, so a benchmark that needs a state sets it up only once.
+    QString treeHolds;
+    QString gridHolds;
+    bool sheetHoldsDayKey = false;
+
+    // The twins' results, which the program's must equal.
+    std::map<std::string, qint64> expected;
+
+    store::Connection* records() { return store->records(); }
+    sqlite3* recordsDb() { return records() ? records()->handle() : nullptr; }
+    sqlite3* settingsDb() { return store->settings() ? store->settings()->handle() : nullptr; }
+};
+
+Clinic* clinic = nullptr;
+
+void settle()
+{
+    // Lets the windows lay out and paint what the operation changed, as the event loop would
+    // before the doctor sees it.
+    QCoreApplication::sendPostedEvents();
+    QCoreApplication::processEvents();
+}
+
+// Which part of a step is timed: the handler with the widget fill it does, or that and the
+// repaint the doctor waits for. Untimed, the repaint still happens after every step, so it
+// never spills into the next one.
+enum class Shown { No, Yes };
+
+void finishStep(benchmark::State& state, Shown shown)
+{
+    if (shown == Shown::Yes) {
+        settle();
+        return;
+    }
+    state.PauseTiming();
+    settle();
+    state.ResumeTiming();
+}
+
+// Reads the text columns of one row with a bare statement; empty strings when there is none.
+QStringList bareTexts(sqlite3* db, const char* sql, const QString& arg = QString())
+{
+    sqlite3_stmt* stmt = nullptr;
+    QStringList out;
+    if (sqlite3_prepare_v2(db, sql, -1, &stmt, nullptr) == SQLITE_OK) {
+        out.resize(sqlite3_column_count(stmt));
+        const QByteArray utf8 = arg.toUtf8();
+        if (!arg.isNull())
+            sqlite3_bind_text(stmt, 1, utf8.constData(), int(utf8.size()), SQLITE_TRANSIENT);
+        if (sqlite3_step(stmt) == SQLITE_ROW)
+            for (int c = 0; c < int(out.size()); ++c)
+                out[c] = QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(stmt, c)));
+    }
+    sqlite3_finalize(stmt);
+    return out;
+}
+
+QString bareText(sqlite3* db, const char* sql, const QString& arg = QString())
+{
+    return bareTexts(db, sql, arg).value(0);
+}
+
+bool loadFacts(Clinic& c, QString* error)
+{
+    sqlite3* records = c.recordsDb();
+    sqlite3* settings = c.settingsDb();
+    if (!records || !settings) {
+        *error = QStringLiteral("cannot open the database files in %1").arg(c.folder);
+        return false;
+    }
+    c.lastDay = bench::ClinicLastDay.toString(QStringLiteral("yyyy-MM-dd"));
+    c.lastMonth = c.lastDay.left(7);
+    // From the end backwards: the last day's visits are the last rows.
+    const QStringList last = bareTexts(
+        records, "SELECT \"名称\", \"姓名\" FROM \"档案\" WHERE \"日期\" = ?1 ORDER BY rowid DESC LIMIT 1", c.lastDay);
+    c.dayKey = last.value(0);
+    c.dayName = last.value(1);
+    if (c.dayKey.isEmpty() || c.dayName.isEmpty()) {
+        *error = QStringLiteral("no visits on %1: not a generated clinic").arg(c.lastDay);
+        return false;
+    }
+    // The keys the doctor types come from entries spread over each dictionary.
+    auto keys = [&](const char* table, std::initializer_list<int> rows) {
+        QStringList out;
+        for (int row : rows) {
+            const QString key = bareText(settings, (QByteArray("SELECT \"拼音\" FROM \"") + table
+                                                    + "\" WHERE rowid = " + QByteArray::number(row)).constData());
+            out << key.trimmed();
+        }
+        return out;
+    };
+    c.drugKeys = keys("药品", {3001, 9001, 15001});
+    c.diagnosisKeys = keys("诊断", {1001, 2501, 4001});
+    c.addressKeys = keys("地址", {1001, 2501, 4001});
+    for (const QStringList* list : {&c.drugKeys, &c.diagnosisKeys, &c.addressKeys}) {
+        if (list->contains(QString())) {
+            *error = QStringLiteral("the dictionaries are smaller than a generated clinic's");
+            return false;
+        }
+    }
+    return true;
+}
+
+MainWindow& window() { return *clinic->window; }
+
+StatisticsWindow& statisticsWindow()
+{
+    Clinic& c = *clinic;
+    if (!c.statistics) {
+        c.statistics = std::make_unique<StatisticsWindow>(*c.store);
+        c.statistics->setAttribute(Qt::WA_DeleteOnClose, false);
+        const QStringList day = c.lastDay.split(QLatin1Char('-'));
+        for (int i = 0; i < 3; ++i)
+            c.statistics->Combo1[size_t(i)]->setEditText(day.at(i));
+        c.statistics->Combo1[3]->setEditText(day.at(0));
+        c.statistics->Combo1[4]->setEditText(day.at(1));
+        c.statistics->show();
+        settle();
+    }
+    return *c.statistics;
+}
+
+OutpatientLogWindow& logWindow()
+{
+    Clinic& c = *clinic;
+    if (!c.log) {
+        c.log = std::make_unique<OutpatientLogWindow>(*c.store, window().settings());
+        c.log->setAttribute(Qt::WA_DeleteOnClose, false);
+        const QStringList day = c.lastDay.split(QLatin1Char('-'));
+        for (int i = 0; i < 3; ++i)
+            c.log->Combo1[size_t(i)]->setEditText(day.at(i));
+        c.log->Combo1[3]->setEditText(day.at(0));
+        c.log->Combo1[4]->setEditText(day.at(1));
+        c.log->show();
+        settle();
+    }
+    return *c.log;
+}
+
+// --- Checks --------------------------------------------------------------------------------
+
+// The rows the twin of an operation yields, found once: the program's result must match them.
+qint64 expected(const std::string& op, const std::function<qint64()>& count)
+{
+    auto it = clinic->expected.find(op);
+    if (it == clinic->expected.end())
+        it = clinic->expected.emplace(op, count()).first;
+    return it->second;
+}
+
+bool check(benchmark::State& state, bool ok, const QString& what)
+{
+    if (!ok)
+        state.SkipWithError(qPrintable(QStringLiteral("wrong result: ") + what));
+    return ok;
+}
+
+bool checkStatement(benchmark::State& state, const BareStatement& statement)
+{
+    if (!statement.ok())
+        state.SkipWithError(qPrintable(statement.error()));
+    return statement.ok();
+}
+
+// --- Start-up ------------------------------------------------------------------------------
+
+bool copyAndSync(const QString& from, const QString& to)
+{
+    QFile::remove(to);
+    if (!QFile::copy(from, to))
+        return false;
+    const int fd = ::open(QFile::encodeName(to).constData(), O_RDONLY);
+    const bool ok = fd >= 0 && ::fsync(fd) == 0;
+    if (fd >= 0)
+        ::close(fd);
+    return ok;
+}
+
+// The backup reads both files whole. The first backup of a run would read them from disk and
+// any later one from the page cache; read them once beforehand, so every repetition (and the
+// twin) meets the same warm cache.
+void warmFiles()
+{
+    static bool warm = false;
+    if (warm)
+        return;
+    warm = true;
+    for (const QString& path : {clinic->store->recordsPath(), clinic->store->settingsPath()}) {
+        QFile file(path);
+        if (file.open(QIODevice::ReadOnly))
+            while (!file.read(1 << 20).isEmpty()) {
+            }
+    }
+}
+
+void startupQarvel(benchmark::State& state, QDate today)
+{
+    Clinic& c = *clinic;
+    if (today == BackupDay)
+        warmFiles();
+    const int treeRows = std::min(c.size, MainWindow::TreeRows);
+    for (auto _ : state) {
+        auto store = std::make_unique<store::Store>(c.folder);
+        const startup::StartupResult result = startup::prepare(*store, today);
+        auto main = std::make_unique<MainWindow>(*store);
+        main->show();
+        settle();
+        state.PauseTiming();
+        const bool ok = main->T1->topLevelItemCount() == treeRows && main->List1->topLevelItemCount() > 0
+            && (today != BackupDay || result.backupMade);
+        main.reset();
+        store.reset();
+        settle();
+        if (!check(state, ok, QStringLiteral("start-up tree or backup")))
+            break;
+        state.ResumeTiming();
+    }
+    QDir(startup::backupFolder(*c.store, BackupDay)).removeRecursively();
+    QDir(c.folder).rmdir(QStringLiteral("数据库备份"));
+}
+
+void startupSql(benchmark::State& state, bool backup)
+{
+    Clinic& c = *clinic;
+    if (backup)
+        warmFiles();
+    for (auto _ : state) {
+        sqlite3* records = bench::bareOpen(c.store->recordsPath(), store::Store::recordsPassword());
+        sqlite3* settings = bench::bareOpen(c.store->settingsPath(), store::Store::settingsPassword());
+        qint64 rows = 0;
+        {
+            BareStatement password(records, "SELECT \"密码\" FROM \"密码\" ORDER BY rowid LIMIT 1");
+            BareStatement tree(records, "SELECT \"名称\", \"姓名\" FROM \"档案\" ORDER BY rowid LIMIT 100");
+            BareStatement row(settings, "SELECT * FROM \"设置\" ORDER BY rowid LIMIT 1");
+            BareStatement drugs(settings, "SELECT \"名称\" FROM \"药品\" ORDER BY rowid LIMIT 18");
+            password.run();
+            rows = tree.run();
+            row.run();
+            drugs.run();
+        }
+        bool ok = records && settings && rows == std::min(c.size, 100);
+        if (backup) {
+            // The least a consistent copy costs: the bytes copied and on disk.
+            ok = ok && copyAndSync(c.store->recordsPath(), c.scratch.filePath(QStringLiteral("records.copy")))
+                && copyAndSync(c.store->settingsPath(), c.scratch.filePath(QStringLiteral("settings.copy")));
+        }
+        bench::bareClose(records);
+        bench::bareClose(settings);
+        if (!check(state, ok, QStringLiteral("bare start-up")))
+            break;
+    }
+    QFile::remove(c.scratch.filePath(QStringLiteral("records.copy")));
+    QFile::remove(c.scratch.filePath(QStringLiteral("settings.copy")));
+}
+
+// --- Lookups per keystroke -----------------------------------------------------------------
+
+// The box texts while the doctor types each key letter by letter, then clears the box (the
+// drug box is cleared by every pick). No two neighbours are equal, the last and first
+// included, so every step is a change and runs the handler.
+QStringList typing(const QStringList& keys, int longest, bool clearAfterEach)
+{
+    QStringList texts;
+    for (const QString& key : keys) {
+        for (int n = 1; n <= std::min<int>(longest, int(key.size())); ++n)
+            if (texts.isEmpty() || texts.last() != key.left(n))
+                texts << key.left(n);
+        if (clearAfterEach)
+            texts << QString();
+    }
+    while (texts.size() > 1 && texts.first() == texts.last())
+        texts.removeLast();
+    return texts;
+}
+
+enum class Match { Prefix, Contains };
+
+struct LookupTwin {
+    const char* sql;    // ?1 (and ?2): the typed text as a range or a substring
+    const char* allSql; // for an empty box: no condition at all
+    Match match;
+};
+
+struct Lookup {
+    const char* op;
+    QLineEdit* (*box)();
+    QTreeWidget* (*list)();
+    LookupTwin twin;
+    store::Select (*select)(const QString&); // the store's statement for a typed text
+    int limit;
+    QStringList texts;
+};
+
+// Bare statements that a timed loop takes in turn, each prepared and bound beforehand, so
+// the loop only steps.
+class StatementCycle
+{
+public:
+    BareStatement& add(sqlite3* db, const char* sql)
+    {
+        m_statements.push_back(std::make_unique<BareStatement>(db, sql));
+        return *m_statements.back();
+    }
+    bool check(benchmark::State& state) const
+    {
+        for (const auto& statement : m_statements)
+            if (!checkStatement(state, *statement))
+                return false;
+        return !m_statements.empty();
+    }
+    BareStatement& at(qsizetype i) { return *m_statements[size_t(i % size())]; }
+    qsizetype size() const { return qsizetype(m_statements.size()); }
+
+private:
+    std::vector<std::unique_ptr<BareStatement>> m_statements;
+};
+
+// The twin of each text of a typing sequence.
+StatementCycle lookupTwins(const LookupTwin& twin, const QStringList& texts)
+{
+    StatementCycle cycle;
+    for (const QString& text : texts) {
+        BareStatement& statement = cycle.add(clinic->settingsDb(), text.isEmpty() ? twin.allSql : twin.sql);
+        if (text.isEmpty())
+            continue;
+        statement.bind(1, text.toUtf8());
+        if (twin.match == Match::Prefix)
+            statement.bind(2, bench::prefixEnd(text));
+    }
+    return cycle;
+}
+
+// The statements the store itself words for an operation, run bare: what the engine costs
+// for the SQL as the program writes it, apart from the code around it. Between this and the
+// program lies our C++ and the widgets; between this and the twin, the wording of the SQL.
+StatementCycle storeStatements(store::Connection* db, const std::vector<store::Select>& selects, int limit = -1)
+{
+    StatementCycle cycle;
+    for (const store::Select& select : selects) {
+        BareStatement& statement = cycle.add(db ? db->handle() : nullptr, select.sql(limit).toUtf8().constData());
+        for (int i = 0; i < select.args.size(); ++i)
+            statement.bind(i + 1, select.args.at(i));
+    }
+    return cycle;
+}
+
+void runCycle(benchmark::State& state, StatementCycle cycle)
+{
+    if (!cycle.check(state))
+        return;
+    qsizetype i = 0;
+    qint64 rows = 0;
+    for (auto _ : state)
+        rows = cycle.at(i++).run();
+    if (cycle.size() == 1)
+        state.counters["rows"] = double(rows);
+}
+
+void lookupQarvel(benchmark::State& state, const Lookup& lookup, Shown shown)
+{
+    QLineEdit* box = lookup.box();
+    QTreeWidget* list = lookup.list();
+    // Every text's list once, against its twin, before anything is timed.
+    StatementCycle twins = lookupTwins(lookup.twin, lookup.texts);
+    if (!twins.check(state))
+        return;
+    box->setText(lookup.texts.last() + QStringLiteral("#"));
+    for (qsizetype i = 0; i < lookup.texts.size(); ++i) {
+        box->setText(lookup.texts.at(i));
+        if (!check(state, list->topLevelItemCount() == twins.at(i).run(),
+                   QStringLiteral("list for \"%1\"").arg(lookup.texts.at(i))))
+            return;
+    }
+    // A single text is one keystroke timed after an untimed one that leads to it.
+    const bool single = lookup.texts.size() == 1;
+    const QString before = lookup.texts.first().isEmpty() ? QStringLiteral("zz") : lookup.texts.first().left(1);
+    box->setText(lookup.texts.last());
+    settle();
+    qsizetype i = 0;
+    for (auto _ : state) {
+        if (single) {
+            state.PauseTiming();
+            box->setText(before);
+            settle();
+            state.ResumeTiming();
+        }
+        box->setText(lookup.texts.at(i++ % lookup.texts.size()));
+        finishStep(state, shown);
+    }
+    if (single)
+        state.counters["rows"] = double(list->topLevelItemCount());
+}
+
+void lookupSql(benchmark::State& state, const Lookup& lookup)
+{
+    runCycle(state, lookupTwins(lookup.twin, lookup.texts));
+}
+
+// --- Record search, Save, Open -------------------------------------------------------------
+
+const char* const TreeByName =
+    "SELECT \"名称\", \"姓名\" FROM \"档案\" WHERE instr(\"姓名\", ?1) > 0 ORDER BY rowid";
+const char* const TreeByNameAndDay =
+    "SELECT \"名称\", \"姓名\" FROM \"档案\" WHERE \"日期\" >= ?2 AND \"日期\" < ?3 AND instr(\"姓名\", ?1) > 0 "
+    "ORDER BY rowid";
+const char* const TreeByMonth =
+    "SELECT \"名称\", \"姓名\" FROM \"档案\" WHERE \"日期\" >= ?1 AND \"日期\" < ?2 ORDER BY rowid";
+
+struct Search {
+    const char* op;
+    QString name;
+    QString date;
+};
+
+// The twin of a search: the name as a substring, the date as the range of texts it begins with.
+std::unique_ptr<BareStatement> searchTwin(const Search& search)
+{
+    std::unique_ptr<BareStatement> twin;
+    if (search.date.isEmpty()) {
+        twin = std::make_unique<BareStatement>(clinic->recordsDb(), TreeByName);
+        twin->bind(1, search.name);
+    } else if (search.name.isEmpty()) {
+        twin = std::make_unique<BareStatement>(clinic->recordsDb(), TreeByMonth);
+        twin->bind(1, search.date);
+        twin->bind(2, bench::prefixEnd(search.date));
+    } else {
+        twin = std::make_unique<BareStatement>(clinic->recordsDb(), TreeByNameAndDay);
+        twin->bind(1, search.name);
+        twin->bind(2, search.date);
+        twin->bind(3, bench::prefixEnd(search.date));
+    }
+    return twin;
+}
+
+void searchQarvel(benchmark::State& state, const Search& search, Shown shown)
+{
+    MainWindow& w = window();
+    const qint64 rows = expected(search.op, [&] { return searchTwin(search)->run(); });
+    w.Text2->setText(search.name);
+    w.Text3->setText(search.date);
+    for (auto _ : state) {
+        w.search();
+        finishStep(state, shown);
+    }
+    clinic->treeHolds.clear();
+    check(state, w.T1->topLevelItemCount() == rows, QStringLiteral("tree rows"));
+    state.counters["rows"] = double(rows);
+}
+
+void searchSql(benchmark::State& state, const Search& search)
+{
+    const auto twin = searchTwin(search);
+    if (!checkStatement(state, *twin))
+        return;
+    qint64 rows = 0;
+    for (auto _ : state)
+        rows = twin->run();
+    state.counters["rows"] = double(rows);
+}
+
+// A prescription as the sheet holds it before Save: five drugs picked from the catalogue.
+QString samplePrescriptionText()
+{
+    QString text;
+    for (int row : {11, 4001, 8001, 12001, 16001}) {
+        QString drug = bareText(clinic->settingsDb(),
+                                ("SELECT \"名称\" FROM \"药品\" WHERE rowid = " + QByteArray::number(row)).constData());
+        text += drug.replace(QLatin1Char('/'), QStringLiteral("\r\n    用法：")) + QStringLiteral("\r\n");
+    }
+    return text;
+}
+
+const QString SaveDiagnosis = QStringLiteral("上呼吸道感染");
+const QString SaveAddress = QStringLiteral("城关镇");
+
+void saveQarvel(benchmark::State& state, Shown shown)
+{
+    MainWindow& w = window();
+    const QString text = samplePrescriptionText();
+    const int treeRows = std::min(clinic->size, MainWindow::TreeRows);
+    MessageBox::clearShownMessages();
+    for (auto _ : state) {
+        state.PauseTiming();
+        w.newPrescription();
+        w.Text4[0]->setText(CommonName);
+        w.Text4[1]->setText(QStringLiteral("女"));
+        w.Text4[2]->setText(QStringLiteral("35"));
+        w.Text4[4]->setText(SaveDiagnosis);
+        w.Text4[5]->setText(SaveAddress);
+        w.R1->setText(text);
+        w.Text4[8]->setText(QStringLiteral("35.5"));
+        settle();
+        state.ResumeTiming();
+
+        w.savePrescription();
+        if (shown == Shown::Yes)
+            settle();
+
+        state.PauseTiming();
+        settle();
+        // Saved means the sheet was put away; the row goes again, so every save meets the same table.
+        const bool saved = !w.sheetGroup()->isVisible() && MessageBox::shownMessages().isEmpty()
+            && w.T1->topLevelItemCount() == treeRows;
+        const bool removed = saved
+            && store::Store::deleteRow(clinic->records(), store::RecordsTable, clinic->records()->lastInsertRowId());
+        if (!check(state, saved && removed, QStringLiteral("save: %1").arg(MessageBox::shownMessages().join(u' '))))
+            break;
+        state.ResumeTiming();
+    }
+    clinic->treeHolds.clear();
+    clinic->sheetHoldsDayKey = false;
+}
+
+void saveSql(benchmark::State& state)
+{
+    sqlite3* db = clinic->recordsDb();
+    BareStatement insert(db, "INSERT INTO \"档案\" VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11)");
+    BareStatement tree(db, "SELECT \"名称\", \"姓名\" FROM \"档案\" ORDER BY rowid LIMIT 100");
+    BareStatement remove(db, "DELETE FROM \"档案\" WHERE rowid = ?1");
+    if (!checkStatement(state, insert) || !checkStatement(state, tree) || !checkStatement(state, remove))
+        return;
+    const QString date = Today.toString(QStringLiteral("yyyy-MM-dd"));
+    insert.bind(2, CommonName);
+    insert.bind(3, QStringLiteral("女"));
+    insert.bind(4, QStringLiteral("35"));
+    insert.bind(5, date);
+    insert.bind(6, SaveDiagnosis);
+    insert.bind(7, SaveAddress);
+    insert.bind(8, prescription::toStoredRtf(samplePrescriptionText()));
+    insert.bind(9, QStringLiteral("张医生"));
+    insert.bind(10, QStringLiteral("陈芳"));
+    insert.bind(11, qint64(355000));
+    const QTime start(9, 0);
+    int n = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        insert.bind(1, date + QLatin1Char(' ') + start.addSecs(n++).toString(QStringLiteral("HH:mm:ss")));
+        state.ResumeTiming();
+        const bool ok = insert.run() == 0 && tree.run() == std::min(clinic->size, 100);
+        state.PauseTiming();
+        remove.bind(1, qint64(sqlite3_last_insert_rowid(db)));
+        if (!check(state, ok && remove.run() == 0, QStringLiteral("bare save")))
+            break;
+        state.ResumeTiming();
+    }
+}
+
+// Reopens the last visit of the last day from a tree that shows that day, as after a search.
+bool selectDayKey(benchmark::State& state)
+{
+    Clinic& c = *clinic;
+    MainWindow& w = window();
+    if (c.treeHolds != c.lastDay) {
+        w.Text2->clear();
+        w.Text3->setText(c.lastDay);
+        w.search();
+        c.treeHolds = c.lastDay;
+    }
+    for (int i = 0; i < w.T1->topLevelItemCount(); ++i) {
+        if (w.T1->topLevelItem(i)->text(0).contains(c.dayKey)) {
+            w.T1->setCurrentItem(w.T1->topLevelItem(i));
+            return true;
+        }
+    }
+    return check(state, false, QStringLiteral("no node for %1").arg(c.dayKey));
+}
+
+void openQarvel(benchmark::State& state)
+{
+    MainWindow& w = window();
+    if (!selectDayKey(state))
+        return;
+    for (auto _ : state) {
+        w.openSelectedRecord();
+        finishStep(state, Shown::No);
+    }
+    clinic->sheetHoldsDayKey = true;
+    check(state, w.Label10->text() == clinic->dayKey && !w.R1->text().isEmpty(), QStringLiteral("opened record"));
+}
+
+std::unique_ptr<BareStatement> openTwin()
+{
+    auto twin =
+        std::make_unique<BareStatement>(clinic->recordsDb(), "SELECT * FROM \"档案\" WHERE \"名称\" = ?1 LIMIT 1");
+    twin->bind(1, clinic->dayKey);
+    return twin;
+}
+
+void openSql(benchmark::State& state)
+{
+    const auto twin = openTwin();
+    if (!checkStatement(state, *twin))
+        return;
+    qint64 rows = 0;
+    for (auto _ : state)
+        rows = twin->run();
+    check(state, rows == 1, QStringLiteral("bare open"));
+}
+
+// --- Statistics and the outpatient log -----------------------------------------------------
+
+const char* const WorkloadOfDay =
+    "SELECT count(*), sum(\"收费\"), count(\"收费\") FROM \"档案\" WHERE \"日期\" = ?1";
+const char* const WorkloadOfMonth =
+    "SELECT count(*), sum(\"收费\"), count(\"收费\") FROM \"档案\" WHERE \"日期\" >= ?1 AND \"日期\" < ?2";
+const char* const LogOfDay = "SELECT \"姓名\", \"性别\", \"年龄\", \"诊断\", \"地址\", \"名称\" FROM \"档案\" "
+                             "WHERE \"日期\" = ?1 ORDER BY \"名称\", rowid";
+const char* const LogOfMonth = "SELECT \"姓名\", \"性别\", \"年龄\", \"诊断\", \"地址\", \"名称\" FROM \"档案\" "
+                               "WHERE \"日期\" >= ?1 AND \"日期\" < ?2 ORDER BY \"名称\", rowid";
+
+std::unique_ptr<BareStatement> periodTwin(const char* daySql, const char* monthSql, bool month)
+{
+    auto twin = std::make_unique<BareStatement>(clinic->recordsDb(), month ? monthSql : daySql);
+    if (month) {
+        twin->bind(1, clinic->lastMonth);
+        twin->bind(2, bench::prefixEnd(clinic->lastMonth));
+    } else {
+        twin->bind(1, clinic->lastDay);
+    }
+    return twin;
+}
+
+void statisticsQarvel(benchmark::State& state, bool month)
+{
+    StatisticsWindow& s = statisticsWindow();
+    QPushButton* button = month ? s.Command2 : s.Command1;
+    QLabel* result = month ? s.Label7 : s.Label4;
+    reports::Workload workload;
+    {
+        const auto twin = periodTwin(WorkloadOfDay, WorkloadOfMonth, month);
+        if (twin->run() != 1)
+            return void(check(state, false, twin->error()));
+        workload.prescriptions = twin->firstRow().at(0);
+        if (twin->firstRow().at(2) > 0)
+            workload.revenue = store::Money::fromUnits(twin->firstRow().at(1));
+    }
+    for (auto _ : state) {
+        button->click();
+        finishStep(state, Shown::No);
+    }
+    check(state, result->text() == reports::workloadLine(workload), result->text());
+    state.counters["rows"] = double(workload.prescriptions);
+}
+
+void statisticsSql(benchmark::State& state, bool month)
+{
+    const auto twin = periodTwin(WorkloadOfDay, WorkloadOfMonth, month);
+    if (!checkStatement(state, *twin))
+        return;
+    qint64 counted = 0;
+    for (auto _ : state) {
+        twin->run();
+        counted = twin->firstRow().empty() ? -1 : twin->firstRow().front();
+    }
+    state.counters["rows"] = double(counted);
+}
+
+void logQarvel(benchmark::State& state, bool month, Shown shown)
+{
+    OutpatientLogWindow& l = logWindow();
+    QPushButton* button = month ? l.Command2 : l.Command1;
+    const qint64 rows = expected(month ? "log_month" : "log_day",
+                                 [&] { return periodTwin(LogOfDay, LogOfMonth, month)->run(); });
+    for (auto _ : state) {
+        button->click();
+        finishStep(state, shown);
+    }
+    clinic->gridHolds = month ? clinic->lastMonth : clinic->lastDay;
+    check(state, l.MSFlexGrid1->rowCount() == std::max<qint64>(rows + 1, 2), QStringLiteral("grid rows"));
+    state.counters["rows"] = double(rows);
+}
+
+void logSql(benchmark::State& state, bool month)
+{
+    const auto twin = periodTwin(LogOfDay, LogOfMonth, month);
+    if (!checkStatement(state, *twin))
+        return;
+    qint64 rows = 0;
+    for (auto _ : state)
+        rows = twin->run();
+    state.counters["rows"] = double(rows);
+}
+
+// --- Prints --------------------------------------------------------------------------------
+
+void printLogBook(benchmark::State& state)
+{
+    OutpatientLogWindow& l = logWindow();
+    if (clinic->gridHolds != clinic->lastMonth) {
+        l.Command2->click();
+        clinic->gridHolds = clinic->lastMonth;
+    }
+    const QString pdf = clinic->scratch.filePath(QStringLiteral("logbook.pdf"));
+    bool ok = true;
+    for (auto _ : state)
+        ok = printing::printToPdf(pdf, l.logBookJob()) && ok;
+    check(state, ok && QFileInfo(pdf).size() > 0, QStringLiteral("log book PDF"));
+    state.counters["rows"] = double(l.MSFlexGrid1->rowCount() - 1);
+    state.counters["pages"] = double((l.MSFlexGrid1->rowCount() - 2) / 20 + 1);
+    QFile::remove(pdf);
+}
+
+void printPrescription(benchmark::State& state)
+{
+    MainWindow& w = window();
+    if (!clinic->sheetHoldsDayKey) {
+        if (!selectDayKey(state))
+            return;
+        w.openSelectedRecord();
+        clinic->sheetHoldsDayKey = true;
+    }
+    const QString pdf = clinic->scratch.filePath(QStringLiteral("prescription.pdf"));
+    bool ok = true;
+    for (auto _ : state) {
+        // What the print command reads: the sheet as shown and the offsets as stored now.
+        printing::PrescriptionContent content;
+        content.title = w.Picture2->Label3[0]->text();
+        for (size_t i = 0; i < content.fields.size(); ++i)
+            content.fields[i] = w.Text4[i]->text();
+        content.text = w.R1->text();
+        const printing::PageOffsets offsets = printing::prescriptionOffsets(*clinic->store);
+        ok = printing::printToPdf(pdf, [&](printing::PrinterPage& page) {
+                 printing::drawPrescription(page, content, offsets);
+             }) && ok;
+    }
+    check(state, ok && QFileInfo(pdf).size() > 0, QStringLiteral("prescription PDF"));
+    QFile::remove(pdf);
+}
+
+// --- Registration --------------------------------------------------------------------------
+
+int repetitions = 5;
+
+// How long one step takes, which decides how a repetition is run.
+enum class Weight {
+    // Milliseconds or less: as many steps as fill a short minimum time. Untimed parts (the
+    // repaint, the step that leads to a timed keystroke) do not count towards it, so it is kept
+    // short to keep the whole run short.
+    Light,
+    // Seconds: one step per repetition.
+    Heavy,
+    // A read of the whole table, seconds at a million records: one step per repetition and at
+    // most three repetitions.
+    Scan,
+};
+
+// An operation's weight, judged by one untimed run of its twin, whose rows are then the
+// result the program's run must match.
+Weight weighed(const std::string& op, const std::function<qint64()>& twin)
+{
+    QElapsedTimer timer;
+    timer.start();
+    clinic->expected[op] = twin();
+    return timer.elapsed() >= 500 ? Weight::Scan : Weight::Light;
+}
+
+void add(const std::string& name, std::function<void(benchmark::State&)> run, Weight weight = Weight::Light)
+{
+    auto* b = benchmark::RegisterBenchmark(name.c_str(), [run](benchmark::State& state) { run(state); })
+                  ->Arg(clinic->size)
+                  ->Unit(benchmark::kMillisecond)
+                  ->UseRealTime()
+                  ->Repetitions(weight == Weight::Scan ? std::min(repetitions, 3) : repetitions)
+                  ->ReportAggregatesOnly(true);
+    if (weight == Weight::Light)
+        b->MinTime(0.05);
+    else
+        b->Iterations(1);
+}
+
+// The program's operation and its bare twin, side by side.
+void addPair(const std::string& op, std::function<void(benchmark::State&)> qarvel,
+             std::function<void(benchmark::State&)> sql, Weight weight = Weight::Light)
+{
+    add(op + "/qarvel", std::move(qarvel), weight);
+    add(op + "/sql", std::move(sql), weight);
+}
+
+// Prefixes compare without regard to the case of Latin letters, as LIKE matches them.
+const LookupTwin DrugTwin{
+    "SELECT \"名称\" FROM \"药品\" WHERE \"拼音\" >= ?1 COLLATE NOCASE AND \"拼音\" < ?2 COLLATE NOCASE "
+    "ORDER BY rowid LIMIT 18",
+    "SELECT \"名称\" FROM \"药品\" ORDER BY rowid LIMIT 18", Match::Prefix};
+const LookupTwin DiagnosisTwin{
+    "SELECT \"名称\" FROM \"诊断\" WHERE \"拼音\" >= ?1 COLLATE NOCASE AND \"拼音\" < ?2 COLLATE NOCASE "
+    "ORDER BY rowid",
+    "SELECT \"名称\" FROM \"诊断\" ORDER BY rowid", Match::Prefix};
+const LookupTwin AddressTwin{"SELECT \"名称\" FROM \"地址\" WHERE instr(\"拼音\", ?1) > 0 ORDER BY rowid",
+                             "SELECT \"名称\" FROM \"地址\" ORDER BY rowid", Match::Contains};
+
+void registerAll()
+{
+    Clinic& c = *clinic;
+    addPair("startup", [](auto& s) { startupQarvel(s, Today); }, [](auto& s) { startupSql(s, false); });
+    addPair("startup_backup_day", [](auto& s) { startupQarvel(s, BackupDay); }, [](auto& s) { startupSql(s, true); },
+            Weight::Heavy);
+
+    using namespace store::statements;
+    static std::vector<Lookup> lookups = {
+        {"lookup_drug", [] { return window().Text1; }, [] { return window().List1; }, DrugTwin, drugsByInitials,
+         MainWindow::DrugListRows, typing(c.drugKeys, 5, true)},
+        {"lookup_diagnosis", [] { return static_cast<QLineEdit*>(window().Text4[4]); },
+         [] { return window().list2; }, DiagnosisTwin, diagnosesByInitials, -1, typing(c.diagnosisKeys, 4, false)},
+        {"lookup_address", [] { return static_cast<QLineEdit*>(window().Text4[5]); },
+         [] { return window().list5; }, AddressTwin, addressesContainingInitials, -1,
+         typing(c.addressKeys, 4, false)},
+        // The worst keystrokes: a drug key nothing matches reads the whole catalogue; an empty
+        // diagnosis or address box (as on entering it) lists the whole dictionary.
+        {"lookup_drug_nomatch", [] { return window().Text1; }, [] { return window().List1; }, DrugTwin,
+         drugsByInitials, MainWindow::DrugListRows, {QStringLiteral("qqqqq")}},
+        {"lookup_diagnosis_all", [] { return static_cast<QLineEdit*>(window().Text4[4]); },
+         [] { return window().list2; }, DiagnosisTwin, diagnosesByInitials, -1, {QString()}},
+        {"lookup_address_all", [] { return static_cast<QLineEdit*>(window().Text4[5]); },
+         [] { return window().list5; }, AddressTwin, addressesContainingInitials, -1, {QString()}},
+    };
+    window().newPrescription(); // the boxes are typed into on an open sheet
+    for (const Lookup& lookup : lookups) {
+        addPair(lookup.op, [&lookup](auto& s) { lookupQarvel(s, lookup, Shown::No); },
+                [&lookup](auto& s) { lookupSql(s, lookup); });
+        add(std::string(lookup.op) + "/shown", [&lookup](auto& s) { lookupQarvel(s, lookup, Shown::Yes); });
+        add(std::string(lookup.op) + "/store", [&lookup](auto& s) {
+            std::vector<store::Select> selects;
+            for (const QString& text : lookup.texts)
+                selects.push_back(lookup.select(text));
+            runCycle(s, storeStatements(clinic->store->settings(), selects, lookup.limit));
+        });
+    }
+
+    static const std::vector<Search> searches = {
+        {"search_name", CommonName, QString()},
+        {"search_name_date", c.dayName, c.lastDay},
+        {"search_month", QString(), c.lastMonth},
+    };
+    auto records = [](std::vector<store::Select> selects, int limit = -1) {
+        return [selects, limit](benchmark::State& s) {
+            runCycle(s, storeStatements(clinic->records(), selects, limit));
+        };
+    };
+    for (const Search& search : searches) {
+        const Weight weight = weighed(search.op, [&search] { return searchTwin(search)->run(); });
+        addPair(search.op, [&search](auto& s) { searchQarvel(s, search, Shown::No); },
+                [&search](auto& s) { searchSql(s, search); }, weight);
+        add(std::string(search.op) + "/store", records({recordsByNameAndDate(search.name, search.date)}), weight);
+    }
+    add("search_month/shown", [](auto& s) { searchQarvel(s, searches.back(), Shown::Yes); });
+
+    addPair("save", [](auto& s) { saveQarvel(s, Shown::No); }, saveSql);
+    add("save/shown", [](auto& s) { saveQarvel(s, Shown::Yes); });
+    const Weight openWeight = weighed("open", [] { return openTwin()->run(); });
+    addPair("open", openQarvel, openSql, openWeight);
+    add("open/store", records({recordByKey(c.dayKey)}, 1), openWeight);
+    addPair("stats_day", [](auto& s) { statisticsQarvel(s, false); }, [](auto& s) { statisticsSql(s, false); });
+    addPair("stats_month", [](auto& s) { statisticsQarvel(s, true); }, [](auto& s) { statisticsSql(s, true); });
+    for (bool month : {false, true}) {
+        const std::string op = month ? "log_month" : "log_day";
+        addPair(op, [month](auto& s) { logQarvel(s, month, Shown::No); }, [month](auto& s) { logSql(s, month); });
+        add(op + "/shown", [month](auto& s) { logQarvel(s, month, Shown::Yes); });
+        add(op + "/store", records({month ? logOfMonth(c.lastMonth) : logOfDay(c.lastDay)}));
+    }
+    // The prints run no SQL at all: they draw what the windows already hold.
+    add("print_logbook_month/qarvel", printLogBook);
+    add("print_prescription/qarvel", printPrescription);
+}
+
+// --- Memory --------------------------------------------------------------------------------
+
+long statusKb(const char* field)
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    const QByteArray prefix = QByteArray(field) + ':';
+    for (const QByteArray& line : status.readAll().split('\n'))
+        if (line.startsWith(prefix))
+            return line.mid(prefix.size()).trimmed().split(' ').value(0).toLong();
+    return -1;
+}
+
+long peakKb()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss;
+}
+
+// --- Arguments -----------------------------------------------------------------------------
+
+// Takes "--name value" or "--name=value" out of argv.
+QString takeOption(int& argc, char** argv, const char* name)
+{
+    const size_t length = std::strlen(name);
+    for (int i = 1; i < argc; ++i) {
+        QString value;
+        int used = 0;
+        if (std::strcmp(argv[i], name) == 0 && i + 1 < argc) {
+            value = QString::fromLocal8Bit(argv[i + 1]);
+            used = 2;
+        } else if (std::strncmp(argv[i], name, length) == 0 && argv[i][length] == '=') {
+            value = QString::fromLocal8Bit(argv[i] + length + 1);
+            used = 1;
+        } else {
+            continue;
+        }
+        for (int j = i; j + used <= argc; ++j)
+            argv[j] = argv[j + used];
+        argc -= used;
+        return value;
+    }
+    return QString();
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    const QString size = takeOption(argc, argv, "--size");
+    const QString data = takeOption(argc, argv, "--data");
+    const QString reps = takeOption(argc, argv, "--repetitions");
+    const QString memoryOut = takeOption(argc, argv, "--memory_out");
+    if (size.toInt() < 1 || data.isEmpty()) {
+        std::fprintf(stderr, "usage: qarvel_bench --size N --data <program folder> [--repetitions R] "
+                             "[--memory_out FILE] [benchmark flags]\n");
+        return 2;
+    }
+    if (!reps.isEmpty())
+        repetitions = std::max(1, reps.toInt());
+
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    QApplication::setQuitOnLastWindowClosed(false);
+    fonts::installFontSubstitutions();
+    MessageBox::setTestMode(true); // a refused save must report, not wait for a click
+    // Every new prescription gets its own key, one second after the last.
+    Clock::setSource([moment = QDateTime(Today, QTime(9, 0))]() mutable { return moment = moment.addSecs(1); });
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 2;
+
+    Clinic c;
+    c.size = size.toInt();
+    c.folder = data;
+    c.store = std::make_unique<store::Store>(data);
+    clinic = &c;
+    QString error;
+    if (!loadFacts(c, &error)) {
+        std::fprintf(stderr, "qarvel_bench: %s\n", qPrintable(error));
+        return 1;
+    }
+    const qint64 records = store::Store::count(c.records(), store::statements::allRecords());
+    if (records < c.size || records > c.size + 10) {
+        std::fprintf(stderr, "qarvel_bench: %s holds %lld records, not %d\n", qPrintable(data), records, c.size);
+        return 1;
+    }
+    c.window = std::make_unique<MainWindow>(*c.store);
+    c.window->show();
+    settle();
+    const long startupKb = statusKb("VmRSS");
+
+    benchmark::AddCustomContext("qarvel_records", std::to_string(c.size));
+    registerAll();
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+
+    const long peak = peakKb();
+    std::fprintf(stderr, "records %d: memory after start-up %ld kB, peak %ld kB\n", c.size, startupKb, peak);
+    if (!memoryOut.isEmpty()) {
+        QFile out(memoryOut);
+        if (out.open(QIODevice::WriteOnly | QIODevice::Truncate))
+            out.write(QStringLiteral("{\"records\": %1, \"rss_after_startup_kb\": %2, \"peak_rss_kb\": %3}\n")
+                          .arg(c.size)
+                          .arg(startupKb)
+                          .arg(peak)
+                          .toUtf8());
+    }
+    c.log.reset();
+    c.statistics.reset();
+    c.window.reset();
+    return 0;
+}
