@@ -78,6 +78,7 @@ struct Clinic {
     QString lastMonth; // yyyy-MM
     QString dayKey;    // the last visit of the last day: what Open reopens
     QString dayName;   // its patient, searched by name and date
+    QString otherKey;  // the visit before it, opened in turn with it
     QStringList drugKeys, diagnosisKeys, addressKeys;
 
     // What the windows show now, so a benchmark that needs a state sets it up only once.
@@ -157,7 +158,9 @@ bool loadFacts(Clinic& c, QString* error)
         records, "SELECT \"名称\", \"姓名\" FROM \"档案\" WHERE \"日期\" = ?1 ORDER BY rowid DESC LIMIT 1", c.lastDay);
     c.dayKey = last.value(0);
     c.dayName = last.value(1);
-    if (c.dayKey.isEmpty() || c.dayName.isEmpty()) {
+    c.otherKey = bareText(
+        records, "SELECT \"名称\" FROM \"档案\" WHERE \"日期\" = ?1 ORDER BY rowid DESC LIMIT 1 OFFSET 1", c.lastDay);
+    if (c.dayKey.isEmpty() || c.dayName.isEmpty() || c.otherKey.isEmpty()) {
         *error = QStringLiteral("no visits on %1: not a generated clinic").arg(c.lastDay);
         return false;
     }
@@ -627,8 +630,8 @@ void saveSql(benchmark::State& state)
     }
 }
 
-// Reopens the last visit of the last day from a tree that shows that day, as after a search.
-bool selectDayKey(benchmark::State& state)
+// The tree node of a visit of the last day, from a tree that shows that day, as after a search.
+QTreeWidgetItem* dayNode(benchmark::State& state, const QString& key)
 {
     Clinic& c = *clinic;
     MainWindow& w = window();
@@ -638,45 +641,42 @@ bool selectDayKey(benchmark::State& state)
         w.search();
         c.treeHolds = c.lastDay;
     }
-    for (int i = 0; i < w.T1->topLevelItemCount(); ++i) {
-        if (w.T1->topLevelItem(i)->text(0).contains(c.dayKey)) {
-            w.T1->setCurrentItem(w.T1->topLevelItem(i));
-            return true;
-        }
-    }
-    return check(state, false, QStringLiteral("no node for %1").arg(c.dayKey));
+    for (int i = 0; i < w.T1->topLevelItemCount(); ++i)
+        if (w.T1->topLevelItem(i)->text(0).contains(key))
+            return w.T1->topLevelItem(i);
+    check(state, false, QStringLiteral("no node for %1").arg(key));
+    return nullptr;
 }
 
+// Opens the last two visits of the last day in turn: a record like the one before would leave
+// the diagnosis and address boxes unchanged and skip the look-ups their change runs.
 void openQarvel(benchmark::State& state)
 {
     MainWindow& w = window();
-    if (!selectDayKey(state))
+    QTreeWidgetItem* nodes[] = {dayNode(state, clinic->otherKey), dayNode(state, clinic->dayKey)};
+    if (!nodes[0] || !nodes[1])
         return;
+    int i = 0;
     for (auto _ : state) {
+        state.PauseTiming();
+        w.T1->setCurrentItem(nodes[i++ % 2]);
+        state.ResumeTiming();
         w.openSelectedRecord();
         finishStep(state, Shown::No);
     }
+    // The sheet is left on the last visit, which the prescription print takes.
+    w.T1->setCurrentItem(nodes[1]);
+    w.openSelectedRecord();
     clinic->sheetHoldsDayKey = true;
     check(state, w.Label10->text() == clinic->dayKey && !w.R1->text().isEmpty(), QStringLiteral("opened record"));
 }
 
-std::unique_ptr<BareStatement> openTwin()
+StatementCycle openTwins()
 {
-    auto twin =
-        std::make_unique<BareStatement>(clinic->recordsDb(), "SELECT * FROM \"档案\" WHERE \"名称\" = ?1 LIMIT 1");
-    twin->bind(1, clinic->dayKey);
-    return twin;
-}
-
-void openSql(benchmark::State& state)
-{
-    const auto twin = openTwin();
-    if (!checkStatement(state, *twin))
-        return;
-    qint64 rows = 0;
-    for (auto _ : state)
-        rows = twin->run();
-    check(state, rows == 1, QStringLiteral("bare open"));
+    StatementCycle cycle;
+    for (const QString& key : {clinic->otherKey, clinic->dayKey})
+        cycle.add(clinic->recordsDb(), "SELECT * FROM \"档案\" WHERE \"名称\" = ?1 LIMIT 1").bind(1, key);
+    return cycle;
 }
 
 // --- Statistics and the outpatient log -----------------------------------------------------
@@ -786,8 +786,10 @@ void printPrescription(benchmark::State& state)
 {
     MainWindow& w = window();
     if (!clinic->sheetHoldsDayKey) {
-        if (!selectDayKey(state))
+        QTreeWidgetItem* node = dayNode(state, clinic->dayKey);
+        if (!node)
             return;
+        w.T1->setCurrentItem(node);
         w.openSelectedRecord();
         clinic->sheetHoldsDayKey = true;
     }
@@ -928,9 +930,9 @@ void registerAll()
 
     addPair("save", [](auto& s) { saveQarvel(s, Shown::No); }, saveSql);
     add("save/shown", [](auto& s) { saveQarvel(s, Shown::Yes); });
-    const Weight openWeight = weighed("open", [] { return openTwin()->run(); });
-    addPair("open", openQarvel, openSql, openWeight);
-    add("open/store", records({recordByKey(c.dayKey)}, 1), openWeight);
+    const Weight openWeight = weighed("open", [] { return openTwins().at(0).run(); });
+    addPair("open", openQarvel, [](auto& s) { runCycle(s, openTwins()); }, openWeight);
+    add("open/store", records({recordByKey(c.otherKey), recordByKey(c.dayKey)}, 1), openWeight);
     addPair("stats_day", [](auto& s) { statisticsQarvel(s, false); }, [](auto& s) { statisticsSql(s, false); });
     addPair("stats_month", [](auto& s) { statisticsQarvel(s, true); }, [](auto& s) { statisticsSql(s, true); });
     for (bool month : {false, true}) {
