@@ -422,9 +422,10 @@ StatementCycle storeStatements(store::Connection* db, const std::vector<store::S
 {
     StatementCycle cycle;
     for (const store::Select& select : selects) {
-        BareStatement& statement = cycle.add(db ? db->handle() : nullptr, select.sql(limit).toUtf8().constData());
+        BareStatement& statement = cycle.add(db ? db->handle() : nullptr, select.shape->sql().toUtf8().constData());
         for (int i = 0; i < select.args.size(); ++i)
             statement.bind(i + 1, select.args.at(i));
+        statement.bind(select.limitParameter(), qint64(limit));
     }
     return cycle;
 }
@@ -924,7 +925,7 @@ void registerAll()
         const Weight weight = weighed(search.op, [&search] { return searchTwin(search)->run(); });
         addPair(search.op, [&search](auto& s) { searchQarvel(s, search, Shown::No); },
                 [&search](auto& s) { searchSql(s, search); }, weight);
-        add(std::string(search.op) + "/store", records({recordsByNameAndDate(search.name, search.date)}), weight);
+        add(std::string(search.op) + "/store", records({recordNodesByNameAndDate(search.name, search.date)}), weight);
     }
     add("search_month/shown", [](auto& s) { searchQarvel(s, searches.back(), Shown::Yes); });
 

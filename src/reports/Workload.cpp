@@ -51,13 +51,10 @@ std::optional<Workload> countWorkload(store::Connection* db, const store::Select
     }
 
     // One aggregate over the same condition, so the rows are neither fetched nor converted.
-    const QString fee = store::quoteIdentifier(store::fieldName(store::RecordsTable.fields[size_t(feeField())]));
-    QString sql = QStringLiteral("SELECT count(*), sum(%1), count(%1) FROM %2")
-                      .arg(fee, store::quoteIdentifier(store::tableName(*select.table)));
-    if (!select.where.isEmpty())
-        sql += QLatin1String(" WHERE ") + select.where;
+    static const QString head = QStringLiteral("SELECT count(*), sum(%1), count(%1)")
+        .arg(store::quoteIdentifier(store::fieldName(store::RecordsTable.fields[size_t(feeField())])));
     {
-        store::Query query = db->query(sql);
+        store::Query query = db->query(head + select.shape->from());
         for (int i = 0; i < select.args.size(); ++i)
             query.bind(i + 1, select.args[i]);
         if (query.next()) {

@@ -216,7 +216,7 @@ void SettingsWindow::confirm()
             qCWarning(lcSettings) << "nothing stored into" << store::tableName(table) << ": file not open";
         else if (!store::Store::updateFirstFields(db, table, values))
             qCWarning(lcSettings) << "nothing stored into" << store::tableName(table) << ":"
-                                  << (store::Store::count(db, store::Select{&table, {}, {}, {}}) == 0
+                                  << (store::Store::count(db, store::statements::everyRow(table)) == 0
                                           ? QStringLiteral("it has no row")
                                           : db->lastError());
     };

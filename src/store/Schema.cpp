@@ -84,6 +84,8 @@ QStringList createIndexSql(const Table& table)
     static const Index indexes[] = {
         {&RecordsTable, u"日期", false},
         {&RecordsTable, u"名称", false}, // the record key: Open and Delete find one record by it
+        // A search by a part of the name reads this narrow index whole instead of the table.
+        {&RecordsTable, u"姓名", false},
         {&DrugTable, u"拼音", true},
         {&DiagnosisTable, u"拼音", true},
         {&AddressTable, u"拼音", true},

@@ -4,34 +4,63 @@
 
 #include <QString>
 #include <QStringList>
+#include <initializer_list>
 
 namespace store {
 
-// One of the program's SELECT statements: the table, its condition with "?" where the user's
-// text goes, and that text. The user's text is always bound, never spliced into the SQL, so a
-// quote is just a character; "%" and "_" typed by the user still act as LIKE wildcards, since
-// the statements match with LIKE on purpose.
+// The words of one kind of SELECT: table, condition, order and the fields it reads. They never
+// change during a run, so each is put together once, and the prepared statement is found by a
+// text that is already there, not rebuilt on every keystroke.
+class SelectShape
+{
+public:
+    // fields: the names of the fields to read; none means all of them.
+    SelectShape(const Table& table, QString where, QString orderBy = {},
+                std::initializer_list<const char16_t*> fields = {});
+
+    const Table& table() const { return m_table; }
+    const QString& where() const { return m_where; }
+    // "SELECT rowid, <fields in stored order> FROM ... ORDER BY ... LIMIT ?N": column 0 is the
+    // row's identity and field i of the table is column i + 1 whatever is read; a field this
+    // kind does not read is a NULL there. The limit is the last parameter.
+    const QString& sql() const { return m_sql; }
+    // " FROM <table> [WHERE <condition>]", for statements that count over the same rows.
+    const QString& from() const { return m_from; }
+
+private:
+    const Table& m_table;
+    QString m_where;
+    QString m_from;
+    QString m_sql;
+};
+
+// One of the program's SELECT statements with the user's text that goes in it. The user's text
+// is always bound, never spliced into the SQL, so a quote is just a character; "%" and "_" typed
+// by the user still act as LIKE wildcards, since the statements match with LIKE on purpose.
 struct Select {
     const Table* table = nullptr;
-    QString where;   // empty: every row
-    QString orderBy; // empty: the store's own row order (insertion order)
-    QStringList args;
-
-    // "SELECT rowid, <fields in stored order> FROM ...". Column 0 is the row's identity; field i
-    // of the table is column i + 1.
-    QString sql(int limit = -1) const;
+    const SelectShape* shape = nullptr;
+    QStringList args; // ?1, ?2, ... in order; the limit follows them
+    int limitParameter() const { return int(args.size()) + 1; }
 };
 
 namespace statements {
 
+// Every row of a table, in row order.
+Select everyRow(const Table& table);
+
 // 档案.dat
 Select allRecords();                                                    // every record, row order
 Select recordsByNameAndDate(const QString& name, const QString& date);  // name contains, date begins with
+// The same rows for the record tree, reading only 名称 and 姓名.
+Select recordNodes();
+Select recordNodesByNameAndDate(const QString& name, const QString& date);
 Select recordByKey(const QString& key);                                 // 名称 equal to the key
 Select recordsOfDay(const QString& day);                                // 日期 equal to the day
 Select recordsOfMonth(const QString& month);                            // 日期 begins with the month
-Select logOfDay(const QString& day);                                    // as recordsOfDay, by key
-Select logOfMonth(const QString& month);                                // as recordsOfMonth, by key
+// As recordsOfDay and recordsOfMonth, ordered by key, reading the six fields the log shows.
+Select logOfDay(const QString& day);
+Select logOfMonth(const QString& month);
 Select password();
 
 // 设置.dat

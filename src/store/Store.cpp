@@ -101,9 +101,10 @@ Query Store::select(Connection* db, const Select& select, int limit)
 {
     if (!db)
         return Query::invalid();
-    Query query = db->query(select.sql(limit));
+    Query query = db->query(select.shape->sql());
     for (int i = 0; i < select.args.size(); ++i)
         query.bind(i + 1, select.args[i]);
+    query.bind(select.limitParameter(), qint64(limit < 0 ? -1 : limit));
     return query;
 }
 
@@ -232,10 +233,7 @@ qint64 Store::count(Connection* db, const Select& select)
 {
     if (!db)
         return 0;
-    QString sql = QStringLiteral("SELECT count(*) FROM %1").arg(quoteIdentifier(tableName(*select.table)));
-    if (!select.where.isEmpty())
-        sql += QLatin1String(" WHERE ") + select.where;
-    Query query = db->query(sql);
+    Query query = db->query(QLatin1String("SELECT count(*)") + select.shape->from());
     for (int i = 0; i < select.args.size(); ++i)
         query.bind(i + 1, select.args[i]);
     return query.next() ? query.integer(0).value_or(0) : 0;

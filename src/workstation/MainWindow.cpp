@@ -518,11 +518,11 @@ void MainWindow::showRecords(const store::Select& select, int limit)
     T1->addTopLevelItems(items);
 }
 
-void MainWindow::fillTree(int limit) { showRecords(store::statements::allRecords(), limit); }
+void MainWindow::fillTree(int limit) { showRecords(store::statements::recordNodes(), limit); }
 
 void MainWindow::search()
 {
-    showRecords(store::statements::recordsByNameAndDate(Text2->text(), Text3->text()), -1);
+    showRecords(store::statements::recordNodesByNameAndDate(Text2->text(), Text3->text()), -1);
 }
 
 QString MainWindow::selectedKey() const
@@ -634,8 +634,10 @@ void MainWindow::openSelectedRecord()
         Label10->setText(r.key.value_or(QString()));
         const std::optional<QString>* fields[] = {&r.name, &r.sex, &r.age, &r.date, &r.diagnosis,
                                                   &r.address, &r.doctor, &r.dispenser};
+        m_fillingFromRecord = true;
         for (size_t i = 0; i < 8; ++i)
             Text4[i]->setText(fields[i]->value_or(QString()));
+        m_fillingFromRecord = false;
         Text4[8]->setText(r.fee ? r.fee->toString() : QString());
         R1->setText(prescription::storedRtfToPlainText(r.prescription.value_or(QString())));
     } else {
@@ -778,6 +780,8 @@ void MainWindow::fieldChanged(int index)
                                      + QStringLiteral("，") + Text4[2]->text());
     } else if (index == 3) {
         Picture1->Label6[2]->setText(box->text());
+    } else if (m_fillingFromRecord) {
+        return;
     } else if (index == 4) {
         fillLookupList(list2, store::statements::diagnosesByInitials(box->text()));
     } else if (index == 5) {

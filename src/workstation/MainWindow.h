@@ -132,6 +132,9 @@ private:
     QMenu* m_treeMenu = nullptr;
     QList<QAction*> m_menuActions;
     std::array<QString, 10> m_copyBuffer;
+    // Set while Open fills the sheet: the record's texts are not the doctor's typing, and the
+    // look-up lists they would fill are hidden again at once.
+    bool m_fillingFromRecord = false;
     QPointer<QWidget> m_about;
     QPointer<QWidget> m_drugWindow;
     QPointer<QWidget> m_diagnosisWindow;

@@ -30,7 +30,7 @@ inline QList<qint64> seed(ProgramFolder& folder, const store::Table& table, cons
 inline QStringList stored(ProgramFolder& folder, const store::Table& table) // "name|key", stored order
 {
     QStringList out;
-    for (store::Query q = store::Store::select(folder.store().settings(), store::Select{&table, {}, {}, {}}); q.next();) {
+    for (store::Query q = store::Store::select(folder.store().settings(), store::statements::everyRow(table)); q.next();) {
         const auto e = store::DictionaryEntry::fromQuery(table, q);
         out << e.name + QLatin1Char('|') + e.initials;
     }

@@ -75,7 +75,7 @@ void typeAll(QWidget* window, const QStringList& texts)
 
 void setRaw(Connection* db, const QString& sql) { QVERIFY2(db->execute(sql), qPrintable(db->lastError())); }
 
-qint64 rows(Connection* db, const Table& table) { return Store::count(db, Select{&table, {}, {}, {}}); }
+qint64 rows(Connection* db, const Table& table) { return Store::count(db, statements::everyRow(table)); }
 
 void press(Qt::Key key)
 {

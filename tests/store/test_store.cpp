@@ -44,7 +44,7 @@ QStringList names(Query q)
 
 qint64 rowCount(Connection* db, const Table& table)
 {
-    return Store::count(db, Select{&table, {}, {}, {}});
+    return Store::count(db, statements::everyRow(table));
 }
 
 } // namespace
@@ -341,6 +341,9 @@ void TestStore::searchBindsTheUsersText_data()
     QTest::newRow("day") << "" << "2026-12-06" << QStringList({"O'Brien", "张三"});
     QTest::newRow("latin is case-free") << "o'b" << "" << QStringList({"O'Brien"});
     QTest::newRow("sql in the name") << "'; DROP TABLE 档案; --" << "" << QStringList();
+    // A date that gives no range leaves the name to find the rows; the date still applies.
+    QTest::newRow("date starting with a wildcard") << "张" << "%-06" << QStringList({"张三"});
+    QTest::newRow("date of wildcards") << "" << "____-11-__" << QStringList({"李张五"});
 }
 
 void TestStore::searchBindsTheUsersText()
@@ -356,9 +359,25 @@ void TestStore::searchBindsTheUsersText()
     for (int i = 0; i < all.size(); ++i)
         QVERIFY(Store::insert(db, RecordsTable,
                               record(QStringLiteral("2026-12-07 10:00:0%1").arg(i), all[i], dates[i]).toRow()));
+    // No date, no name: found by no search, as a LIKE on a missing value finds nothing.
+    PatientRecord undated = record("2026-12-07 10:00:10", "张无日", QString());
+    undated.date.reset();
+    QVERIFY(Store::insert(db, RecordsTable, undated.toRow()));
+    PatientRecord unnamed = record("2026-12-07 10:00:11", QString(), "2026-12-06");
+    unnamed.name.reset();
+    QVERIFY(Store::insert(db, RecordsTable, unnamed.toRow()));
 
     QCOMPARE(names(Store::select(db, statements::recordsByNameAndDate(name, date))), found);
-    QCOMPARE(rowCount(db, RecordsTable), 7);
+
+    // The tree reads the same rows in the same order, and only their key and name.
+    QStringList nodes;
+    for (Query q = Store::select(db, statements::recordNodesByNameAndDate(name, date)); q.next();) {
+        QVERIFY(!q.isNull(1));
+        QVERIFY(q.isNull(3) && q.isNull(8) && q.isNull(11));
+        nodes << q.string(2);
+    }
+    QCOMPARE(nodes, found);
+    QCOMPARE(rowCount(db, RecordsTable), 9);
 }
 
 void TestStore::dateSearchesCompareText()
@@ -566,9 +585,10 @@ void TestStore::boundedQueriesUseTheIndexes()
     // look-up cost grow with the table; catch that here rather than in the field.
     ProgramFolder folder;
     auto plan = [](Connection* db, const Select& select) {
-        Query q = db->query(QStringLiteral("EXPLAIN QUERY PLAN ") + select.sql(18));
+        Query q = db->query(QStringLiteral("EXPLAIN QUERY PLAN ") + select.shape->sql());
         for (int i = 0; i < select.args.size(); ++i)
             q.bind(i + 1, select.args[i]);
+        q.bind(select.limitParameter(), qint64(18));
         QStringList steps;
         while (q.next())
             steps << q.string(3);
@@ -581,6 +601,10 @@ void TestStore::boundedQueriesUseTheIndexes()
     QVERIFY2(plan(records, statements::recordsOfMonth("2026-12")).contains("档案_日期"), "month");
     QVERIFY2(plan(records, statements::logOfMonth("2026-12")).contains("档案_日期"), "log month");
     QVERIFY2(plan(records, statements::recordsByNameAndDate("张", "2026-12")).contains("档案_日期"), "search");
+    QVERIFY2(plan(records, statements::recordNodesByNameAndDate("张", "2026-12")).contains("档案_日期"), "tree search");
+    // A name alone reads the small index on the name, not every record's page.
+    QVERIFY2(plan(records, statements::recordNodesByNameAndDate("张", "")).contains("COVERING INDEX 档案_姓名"), "name");
+    QVERIFY2(plan(records, statements::recordsByNameAndDate("张", "%12")).contains("COVERING INDEX 档案_姓名"), "name, no range");
     QVERIFY2(plan(settings, statements::drugsByInitials("am")).contains("药品_拼音"), "drugs");
     QVERIFY2(plan(settings, statements::diagnosesByInitials("g")).contains("诊断_拼音"), "diagnoses");
     QVERIFY2(plan(settings, statements::addressesByInitials("c")).contains("地址_拼音"), "addresses");
@@ -591,10 +615,13 @@ void TestStore::olderFilesGetTheIndexesOnFirstUse()
     ProgramFolder folder;
     Connection* db = folder.store().records();
     QVERIFY(db->execute("DROP INDEX \"档案_日期\""));
+    QVERIFY(db->execute("DROP INDEX \"档案_姓名\""));
     folder.store().close();
-    Query q = folder.store().records()->query("SELECT count(*) FROM sqlite_master WHERE type = 'index'");
-    QVERIFY(q.next());
-    QCOMPARE(q.integer(0), 2);
+    QStringList indexes;
+    for (Query q = folder.store().records()->query("SELECT name FROM sqlite_master WHERE type = 'index' ORDER BY name");
+         q.next();)
+        indexes << q.string(0);
+    QCOMPARE(indexes, QStringList({"档案_名称", "档案_姓名", "档案_日期"}));
 }
 
 QTEST_GUILESS_MAIN(TestStore)

@@ -75,6 +75,7 @@ private slots:
     void feeIsReadAsALeadingNumber_data();
     void feeIsReadAsALeadingNumber();
     void openShowsEmptyBoxesForFieldsWithoutValue();
+    void openFillsTheCardAndLeavesTheLookupsToTyping();
     void searchByNameAndMonth_data();
     void searchByNameAndMonth();
     void treeShowsTheFirstHundred();
@@ -334,6 +335,45 @@ void TestMainWindow::openShowsEmptyBoxesForFieldsWithoutValue()
     for (size_t i : {1, 2, 4, 5, 6, 7, 8})
         QVERIFY2(w.Text4[i]->text().isEmpty(), qPrintable(QString::number(i)));
     QVERIFY(w.R1->text().isEmpty());
+}
+
+void TestMainWindow::openFillsTheCardAndLeavesTheLookupsToTyping()
+{
+    ProgramFolder folder;
+    PatientRecord r;
+    r.key = QStringLiteral("2026-10-10 10:10:10");
+    r.name = QStringLiteral("孙八");
+    r.sex = QStringLiteral("男");
+    r.age = QStringLiteral("30");
+    r.date = QStringLiteral("2026-10-10");
+    r.diagnosis = QStringLiteral("s"); // a text that is also a look-up key
+    r.address = QStringLiteral("c");
+    QVERIFY(Store::insert(folder.store().records(), RecordsTable, r.toRow()));
+    QVERIFY(Store::insert(folder.store().settings(), AddressTable, {QStringLiteral("胜华小区"), QStringLiteral("shxq")}));
+    MainWindow w(folder.store());
+    w.show();
+    w.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&w));
+    clickNode(w.T1, 1);
+    QCOMPARE(w.Text4[4]->text(), QStringLiteral("s"));
+    // The card follows the opened record; the pick lists stay out of the way.
+    QCOMPARE(w.Picture1->Label6[1]->text(), QStringLiteral("孙八，男，30"));
+    QCOMPARE(w.Picture1->Label6[2]->text(), QStringLiteral("2026-10-10"));
+    QVERIFY(w.list2->isHidden());
+    QVERIFY(w.list5->isHidden());
+
+    // Typing into the opened sheet looks up again.
+    w.Text4[4]->clear();
+    w.Text4[4]->setFocus();
+    QTRY_VERIFY(w.list2->isVisible());
+    QCOMPARE(w.list2->topLevelItemCount(), 21);
+    QTest::keyClicks(w.Text4[4], "sh");
+    QCOMPARE(nodes(w.list2), QStringList({"上呼吸道感染"}));
+    w.Text4[5]->clear();
+    w.Text4[5]->setFocus();
+    QTRY_COMPARE(nodes(w.list5), QStringList({"城关镇", "胜华小区"}));
+    QTest::keyClicks(w.Text4[5], "hx");
+    QCOMPARE(nodes(w.list5), QStringList({"胜华小区"}));
 }
 
 void TestMainWindow::searchByNameAndMonth_data()
