@@ -16,6 +16,8 @@ namespace startup {
 
 // Runs the start-up steps and then shows exactly one window: the login dialog while a login
 // password is set, otherwise the main window. Closing either of them ends the program.
+// Destroying the launcher waits for a backup still copying, so the program never ends halfway
+// through one.
 class Launcher : public QObject
 {
     Q_OBJECT

@@ -11,7 +11,13 @@
 #include <QDir>
 #include <QLineEdit>
 #include <QFile>
+#include <QScopeGuard>
 #include <QTest>
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
 #include <unistd.h>
 #include <sys/wait.h>
 
@@ -25,14 +31,87 @@ qint64 recordCount(const QString& path)
     return db ? Store::count(db.get(), statements::allRecords()) : -1;
 }
 
-bool addRecord(Store& s, const QString& name)
+Row recordRow(const QString& name, int prescriptionLength = 0)
 {
     PatientRecord r;
     r.key = QStringLiteral("2026-12-07 10:00:00");
     r.name = name;
     r.date = QStringLiteral("2026-12-07");
-    r.prescription = QStringLiteral("{\\rtf1 }");
-    return Store::insert(s.records(), RecordsTable, r.toRow()).has_value();
+    r.prescription = prescriptionLength > 0 ? QString(prescriptionLength, QLatin1Char('x')) : QStringLiteral("{\\rtf1 }");
+    return r.toRow();
+}
+
+bool addRecord(Store& s, const QString& name)
+{
+    return Store::insert(s.records(), RecordsTable, recordRow(name)).has_value();
+}
+
+// Grows the records file to a few hundred kilobytes, many pieces of a small-piece backup.
+bool growRecords(Store& s)
+{
+    Connection* db = s.records();
+    if (!db || !db->execute("BEGIN"))
+        return false;
+    for (int i = 0; i < 100; ++i)
+        if (!Store::insert(db, RecordsTable, recordRow(QStringLiteral("王芳"), 3000)))
+            return false;
+    return db->execute("COMMIT");
+}
+
+QString integrityOf(const QString& path, const QByteArray& password)
+{
+    auto db = Connection::open(path, password);
+    if (!db)
+        return QStringLiteral("does not open");
+    Query check = db->query("PRAGMA integrity_check");
+    return check.next() ? check.string(0) : check.error();
+}
+
+bool runBackup(Store& s, const QDate& day, bool background)
+{
+    return background ? startup::BackgroundBackup::start(s, day).wait() : startup::backup(s, day);
+}
+
+// Holds the copying thread at a hook the first time it gets there, until the test opens it.
+class Gate
+{
+public:
+    void pass()
+    {
+        std::unique_lock lock(m_mutex);
+        if (m_reached.exchange(true))
+            return;
+        // Bounded, so a broken test fails instead of hanging the suite.
+        m_opened.wait_for(lock, std::chrono::seconds(60), [this] { return m_open; });
+    }
+    void open()
+    {
+        {
+            std::lock_guard lock(m_mutex);
+            m_open = true;
+        }
+        m_opened.notify_all();
+    }
+    bool reached() const { return m_reached; }
+
+private:
+    std::mutex m_mutex;
+    std::condition_variable m_opened;
+    bool m_open = false;
+    std::atomic<bool> m_reached = false;
+};
+
+// A backup in small pieces that stops at the given hook while copying the records file.
+startup::BackupHooks holdRecords(Gate& gate, const QString& recordsPath, bool whileLocked)
+{
+    startup::BackupHooks hooks;
+    hooks.pieceBytes = 16 * 1024;
+    auto hold = [&gate, recordsPath](const QString& source, qint64) {
+        if (source == recordsPath)
+            gate.pass();
+    };
+    (whileLocked ? hooks.whileLocked : hooks.betweenPieces) = hold;
+    return hooks;
 }
 
 void writeFile(const QString& path, const QByteArray& bytes)
@@ -55,9 +134,15 @@ private slots:
     void backupOnlyOnDaysEndingInZero_data();
     void backupOnlyOnDaysEndingInZero();
     void laterStartOfTheSameDayOverwritesTheBackup();
+    void backupOfAnInterruptedWriteIsConsistent_data();
     void backupOfAnInterruptedWriteIsConsistent();
+    void failedBackupKeepsThePreviousCopy_data();
     void failedBackupKeepsThePreviousCopy();
     void damagedFileStaysByteForByte();
+    void aSaveBetweenPiecesIsNotHeldAndTheCopyStartsOver();
+    void aSaveWhileAPieceIsReadWaitsAndIsKept();
+    void endingWaitsForARunningBackup();
+    void launcherStartsTheBackupAndWaitsForItWhenDestroyed();
     void blankPasswordOpensTheMainWindow_data();
     void blankPasswordOpensTheMainWindow();
     void loginLeadsToTheMainWindow();
@@ -122,8 +207,9 @@ void TestStartup::backupOnlyOnDaysEndingInZero()
     QFETCH(QDate, day);
     QFETCH(bool, backup);
     ProgramFolder folder;
-    const auto result = startup::prepare(folder.store(), day);
-    QCOMPARE(result.backupMade, backup);
+    auto result = startup::prepare(folder.store(), day);
+    QCOMPARE(result.backup.started(), backup);
+    QCOMPARE(result.backup.wait(), backup);
     const QString dayFolder = folder.file(QStringLiteral("数据库备份/") + day.toString("yyyy-MM-dd"));
     QCOMPARE(QDir(folder.file("数据库备份")).exists(), backup);
     if (!backup)
@@ -140,18 +226,26 @@ void TestStartup::laterStartOfTheSameDayOverwritesTheBackup()
 {
     ProgramFolder folder;
     const QDate day(2026, 12, 10);
-    startup::prepare(folder.store(), day);
+    QVERIFY(startup::prepare(folder.store(), day).backup.wait());
     const QString copy = startup::backupFolder(folder.store(), day) + "/档案.dat";
     QCOMPARE(recordCount(copy), 1);
 
     QVERIFY(addRecord(folder.store(), QStringLiteral("张三")));
-    startup::prepare(folder.store(), day);
+    QVERIFY(startup::prepare(folder.store(), day).backup.wait());
     QCOMPARE(recordCount(copy), 2);
     QCOMPARE(ProgramFolder::bytes(copy), ProgramFolder::bytes(folder.store().recordsPath()));
 }
 
+void TestStartup::backupOfAnInterruptedWriteIsConsistent_data()
+{
+    QTest::addColumn<bool>("background");
+    QTest::newRow("while start-up waits") << false;
+    QTest::newRow("behind the window") << true;
+}
+
 void TestStartup::backupOfAnInterruptedWriteIsConsistent()
 {
+    QFETCH(bool, background);
     ProgramFolder folder;
     const QString path = folder.store().recordsPath();
 
@@ -177,32 +271,36 @@ void TestStartup::backupOfAnInterruptedWriteIsConsistent()
     QVERIFY(QFile::exists(path + "-journal"));
 
     const QDate day(2026, 12, 20);
-    QVERIFY(startup::backup(folder.store(), day));
+    QVERIFY(runBackup(folder.store(), day, background));
     const QString copy = startup::backupFolder(folder.store(), day) + "/档案.dat";
     QCOMPARE(recordCount(copy), 1);
-    auto db = Connection::open(copy, Store::recordsPassword());
-    QVERIFY(db);
-    Query check = db->query("PRAGMA integrity_check");
-    QVERIFY(check.next());
-    QCOMPARE(check.string(0), QStringLiteral("ok"));
+    QCOMPARE(integrityOf(copy, Store::recordsPassword()), QStringLiteral("ok"));
     QVERIFY(!QFile::exists(copy + "-journal"));
+}
+
+void TestStartup::failedBackupKeepsThePreviousCopy_data()
+{
+    backupOfAnInterruptedWriteIsConsistent_data();
 }
 
 void TestStartup::failedBackupKeepsThePreviousCopy()
 {
+    QFETCH(bool, background);
     ProgramFolder folder;
     const QDate day(2026, 12, 30);
-    QVERIFY(startup::backup(folder.store(), day));
+    QVERIFY(runBackup(folder.store(), day, background));
     const QString copy = startup::backupFolder(folder.store(), day) + "/档案.dat";
     const QByteArray good = ProgramFolder::bytes(copy);
 
     folder.store().close();
     writeFile(folder.store().recordsPath(), QByteArray(4096, '\x5a'));
-    QVERIFY(!startup::backup(folder.store(), day));
+    QVERIFY(!runBackup(folder.store(), day, background));
     QCOMPARE(ProgramFolder::bytes(copy), good);
     QCOMPARE(recordCount(copy), 1);
     // The settings file was fine and was copied all the same.
     QVERIFY(QFile::exists(startup::backupFolder(folder.store(), day) + "/设置.dat"));
+    QCOMPARE(QDir(startup::backupFolder(folder.store(), day)).entryList(QDir::Files),
+             QStringList({"档案.dat", "设置.dat"}));
 }
 
 void TestStartup::damagedFileStaysByteForByte()
@@ -213,15 +311,122 @@ void TestStartup::damagedFileStaysByteForByte()
     writeFile(folder.store().recordsPath(), garbage);
     writeFile(folder.store().settingsPath(), QByteArray());
 
-    const auto result = startup::prepare(folder.store(), QDate(2026, 12, 10));
+    auto result = startup::prepare(folder.store(), QDate(2026, 12, 10));
     QVERIFY(!result.showLogin);
     QVERIFY(result.loginPassword.isEmpty());
+    QVERIFY(result.backup.started());
+    QVERIFY(!result.backup.wait());
+    // The records do not open, so they are not copied, and nothing is left under a temporary name.
+    const QDir dayFolder(startup::backupFolder(folder.store(), QDate(2026, 12, 10)));
+    QVERIFY(!dayFolder.exists(QStringLiteral("档案.dat")));
+    QCOMPARE(dayFolder.entryList({QStringLiteral("*.new")}, QDir::Files), QStringList());
     QVERIFY(!folder.store().records());
     Store::insert(folder.store().records(), RecordsTable, {});
     Store::insert(folder.store().settings(), AddressTable, {QStringLiteral("地"), QStringLiteral("d")});
     folder.store().close();
     QCOMPARE(ProgramFolder::bytes(folder.store().recordsPath()), garbage);
     QCOMPARE(ProgramFolder::bytes(folder.store().settingsPath()), QByteArray());
+}
+
+void TestStartup::aSaveBetweenPiecesIsNotHeldAndTheCopyStartsOver()
+{
+    ProgramFolder folder;
+    Store& s = folder.store();
+    QVERIFY(growRecords(s));
+    const QDate day(2026, 12, 10);
+    Gate gate;
+    auto running = startup::BackgroundBackup::start(s, day, holdRecords(gate, s.recordsPath(), false));
+    auto release = qScopeGuard([&] { gate.open(); });
+    QTRY_VERIFY(gate.reached());
+    QVERIFY(!running.finished());
+
+    // The gate opens only after the Save, so a lock kept between pieces would fail it.
+    QVERIFY(addRecord(s, QStringLiteral("李四")));
+    gate.open();
+    QVERIFY(running.wait());
+
+    // Pieces from before and after the Save would not fit together: the copy is the file as saved.
+    const QString copy = startup::backupFolder(s, day) + "/档案.dat";
+    QCOMPARE(ProgramFolder::bytes(copy), ProgramFolder::bytes(s.recordsPath()));
+    QCOMPARE(recordCount(copy), Store::count(s.records(), statements::allRecords()));
+    QCOMPARE(integrityOf(copy, Store::recordsPassword()), QStringLiteral("ok"));
+}
+
+void TestStartup::aSaveWhileAPieceIsReadWaitsAndIsKept()
+{
+    ProgramFolder folder;
+    Store& s = folder.store();
+    QVERIFY(growRecords(s));
+    const qint64 before = Store::count(s.records(), statements::allRecords());
+    const QDate day(2026, 12, 20);
+    Gate gate;
+    auto running = startup::BackgroundBackup::start(s, day, holdRecords(gate, s.recordsPath(), true));
+    std::optional<qint64> saved;
+    std::thread saver;
+    auto release = qScopeGuard([&] {
+        gate.open();
+        if (saver.joinable())
+            saver.join();
+    });
+    QTRY_VERIFY(gate.reached());
+
+    // The Save runs on a thread of its own so this one can let the copy go on meanwhile; the
+    // connection is used by that thread alone until it is joined.
+    Connection* db = s.records();
+    saver = std::thread([&saved, db] { saved = Store::insert(db, RecordsTable, recordRow(QStringLiteral("李四"))); });
+    // Its journal shows that the Save has written its pages and now waits for the read lock.
+    QTRY_VERIFY(QFile::exists(s.recordsPath() + "-journal"));
+    gate.open();
+    saver.join();
+    QVERIFY(saved.has_value());
+    QCOMPARE(Store::count(s.records(), statements::allRecords()), before + 1);
+
+    QVERIFY(running.wait());
+    const QString copy = startup::backupFolder(s, day) + "/档案.dat";
+    QCOMPARE(integrityOf(copy, Store::recordsPassword()), QStringLiteral("ok"));
+    const qint64 copied = recordCount(copy);
+    QVERIFY2(copied == before || copied == before + 1, qPrintable(QString::number(copied)));
+    if (copied == before + 1)
+        QCOMPARE(ProgramFolder::bytes(copy), ProgramFolder::bytes(s.recordsPath()));
+}
+
+void TestStartup::endingWaitsForARunningBackup()
+{
+    ProgramFolder folder;
+    Store& s = folder.store();
+    QVERIFY(growRecords(s));
+    const QDate day(2026, 11, 30);
+    Gate gate;
+    {
+        auto running = startup::BackgroundBackup::start(s, day, holdRecords(gate, s.recordsPath(), false));
+        auto release = qScopeGuard([&] { gate.open(); });
+        QTRY_VERIFY(gate.reached());
+        QVERIFY(!running.finished());
+        // Leaving the scope is what the end of the program does with a copy halfway through.
+    }
+    const QString dayFolder = startup::backupFolder(s, day);
+    QCOMPARE(QDir(dayFolder).entryList(QDir::Files), QStringList({"档案.dat", "设置.dat"}));
+    QCOMPARE(ProgramFolder::bytes(dayFolder + "/档案.dat"), ProgramFolder::bytes(s.recordsPath()));
+    QCOMPARE(ProgramFolder::bytes(dayFolder + "/设置.dat"), ProgramFolder::bytes(s.settingsPath()));
+}
+
+void TestStartup::launcherStartsTheBackupAndWaitsForItWhenDestroyed()
+{
+    ProgramFolder folder;
+    Store& s = folder.store();
+    QVERIFY(growRecords(s));
+    QVERIFY(Store::updateFirst(s.records(), PasswordTable, {QString()}));
+    const QDate day(2026, 12, 30);
+    auto launcher = std::make_unique<startup::Launcher>(s);
+    launcher->start(day);
+    QVERIFY(launcher->mainWindow() && launcher->mainWindow()->isVisible());
+    QVERIFY(launcher->result().backup.started());
+    launcher.reset();
+
+    const QString dayFolder = startup::backupFolder(s, day);
+    QCOMPARE(QDir(dayFolder).entryList(QDir::Files), QStringList({"档案.dat", "设置.dat"}));
+    QCOMPARE(recordCount(dayFolder + "/档案.dat"), Store::count(s.records(), statements::allRecords()));
+    QCOMPARE(integrityOf(dayFolder + "/档案.dat", Store::recordsPassword()), QStringLiteral("ok"));
 }
 
 void TestStartup::blankPasswordOpensTheMainWindow_data()
