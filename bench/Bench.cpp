@@ -286,13 +286,14 @@ void startupQarvel(benchmark::State& state, QDate today)
     const int treeRows = std::min(c.size, MainWindow::TreeRows);
     for (auto _ : state) {
         auto store = std::make_unique<store::Store>(c.folder);
-        const startup::StartupResult result = startup::prepare(*store, today);
+        startup::StartupResult result = startup::prepare(*store, today);
         auto main = std::make_unique<MainWindow>(*store);
         main->show();
         settle();
         state.PauseTiming();
+        // The copy goes on behind the window; it is timed on its own (backupQarvel).
         const bool ok = main->T1->topLevelItemCount() == treeRows && main->List1->topLevelItemCount() > 0
-            && (today != BackupDay || result.backupMade);
+            && (today != BackupDay || (result.backup.started() && result.backup.wait()));
         main.reset();
         store.reset();
         settle();
@@ -304,11 +305,51 @@ void startupQarvel(benchmark::State& state, QDate today)
     QDir(c.folder).rmdir(QStringLiteral("数据库备份"));
 }
 
-void startupSql(benchmark::State& state, bool backup)
+// The backup of both files from start to finish, as the thread started at start-up makes it.
+void backupQarvel(benchmark::State& state)
 {
     Clinic& c = *clinic;
-    if (backup)
-        warmFiles();
+    warmFiles();
+    for (auto _ : state) {
+        if (!check(state, startup::backup(*c.store, BackupDay), QStringLiteral("backup")))
+            break;
+    }
+    QDir(startup::backupFolder(*c.store, BackupDay)).removeRecursively();
+    QDir(c.folder).rmdir(QStringLiteral("数据库备份"));
+}
+
+// The least a consistent copy costs: each file opened with its password and read-locked, so no
+// half-written transaction is copied, and its bytes copied and on disk.
+bool lockedCopy(const QString& from, const QByteArray& password, const QString& to)
+{
+    sqlite3* db = bench::bareOpen(from, password);
+    const bool ok = db && bench::bareExecute(db, "BEGIN") && bench::bareExecute(db, "SELECT count(*) FROM sqlite_master")
+        && copyAndSync(from, to);
+    if (db)
+        bench::bareExecute(db, "COMMIT");
+    bench::bareClose(db);
+    return ok;
+}
+
+void backupSql(benchmark::State& state)
+{
+    Clinic& c = *clinic;
+    warmFiles();
+    for (auto _ : state) {
+        const bool ok = lockedCopy(c.store->recordsPath(), store::Store::recordsPassword(),
+                                   c.scratch.filePath(QStringLiteral("records.copy")))
+            && lockedCopy(c.store->settingsPath(), store::Store::settingsPassword(),
+                          c.scratch.filePath(QStringLiteral("settings.copy")));
+        if (!check(state, ok, QStringLiteral("bare copy")))
+            break;
+    }
+    QFile::remove(c.scratch.filePath(QStringLiteral("records.copy")));
+    QFile::remove(c.scratch.filePath(QStringLiteral("settings.copy")));
+}
+
+void startupSql(benchmark::State& state)
+{
+    Clinic& c = *clinic;
     for (auto _ : state) {
         sqlite3* records = bench::bareOpen(c.store->recordsPath(), store::Store::recordsPassword());
         sqlite3* settings = bench::bareOpen(c.store->settingsPath(), store::Store::settingsPassword());
@@ -323,19 +364,12 @@ void startupSql(benchmark::State& state, bool backup)
             row.run();
             drugs.run();
         }
-        bool ok = records && settings && rows == std::min(c.size, 100);
-        if (backup) {
-            // The least a consistent copy costs: the bytes copied and on disk.
-            ok = ok && copyAndSync(c.store->recordsPath(), c.scratch.filePath(QStringLiteral("records.copy")))
-                && copyAndSync(c.store->settingsPath(), c.scratch.filePath(QStringLiteral("settings.copy")));
-        }
+        const bool ok = records && settings && rows == std::min(c.size, 100);
         bench::bareClose(records);
         bench::bareClose(settings);
         if (!check(state, ok, QStringLiteral("bare start-up")))
             break;
     }
-    QFile::remove(c.scratch.filePath(QStringLiteral("records.copy")));
-    QFile::remove(c.scratch.filePath(QStringLiteral("settings.copy")));
 }
 
 // --- Lookups per keystroke -----------------------------------------------------------------
@@ -484,8 +518,11 @@ void lookupSql(benchmark::State& state, const Lookup& lookup)
 
 // --- Record search, Save, Open -------------------------------------------------------------
 
+// No index finds a substring, but the engine can read the narrow index on 姓名 instead of the
+// table and fetch only the matching records.
 const char* const TreeByName =
-    "SELECT \"名称\", \"姓名\" FROM \"档案\" WHERE instr(\"姓名\", ?1) > 0 ORDER BY rowid";
+    "SELECT \"名称\", \"姓名\" FROM \"档案\" WHERE rowid IN "
+    "(SELECT rowid FROM \"档案\" WHERE instr(\"姓名\", ?1) > 0) ORDER BY rowid";
 const char* const TreeByNameAndDay =
     "SELECT \"名称\", \"姓名\" FROM \"档案\" WHERE \"日期\" >= ?2 AND \"日期\" < ?3 AND instr(\"姓名\", ?1) > 0 "
     "ORDER BY rowid";
@@ -876,9 +913,10 @@ const LookupTwin AddressTwin{"SELECT \"名称\" FROM \"地址\" WHERE instr(\"�
 void registerAll()
 {
     Clinic& c = *clinic;
-    addPair("startup", [](auto& s) { startupQarvel(s, Today); }, [](auto& s) { startupSql(s, false); });
-    addPair("startup_backup_day", [](auto& s) { startupQarvel(s, BackupDay); }, [](auto& s) { startupSql(s, true); },
-            Weight::Heavy);
+    addPair("startup", [](auto& s) { startupQarvel(s, Today); }, startupSql);
+    // On a backup day the window still waits only for the files to open; the copy runs behind it.
+    addPair("startup_backup_day", [](auto& s) { startupQarvel(s, BackupDay); }, startupSql, Weight::Heavy);
+    addPair("backup", backupQarvel, backupSql, Weight::Heavy);
 
     using namespace store::statements;
     static std::vector<Lookup> lookups = {

@@ -17,6 +17,7 @@ import sys
 LABELS = {
     "startup": "Start-up to the main window shown",
     "startup_backup_day": "Start-up on a backup day (10th, 20th, 30th)",
+    "backup": "Backup of both files (behind the window)",
     "lookup_drug": "Drug lookup, per keystroke",
     "lookup_drug_nomatch": "Drug lookup, key that matches nothing",
     "lookup_diagnosis": "Diagnosis lookup, per keystroke",
@@ -39,7 +40,7 @@ LABELS = {
 LOOKUPS = {"lookup_drug", "lookup_drug_nomatch", "lookup_diagnosis", "lookup_diagnosis_all", "lookup_address",
            "lookup_address_all"}
 DATE_BOUNDED = {"search_name_date", "search_month", "stats_day", "stats_month", "log_day", "log_month"}
-SIZE_FREE = {"save", "startup"}
+SIZE_FREE = {"save", "startup", "startup_backup_day"}
 FRAME_MS = 16.0
 
 

@@ -39,11 +39,20 @@ bool isAsciiLetter(QChar c)
     return (c >= QLatin1Char('a') && c <= QLatin1Char('z')) || (c >= QLatin1Char('A') && c <= QLatin1Char('Z'));
 }
 
-// The literal start of a LIKE prefix ("%" and "_" are wildcards) when it can bound the column
-// to a range an index serves, else empty. A nocase range compares as LIKE does (Latin letters
-// either case) and is given in lower case; a plain one is only used when the literal start has
-// no letter to fold.
-QString rangeStart(const QString& prefix, bool nocase)
+// How a LIKE prefix ("%" and "_" are wildcards) is put to the column. When its start is literal,
+// the column is bounded to the range of texts beginning with it, which an index serves; when the
+// whole prefix is literal that range is exactly what LIKE finds and the LIKE is left out.
+// A nocase range compares as LIKE does (Latin letters either case); a case-sensitive one is only
+// used when the literal has no letter to fold.
+enum class PrefixForm { Plain, Ranged, Exact };
+constexpr int PrefixForms = 3;
+
+struct PrefixMatch {
+    PrefixForm form = PrefixForm::Plain;
+    QStringList args; // range start and end (the start with its last character raised), then the prefix
+};
+
+PrefixMatch prefixMatch(const QString& prefix, bool nocase)
 {
     // This runs on every keystroke of a look-up box: a plain scan, no pattern object.
     qsizetype end = 0;
@@ -57,61 +66,52 @@ QString rangeStart(const QString& prefix, bool nocase)
     }
     const bool usable = !literal.isEmpty() && (nocase || std::none_of(literal.begin(), literal.end(), isAsciiLetter))
         && !literal.back().isSurrogate() && literal.back().unicode() < 0xFFFF;
-    return usable ? literal : QString();
+    if (!usable)
+        return {PrefixForm::Plain, {prefix}};
+    QString upper = literal;
+    upper.back() = QChar(upper.back().unicode() + 1);
+    // "@" raised is "A", which a nocase compare reads as "a": the range then also holds "[" to
+    // "`", and only the LIKE keeps them out.
+    const bool upperFolds = nocase && upper.back() >= QLatin1Char('A') && upper.back() <= QLatin1Char('Z');
+    if (end == prefix.size() && !upperFolds)
+        return {PrefixForm::Exact, {literal, upper}};
+    return {PrefixForm::Ranged, {literal, upper, prefix}};
 }
 
-// column LIKE ?first || '%', bounded by ?first >= column < ?first+1 when ranged; the range only
-// has to hold every match, the LIKE keeps the result exact.
-QString prefixCondition(const char16_t* column, int first, bool ranged, bool nocase)
+// The condition of a form, its parameters numbered from `first`.
+QString prefixCondition(const char16_t* column, int first, PrefixForm form, bool nocase)
 {
     const QString name = quoted(column);
-    if (!ranged)
-        return QStringLiteral("%1 LIKE ?%2 || '%'").arg(name).arg(first);
+    const QString like = QStringLiteral("%1 LIKE ?%2 || '%'").arg(name);
+    if (form == PrefixForm::Plain)
+        return like.arg(first);
     const QString collate = nocase ? QStringLiteral(" COLLATE NOCASE") : QString();
-    return QStringLiteral("%1 >= ?%2%3 AND %1 < ?%4%3 AND %1 LIKE ?%5 || '%'")
-        .arg(name)
-        .arg(first)
-        .arg(collate)
-        .arg(first + 1)
-        .arg(first + 2);
+    const QString range = QStringLiteral("%1 >= ?%2%3 AND %1 < ?%4%3").arg(name).arg(first).arg(collate).arg(first + 1);
+    return form == PrefixForm::Exact ? range : range + QLatin1String(" AND ") + like.arg(first + 2);
 }
 
-// The arguments of prefixCondition: range start, range end (everything that starts with the
-// literal sorts below it with its last character raised), the prefix itself.
-void addPrefixArgs(QStringList& args, const QString& prefix, const QString& start)
-{
-    if (!start.isEmpty()) {
-        QString end = start;
-        end.back() = QChar(end.back().unicode() + 1);
-        args << start << end;
-    }
-    args << prefix;
-}
-
-// A prefix match on one column, worded twice: with and without the range.
+// A prefix match on one column, worded once in each form.
 class PrefixShapes
 {
 public:
     PrefixShapes(const Table& table, const char16_t* column, bool nocase, const QString& orderBy = {},
                  std::initializer_list<const char16_t*> fields = {})
         : m_nocase(nocase)
-        , m_ranged(table, prefixCondition(column, 1, true, nocase), orderBy, fields)
-        , m_plain(table, prefixCondition(column, 1, false, nocase), orderBy, fields)
     {
+        for (int form = 0; form < PrefixForms; ++form)
+            m_shapes.emplace_back(table, prefixCondition(column, 1, PrefixForm(form), nocase), orderBy, fields);
     }
 
     Select select(const QString& prefix) const
     {
-        const QString start = rangeStart(prefix, m_nocase);
-        Select s{&m_ranged.table(), start.isEmpty() ? &m_plain : &m_ranged, {}};
-        addPrefixArgs(s.args, prefix, start);
-        return s;
+        PrefixMatch match = prefixMatch(prefix, m_nocase);
+        const SelectShape& shape = m_shapes[size_t(match.form)];
+        return Select{&shape.table(), &shape, std::move(match.args)};
     }
 
 private:
     bool m_nocase;
-    SelectShape m_ranged;
-    SelectShape m_plain;
+    std::vector<SelectShape> m_shapes;
 };
 
 Select with(const SelectShape& shape, QStringList args = {}) { return Select{&shape.table(), &shape, std::move(args)}; }
@@ -121,23 +121,38 @@ QString byKey() { return QStringLiteral("\"名称\", rowid"); }
 constexpr std::initializer_list<const char16_t*> NodeFields = {u"名称", u"姓名"};
 constexpr std::initializer_list<const char16_t*> LogFields = {u"名称", u"姓名", u"性别", u"年龄", u"诊断", u"地址"};
 
-// Name contains, date begins with. With a date the 日期 range finds the rows; without one a
-// substring of the name can use no index on the table, but the narrow index on 姓名 can be read
-// whole instead of the table, whose every record fills a page of its own.
-Select byNameAndDate(const QString& name, const QString& date, const SelectShape& ranged, const SelectShape& plain)
+// Name contains (?1), date begins with (?2...). An empty name finds every record that has one.
+// With a literal date start the 日期 range finds the rows; without one a substring of the name
+// can use no index on the table, but the narrow index on 姓名 can be read whole instead of the
+// table, whose every record fills a page of its own.
+class NameAndDateShapes
 {
-    const QString start = rangeStart(date, false);
-    Select s{&RecordsTable, start.isEmpty() ? &plain : &ranged, {name}};
-    addPrefixArgs(s.args, date, start);
-    return s;
-}
+public:
+    explicit NameAndDateShapes(std::initializer_list<const char16_t*> fields = {})
+    {
+        for (bool anyName : {false, true}) {
+            for (int form = 0; form < PrefixForms; ++form) {
+                const QString date = prefixCondition(u"日期", 2, PrefixForm(form), false);
+                QString name = anyName ? QStringLiteral("\"姓名\" IS NOT NULL")
+                                       : QStringLiteral("\"姓名\" LIKE '%' || ?1 || '%'");
+                if (!anyName && PrefixForm(form) == PrefixForm::Plain)
+                    name = QStringLiteral("rowid IN (SELECT rowid FROM \"档案\" WHERE %1)").arg(name);
+                m_shapes.emplace_back(RecordsTable, name + QLatin1String(" AND ") + date, QString(), fields);
+            }
+        }
+    }
 
-QString nameAndDateCondition(bool ranged)
-{
-    const QString name = QStringLiteral("\"姓名\" LIKE '%' || ?1 || '%'");
-    return (ranged ? name : QStringLiteral("rowid IN (SELECT rowid FROM \"档案\" WHERE %1)").arg(name))
-        + QLatin1String(" AND ") + prefixCondition(u"日期", 2, ranged, false);
-}
+    Select select(const QString& name, const QString& date) const
+    {
+        PrefixMatch match = prefixMatch(date, false);
+        // LIKE '%%' holds for every text, so an empty name only asks that there be one.
+        const SelectShape& shape = m_shapes[(name.isEmpty() ? PrefixForms : 0) + size_t(match.form)];
+        return Select{&RecordsTable, &shape, QStringList{name} + match.args};
+    }
+
+private:
+    std::vector<SelectShape> m_shapes;
+};
 
 } // namespace
 
@@ -161,9 +176,8 @@ Select allRecords() { return everyRow(RecordsTable); }
 
 Select recordsByNameAndDate(const QString& name, const QString& date)
 {
-    static const SelectShape ranged(RecordsTable, nameAndDateCondition(true));
-    static const SelectShape plain(RecordsTable, nameAndDateCondition(false));
-    return byNameAndDate(name, date, ranged, plain);
+    static const NameAndDateShapes shapes;
+    return shapes.select(name, date);
 }
 
 Select recordNodes()
@@ -174,9 +188,8 @@ Select recordNodes()
 
 Select recordNodesByNameAndDate(const QString& name, const QString& date)
 {
-    static const SelectShape ranged(RecordsTable, nameAndDateCondition(true), {}, NodeFields);
-    static const SelectShape plain(RecordsTable, nameAndDateCondition(false), {}, NodeFields);
-    return byNameAndDate(name, date, ranged, plain);
+    static const NameAndDateShapes shapes(NodeFields);
+    return shapes.select(name, date);
 }
 
 Select recordByKey(const QString& key)
