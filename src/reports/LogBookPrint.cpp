@@ -2,7 +2,7 @@
 
 #include "workstation/PrinterPage.h"
 
-#include <QTableWidget>
+#include <QAbstractItemModel>
 
 namespace reports {
 
@@ -78,20 +78,19 @@ void drawFrame(PrinterPage& page, int pageNo, int pageCount, const std::function
 
 } // namespace
 
-QList<QStringList> logBookRows(const QTableWidget* grid)
+QList<QStringList> logBookRows(const QAbstractItemModel* lines)
 {
     QList<QStringList> rows;
-    if (!grid)
+    if (!lines)
         return rows;
     const int printedColumns = int(std::size(Columns)) - 1;
-    rows.reserve(std::max(grid->rowCount() - 1, 0));
-    for (int r = 1; r < grid->rowCount(); ++r) {
+    const int rowCount = lines->rowCount();
+    rows.reserve(rowCount);
+    for (int r = 0; r < rowCount; ++r) {
         QStringList row;
         row.reserve(printedColumns);
-        for (int c = 0; c < printedColumns; ++c) {
-            const QTableWidgetItem* item = grid->item(r, c);
-            row << (item ? item->text() : QString());
-        }
+        for (int c = 0; c < printedColumns; ++c)
+            row << lines->index(r, c).data().toString();
         rows << row;
     }
     return rows;
@@ -104,8 +103,8 @@ void drawLogBook(PrinterPage& page, const QList<QStringList>& rows, const std::f
     page.setScaleTop(-10);
     page.setOrientation(QPageLayout::Landscape);
 
-    // Counted as the grid counts its rows (header row and at least one line), so an empty
-    // result still prints one page with an empty first band.
+    // Counted with the header band as one more row. An empty result comes as the grid's one
+    // empty line, so it still prints one page with an empty first band.
     const qsizetype gridRows = rows.size() + 1;
     const qsizetype pageCount = (gridRows - 2) / LogBookLinesPerPage + 1;
     int pageNo = 1;

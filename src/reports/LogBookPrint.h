@@ -5,7 +5,7 @@
 #include <QStringList>
 #include <functional>
 
-class QTableWidget;
+class QAbstractItemModel;
 
 namespace printing {
 class PrinterPage;
@@ -16,10 +16,9 @@ namespace reports {
 // The log book has twenty lines to a page.
 inline constexpr int LogBookLinesPerPage = 20;
 
-// The lines the log book prints: grid rows 1 .. rowCount - 1, columns 0 .. 5, as the grid holds
-// them (a cell without an item reads as empty). Row 0 holds the headers; column 6, the remarks,
-// is never printed.
-QList<QStringList> logBookRows(const QTableWidget* grid);
+// The lines the log book prints: every row of the log's model (a LogModel: its empty line too),
+// columns 0 .. 5 as displayed. Column 6, the remarks, is never printed.
+QList<QStringList> logBookRows(const QAbstractItemModel* lines);
 
 // Draws the ruled, landscape log book of these lines in millimetres, with the origin 20 mm
 // right of and 10 mm below the corner of the printable area: the frame, title, headers, doctor

@@ -3,7 +3,7 @@
 #include "common/Log.h"
 
 #include <QSaveFile>
-#include <QTableWidget>
+#include <QAbstractItemModel>
 
 #include <algorithm>
 
@@ -51,17 +51,22 @@ bool writeLogCsv(const QString& path, const QList<QStringList>& rows)
     return true;
 }
 
-bool writeLogCsv(const QString& path, const QTableWidget* grid)
+bool writeLogCsv(const QString& path, const QAbstractItemModel* lines)
 {
     QList<QStringList> rows;
-    if (grid) {
-        rows.reserve(grid->rowCount());
-        for (int r = 0; r < grid->rowCount(); ++r) {
+    if (lines) {
+        const int rowCount = lines->rowCount();
+        const int columnCount = lines->columnCount();
+        rows.reserve(rowCount + 1);
+        QStringList captions;
+        for (int c = 0; c < columnCount; ++c)
+            captions << lines->headerData(c, Qt::Horizontal).toString();
+        rows << captions;
+        for (int r = 0; r < rowCount; ++r) {
             QStringList row;
-            for (int c = 0; c < grid->columnCount(); ++c) {
-                const QTableWidgetItem* item = grid->item(r, c);
-                row << (item ? item->text() : QString());
-            }
+            row.reserve(columnCount);
+            for (int c = 0; c < columnCount; ++c)
+                row << lines->index(r, c).data().toString();
             rows << row;
         }
     }

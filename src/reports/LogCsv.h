@@ -5,7 +5,7 @@
 #include <QString>
 #include <QStringList>
 
-class QTableWidget;
+class QAbstractItemModel;
 
 namespace reports {
 
@@ -14,10 +14,11 @@ namespace reports {
 // byte-order mark in front, which is how Excel and WPS recognise Chinese text in a CSV file.
 QByteArray logCsv(const QList<QStringList>& rows);
 
-// Saves the rows, or every row of the grid (headers first) with all its columns. The file is
+// Saves the rows, or the horizontal header's captions and then every row of the model (the
+// log's model: its empty line too) with all its columns, as displayed. The file is
 // written under a temporary name and renamed, so a failed export never leaves half a file in
 // place of an earlier one. False when it could not be written (logged).
 bool writeLogCsv(const QString& path, const QList<QStringList>& rows);
-bool writeLogCsv(const QString& path, const QTableWidget* grid);
+bool writeLogCsv(const QString& path, const QAbstractItemModel* lines);
 
 } // namespace reports

@@ -4,6 +4,7 @@
 #include "common/Log.h"
 #include "reports/LogBookPrint.h"
 #include "reports/LogCsv.h"
+#include "reports/LogModel.h"
 #include "settings/CurrentSettings.h"
 #include "store/Schema.h"
 #include "store/Statements.h"
@@ -20,21 +21,12 @@
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QStandardPaths>
-#include <QTableWidget>
+#include <QTableView>
 
 namespace {
 
-constexpr int Columns = 7;
-constexpr int FilledColumns = 6; // the remarks column is for the pen
-
-struct Column {
-    const char16_t* header;
-    int width; // twips
-};
-constexpr Column GridColumns[Columns] = {
-    {u"姓    名", 1000}, {u"性别", 500},      {u"年龄", 500},     {u"诊    断", 3500},
-    {u"地    址", 5000}, {u"就诊时间", 1550}, {u"备    注", 2100},
-};
+// Twips, in the order of reports::LogModel's columns.
+constexpr int ColumnWidths[reports::LogModel::Columns] = {1000, 500, 500, 3500, 5000, 1550, 2100};
 
 // The wait pointer for as long as a query runs, whichever way the handler leaves.
 class WaitCursor
@@ -48,9 +40,9 @@ public:
 
 int column(const char16_t* field) { return store::fieldIndex(store::RecordsTable, QString::fromUtf16(field)) + 1; }
 
-// The grid's lines of the records a log statement selects, in its order; no line when it could
-// not be run (logged).
-QList<QStringList> readLog(store::Connection* db, const store::Select& select)
+// The six filled texts of each record a log statement selects, line after line in its order
+// (reports::LogModel's form); nothing when it could not be run (logged).
+QList<QString> readLog(store::Connection* db, const store::Select& select)
 {
     if (!db) {
         qCWarning(lcReports) << "log not read: the patient-record file is not open";
@@ -58,25 +50,26 @@ QList<QStringList> readLog(store::Connection* db, const store::Select& select)
     }
     static const int name = column(u"姓名"), sex = column(u"性别"), age = column(u"年龄"),
                      diagnosis = column(u"诊断"), address = column(u"地址"), key = column(u"名称");
-    QList<QStringList> lines;
+    static_assert(reports::LogModel::FilledColumns == 6);
+    QList<QString> cells;
     store::Query query = store::Store::select(db, select);
     while (query.next()) {
-        // The key begins with the moment the prescription was started; the log shows it to the minute.
-        lines.append({query.string(name), query.string(sex), query.string(age), query.string(diagnosis),
-                      query.string(address), query.string(key).left(16)});
+        cells.append(query.string(name));
+        cells.append(query.string(sex));
+        cells.append(query.string(age));
+        cells.append(query.string(diagnosis));
+        cells.append(query.string(address));
+        // The key begins with the moment the prescription was started; the log shows it to the
+        // minute. Cut in place: left() would copy every key once more.
+        QString time = query.string(key);
+        time.truncate(16);
+        cells.append(std::move(time));
     }
     if (!query.isValid() || query.failed()) {
         qCWarning(lcReports) << "log not read:" << query.error();
         return {};
     }
-    return lines;
-}
-
-QTableWidgetItem* cell(const QString& text)
-{
-    auto* item = new QTableWidgetItem(text);
-    item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable);
-    return item;
+    return cells;
 }
 
 QPushButton* button(const QString& caption, const char* name, const QRect& geometry, QWidget* parent)
@@ -109,7 +102,7 @@ OutpatientLogWindow::OutpatientLogWindow(store::Store& store, CurrentSettings& s
     setFont(QFont(QStringLiteral("宋体"), 9));
     setFixedSize(twips::toPixels(14250), twips::toPixels(9180));
 
-    MSFlexGrid1 = new QTableWidget(this);
+    MSFlexGrid1 = new QTableView(this);
     MSFlexGrid1->setObjectName(QStringLiteral("MSFlexGrid1"));
     MSFlexGrid1->setGeometry(twips::rect(60, 60, 14115, 7635));
 
@@ -141,8 +134,9 @@ OutpatientLogWindow::OutpatientLogWindow(store::Store& store, CurrentSettings& s
 
 void OutpatientLogWindow::setUpGrid()
 {
-    QTableWidget* grid = MSFlexGrid1;
-    grid->setColumnCount(Columns);
+    QTableView* grid = MSFlexGrid1;
+    m_lines = new reports::LogModel(grid);
+    grid->setModel(m_lines);
     grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
     grid->setWordWrap(false);
     grid->setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
@@ -151,20 +145,14 @@ void OutpatientLogWindow::setUpGrid()
     grid->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     grid->verticalHeader()->setDefaultSectionSize(std::max(twips::toPixels(240), grid->fontMetrics().height() + 4));
 
-    QStringList headers;
-    for (const Column& c : GridColumns)
-        headers << QString::fromUtf16(c.header);
-    grid->setHorizontalHeaderLabels(headers);
     QHeaderView* header = grid->horizontalHeader();
     header->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     header->setSectionsClickable(false);
     header->setHighlightSections(false);
     // The style's minimum is wider than the narrow sex and age columns.
     header->setMinimumSectionSize(twips::toPixels(240));
-    for (int c = 0; c < Columns; ++c)
-        grid->setColumnWidth(c, twips::toPixels(GridColumns[c].width));
-
-    showLines({});
+    for (int c = 0; c < reports::LogModel::Columns; ++c)
+        grid->setColumnWidth(c, twips::toPixels(ColumnWidths[c]));
 }
 
 void OutpatientLogWindow::queryDay()
@@ -186,32 +174,18 @@ void OutpatientLogWindow::query(const store::Select& select, const QString& peri
     m_period = period;
 }
 
-void OutpatientLogWindow::showLines(const QList<QStringList>& lines)
+void OutpatientLogWindow::showLines(QList<QString> cells)
 {
-    QTableWidget* grid = MSFlexGrid1;
-    grid->setUpdatesEnabled(false);
-    // Down to the header row, which drops every line with its items; column widths stay.
-    grid->setRowCount(1);
-    for (int c = 0; c < Columns; ++c)
-        grid->setItem(0, c, cell(QString::fromUtf16(GridColumns[c].header)));
-    // The row count is set once; an empty result keeps one empty line.
-    grid->setRowCount(std::max<qsizetype>(lines.size() + 1, 2));
-    for (qsizetype r = 0; r < lines.size(); ++r) {
-        const QStringList& line = lines.at(r);
-        for (int c = 0; c < FilledColumns; ++c) {
-            if (!line.at(c).isEmpty())
-                grid->setItem(int(r + 1), c, cell(line.at(c)));
-        }
-    }
-    grid->setRowHidden(0, true);
-    grid->scrollToTop();
-    grid->setUpdatesEnabled(true);
+    // One reset: the view drops its selection and asks only for the cells it paints. The
+    // column count does not change, so the header keeps the widths the doctor dragged.
+    m_lines->setLines(std::move(cells));
+    MSFlexGrid1->scrollToTop();
 }
 
 printing::DrawJob OutpatientLogWindow::logBookJob() const
 {
     CurrentSettings* settings = &m_settings;
-    return [rows = reports::logBookRows(MSFlexGrid1), settings](printing::PrinterPage& page) {
+    return [rows = reports::logBookRows(m_lines), settings](printing::PrinterPage& page) {
         reports::drawLogBook(page, rows, [settings] { return settings->doctor(); });
     };
 }
@@ -238,6 +212,6 @@ void OutpatientLogWindow::exportLog()
         return;
     if (QFileInfo(path).suffix().isEmpty())
         path += QLatin1String(".csv");
-    if (!reports::writeLogCsv(path, MSFlexGrid1))
+    if (!reports::writeLogCsv(path, m_lines))
         qCWarning(lcReports) << "the log was not exported to" << path;
 }

@@ -10,7 +10,11 @@
 class CurrentSettings;
 class QGroupBox;
 class QPushButton;
-class QTableWidget;
+class QTableView;
+
+namespace reports {
+class LogModel;
+}
 
 namespace store {
 class Store;
@@ -27,9 +31,9 @@ class OutpatientLogWindow : public QWidget
 public:
     OutpatientLogWindow(store::Store& store, CurrentSettings& settings, QWidget* parent = nullptr);
 
-    // Row 0 holds the seven headers and rows 1 .. rowCount - 1 the lines, at least one. Row 0
-    // stays hidden: the same texts stand in the horizontal header, which does not scroll away.
-    QTableWidget* MSFlexGrid1 = nullptr;
+    // Over a reports::LogModel: one row per line, at least one, and the seven captions in the
+    // horizontal header, which does not scroll away.
+    QTableView* MSFlexGrid1 = nullptr;
     reports::DateParts Combo1{}; // 0-2: year, month, day; 3-4: year, month
     QGroupBox* Frame1 = nullptr; // 按日查询
     QGroupBox* Frame2 = nullptr; // 按月查询
@@ -48,12 +52,13 @@ private:
     void queryDay();
     void queryMonth();
     void query(const store::Select& select, const QString& period);
-    void showLines(const QList<QStringList>& lines);
+    void showLines(QList<QString> cells);
     void printLogBook();
     void previewLogBook();
     void exportLog();
 
     store::Store& m_store;
     CurrentSettings& m_settings;
+    reports::LogModel* m_lines = nullptr;
     QString m_period; // the day or month of the lines shown, for the export's file name
 };

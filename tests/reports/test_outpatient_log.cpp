@@ -1,4 +1,5 @@
 #include "ReportFixture.h"
+#include "reports/LogBookPrint.h"
 #include "reports/LogCsv.h"
 #include "reports/OutpatientLogWindow.h"
 #include "settings/CurrentSettings.h"
@@ -14,7 +15,9 @@
 #include <QPrintPreviewDialog>
 #include <QPrintPreviewWidget>
 #include <QPushButton>
-#include <QTableWidget>
+#include <QScrollBar>
+#include <QSignalSpy>
+#include <QTableView>
 #include <QTimer>
 
 using namespace store;
@@ -23,20 +26,50 @@ namespace {
 
 const QStringList Headers{"姓    名", "性别", "年龄", "诊    断", "地    址", "就诊时间", "备    注"};
 
-QStringList column(const QTableWidget* grid, int c)
+QString text(const QTableView* grid, int row, int c) { return grid->model()->index(row, c).data().toString(); }
+
+// The column as the grid shows it: its caption, then the cell of every line.
+QStringList column(const QTableView* grid, int c)
 {
-    QStringList texts;
-    for (int r = 0; r < grid->rowCount(); ++r)
-        texts << (grid->item(r, c) ? grid->item(r, c)->text() : QString());
+    QStringList texts{grid->model()->headerData(c, Qt::Horizontal).toString()};
+    for (int r = 0; r < grid->model()->rowCount(); ++r)
+        texts << text(grid, r, c);
     return texts;
 }
 
-QList<int> widths(const QTableWidget* grid)
+QStringList line(const QTableView* grid, int row)
+{
+    QStringList texts;
+    for (int c = 0; c < grid->model()->columnCount(); ++c)
+        texts << text(grid, row, c);
+    return texts;
+}
+
+QList<int> widths(const QTableView* grid)
 {
     QList<int> out;
-    for (int c = 0; c < grid->columnCount(); ++c)
+    for (int c = 0; c < grid->model()->columnCount(); ++c)
         out << grid->columnWidth(c);
     return out;
+}
+
+QStringList numbered(const QString& name, int count)
+{
+    QStringList names;
+    for (int i = 1; i <= count; ++i)
+        names << name + QString::number(i);
+    return names;
+}
+
+// "month", or the day of March 2024 to query.
+void queryLog(OutpatientLogWindow& w, const QString& period)
+{
+    if (period == "month") {
+        QTest::mouseClick(w.Command2, Qt::LeftButton);
+        return;
+    }
+    typeInto(w.Combo1[2], period);
+    QTest::mouseClick(w.Command1, Qt::LeftButton);
 }
 
 // Answers the next modal dialog of this type while the code under test waits for it.
@@ -64,6 +97,10 @@ private slots:
     void listsVisitsInKeyOrder_data();
     void listsVisitsInKeyOrder();
     void eachQueryReplacesTheLines();
+    void aQueryReplacesEveryLine_data();
+    void aQueryReplacesEveryLine();
+    void aLineReadsAlikeInGridPrintAndExport_data();
+    void aLineReadsAlikeInGridPrintAndExport();
     void aMonthOfMoreThan32766Visits();
     void printAndPreviewTakeTheGrid();
     void exportWritesTheGrid();
@@ -75,12 +112,13 @@ void TestOutpatientLog::opensWithHeadersAndOneEmptyLine()
     CurrentSettings settings(folder.store());
     QPointer<OutpatientLogWindow> w = new OutpatientLogWindow(folder.store(), settings);
     QCOMPARE(w->objectName() + w->windowTitle(), QStringLiteral("form12门诊日志"));
-    QTableWidget* grid = w->findChild<QTableWidget*>("MSFlexGrid1");
-    QCOMPARE(grid->rowCount(), 2);
+    QTableView* grid = w->findChild<QTableView*>("MSFlexGrid1");
+    QCOMPARE(grid->model()->rowCount(), 1);
+    QCOMPARE(grid->model()->columnCount(), 7);
     QCOMPARE(column(grid, 0), QStringList({"姓    名", ""}));
     const QList<int> twipWidths{1000, 500, 500, 3500, 5000, 1550, 2100};
     for (int c = 0; c < 7; ++c) {
-        QCOMPARE(grid->item(0, c)->text(), Headers[c]);
+        QCOMPARE(grid->model()->headerData(c, Qt::Horizontal).toString(), Headers[c]);
         QCOMPARE(grid->columnWidth(c), twips::toPixels(twipWidths[c]));
     }
     QStringList parts;
@@ -134,12 +172,8 @@ void TestOutpatientLog::listsVisitsInKeyOrder()
     QCOMPARE(column(w.MSFlexGrid1, 5), QStringList{"就诊时间"} + times);
     QCOMPARE(column(w.MSFlexGrid1, 0), QStringList{"姓    名"} + names);
     QCOMPARE(column(w.MSFlexGrid1, 6).join(""), QStringLiteral("备    注"));
-    if (const int row = int(names.indexOf("乙")) + 1) {
-        QStringList line;
-        for (int c = 0; c < 7; ++c)
-            line << column(w.MSFlexGrid1, c)[row];
-        QCOMPARE(line, QStringList({"乙", "女", "35", "", "城关镇东街", "2024-03-07 09:40", ""}));
-    }
+    if (const int row = int(names.indexOf("乙")); row >= 0)
+        QCOMPARE(line(w.MSFlexGrid1, row), QStringList({"乙", "女", "35", "", "城关镇东街", "2024-03-07 09:40", ""}));
 }
 
 void TestOutpatientLog::eachQueryReplacesTheLines()
@@ -149,18 +183,127 @@ void TestOutpatientLog::eachQueryReplacesTheLines()
         addVisit(folder.store(), QStringLiteral("2024-03-07 08:%1:00").arg(i, 2, 10, QLatin1Char('0')), "2024-03-07");
     CurrentSettings settings(folder.store());
     OutpatientLogWindow w(folder.store(), settings);
-    QTableWidget* grid = w.MSFlexGrid1;
+    QTableView* grid = w.MSFlexGrid1;
     grid->setColumnWidth(3, 40); // dragged by the user
     const QList<int> widthsBefore = widths(grid);
 
     QTest::mouseClick(w.Command1, Qt::LeftButton);
-    QCOMPARE(grid->rowCount(), 26);
-    QCOMPARE(grid->item(25, 5)->text(), QStringLiteral("2024-03-07 08:24"));
+    QCOMPARE(grid->model()->rowCount(), 25);
+    QCOMPARE(text(grid, 24, 5), QStringLiteral("2024-03-07 08:24"));
     typeInto(w.Combo1[2], "08");
     QTest::mouseClick(w.Command1, Qt::LeftButton);
-    QCOMPARE(grid->rowCount(), 2);
+    QCOMPARE(grid->model()->rowCount(), 1);
     QCOMPARE(column(grid, 6), QStringList({"备    注", ""}));
     QCOMPARE(widths(grid), widthsBefore);
+}
+
+void TestOutpatientLog::aQueryReplacesEveryLine_data()
+{
+    QTest::addColumn<QString>("first");
+    QTest::addColumn<QString>("second");
+    QTest::addColumn<QStringList>("names");
+
+    const QStringList seventh = numbered("甲", 40), second = numbered("乙", 2);
+    QTest::newRow("fewer lines") << "07" << "02" << second;
+    QTest::newRow("more lines") << "02" << "month" << second + seventh;
+    QTest::newRow("the same again") << "07" << "07" << seventh;
+    QTest::newRow("a month, then a day of it") << "month" << "07" << seventh;
+    QTest::newRow("none after many") << "07" << "08" << QStringList{""};
+    QTest::newRow("many after none") << "08" << "07" << seventh;
+}
+
+void TestOutpatientLog::aQueryReplacesEveryLine()
+{
+    QFETCH(QString, first);
+    QFETCH(QString, second);
+    QFETCH(QStringList, names);
+
+    ProgramFolder folder;
+    for (int i = 1; i <= 40; ++i)
+        addVisit(folder.store(), QStringLiteral("2024-03-07 08:%1:00").arg(i, 2, 10, QLatin1Char('0')), "2024-03-07", {},
+                 QStringLiteral("甲%1").arg(i));
+    addVisit(folder.store(), "2024-03-02 10:00:00", "2024-03-02", {}, "乙1");
+    addVisit(folder.store(), "2024-03-02 11:00:00", "2024-03-02", {}, "乙2");
+    CurrentSettings settings(folder.store());
+    OutpatientLogWindow w(folder.store(), settings);
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    QTableView* grid = w.MSFlexGrid1;
+
+    queryLog(w, first);
+    grid->selectRow(1);
+    QCoreApplication::processEvents(); // lays the lines out, so there is a scroll range
+    grid->scrollToBottom();
+    QSignalSpy resets(grid->model(), &QAbstractItemModel::modelReset);
+    QSignalSpy changes(grid->model(), &QAbstractItemModel::dataChanged);
+    QSignalSpy inserts(grid->model(), &QAbstractItemModel::rowsInserted);
+    QSignalSpy removals(grid->model(), &QAbstractItemModel::rowsRemoved);
+    queryLog(w, second);
+
+    QCOMPARE(column(grid, 0), QStringList{"姓    名"} + names);
+    QCOMPARE(column(grid, 6), QStringList{"备    注"} + QStringList(names.size()));
+    // One notification, a reset: nothing per line or per cell.
+    QCOMPARE(resets.size() + changes.size() + inserts.size() + removals.size(), 1);
+    QCOMPARE(resets.size(), 1);
+    QVERIFY(!grid->selectionModel()->hasSelection());
+    QCOMPARE(grid->verticalScrollBar()->value(), 0);
+    const QList<QStringList> printed = reports::logBookRows(grid->model());
+    QCOMPARE(printed.size(), names.size());
+    QCOMPARE(printed.last().first(), names.last());
+}
+
+void TestOutpatientLog::aLineReadsAlikeInGridPrintAndExport_data()
+{
+    QTest::addColumn<QString>("key"); // empty: no visit that day
+    QTest::addColumn<QVariantList>("fields"); // name, sex, age, diagnosis, address; null: NULL
+    QTest::addColumn<QStringList>("shown");
+    QTest::addColumn<QString>("csv");
+
+    const QString key = QStringLiteral("2024-03-07 08:15:00");
+    QTest::newRow("every field") << key << QVariantList{"甲", "男", "35", "上感", "城关镇"}
+                                 << QStringList{"甲", "男", "35", "上感", "城关镇", "2024-03-07 08:15", ""}
+                                 << "甲,男,35,上感,城关镇,2024-03-07 08:15,";
+    QTest::newRow("NULL fields") << key << QVariantList(5)
+                                 << QStringList{"", "", "", "", "", "2024-03-07 08:15", ""} << ",,,,,2024-03-07 08:15,";
+    QTest::newRow("empty fields") << key << QVariantList{"甲", "", "", "", ""}
+                                  << QStringList{"甲", "", "", "", "", "2024-03-07 08:15", ""} << "甲,,,,,2024-03-07 08:15,";
+    QTest::newRow("key shorter than a minute") << "2024-03-07 8:15" << QVariantList{"甲", {}, {}, {}, {}}
+                                               << QStringList{"甲", "", "", "", "", "2024-03-07 8:15", ""} << "甲,,,,,2024-03-07 8:15,";
+    // Sixteen characters, not sixteen bytes of UTF-8.
+    QTest::newRow("key in Chinese") << "2024年03月07日 08时15分00秒" << QVariantList{"甲", {}, {}, {}, {}}
+                                    << QStringList{"甲", "", "", "", "", "2024年03月07日 08时1", ""} << "甲,,,,,2024年03月07日 08时1,";
+    QTest::newRow("no visit") << QString() << QVariantList() << QStringList(7) << ",,,,,,";
+}
+
+void TestOutpatientLog::aLineReadsAlikeInGridPrintAndExport()
+{
+    QFETCH(QString, key);
+    QFETCH(QVariantList, fields);
+    QFETCH(QStringList, shown);
+    QFETCH(QString, csv);
+
+    ProgramFolder folder;
+    if (!key.isEmpty()) {
+        Row row(RecordsTable.fields.size());
+        row[0] = key;
+        row[4] = QStringLiteral("2024-03-07");
+        const int fieldColumns[] = {1, 2, 3, 5, 6};
+        for (int i = 0; i < 5; ++i) {
+            if (fields[i].isValid())
+                row[size_t(fieldColumns[i])] = fields[i].toString();
+        }
+        QVERIFY(Store::insert(folder.store().records(), RecordsTable, row));
+    }
+    CurrentSettings settings(folder.store());
+    OutpatientLogWindow w(folder.store(), settings);
+    QTest::mouseClick(w.Command1, Qt::LeftButton);
+
+    QCOMPARE(w.MSFlexGrid1->model()->rowCount(), 1);
+    QCOMPARE(line(w.MSFlexGrid1, 0), shown);
+    QCOMPARE(reports::logBookRows(w.MSFlexGrid1->model()), QList<QStringList>{shown.mid(0, 6)});
+    QVERIFY(reports::writeLogCsv(folder.file("log.csv"), w.MSFlexGrid1->model()));
+    QCOMPARE(ProgramFolder::bytes(folder.file("log.csv")),
+             "\xEF\xBB\xBF" + (Headers.join(',') + "\r\n" + csv + "\r\n").toUtf8());
 }
 
 void TestOutpatientLog::aMonthOfMoreThan32766Visits()
@@ -172,8 +315,8 @@ void TestOutpatientLog::aMonthOfMoreThan32766Visits()
     CurrentSettings settings(folder.store());
     OutpatientLogWindow w(folder.store(), settings);
     QTest::mouseClick(w.Command2, Qt::LeftButton);
-    QCOMPARE(w.MSFlexGrid1->rowCount(), 40001);
-    QCOMPARE(w.MSFlexGrid1->item(40000, 0)->text() + w.MSFlexGrid1->item(40000, 5)->text(), QStringLiteral("病人400002024-03-01 11:06"));
+    QCOMPARE(w.MSFlexGrid1->model()->rowCount(), 40000);
+    QCOMPARE(text(w.MSFlexGrid1, 39999, 0) + text(w.MSFlexGrid1, 39999, 5), QStringLiteral("病人400002024-03-01 11:06"));
 }
 
 void TestOutpatientLog::printAndPreviewTakeTheGrid()
@@ -237,7 +380,7 @@ void TestOutpatientLog::exportWritesTheGrid()
                                              "李四,,,,,2024-03-07 09:40,\r\n").toUtf8());
 
     QTest::ignoreMessage(QtWarningMsg, QRegularExpression("export: cannot write"));
-    QVERIFY(!reports::writeLogCsv(folder.file("no folder/log.csv"), w.MSFlexGrid1));
+    QVERIFY(!reports::writeLogCsv(folder.file("no folder/log.csv"), w.MSFlexGrid1->model()));
 }
 
 QTEST_MAIN(TestOutpatientLog)
