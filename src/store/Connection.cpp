@@ -262,9 +262,12 @@ bool Query::isNull(int column) const
 
 std::optional<QString> Query::text(int column) const
 {
-    if (isNull(column))
+    if (!m_stmt)
         return std::nullopt;
+    // One call tells NULL from text: a NULL column has no text pointer, an empty text has one.
     const auto* data = reinterpret_cast<const char*>(sqlite3_column_text(m_stmt, column));
+    if (!data)
+        return std::nullopt;
     const int size = sqlite3_column_bytes(m_stmt, column);
     return size == 0 ? QString(QLatin1String("")) : QString::fromUtf8(data, size);
 }
