@@ -3,6 +3,8 @@
 #include "common/Log.h"
 
 #include <QDir>
+#include <map>
+#include <mutex>
 
 namespace store {
 
@@ -147,18 +149,30 @@ bool bindRow(Query& query, const Row& row)
     return !query.failed();
 }
 
+// Each table's INSERT, worded on its first use and kept: a Save should not rebuild it.
+QString insertSql(const Table& table)
+{
+    static std::mutex guard;
+    static std::map<const Table*, QString> texts;
+    const std::lock_guard lock(guard);
+    QString& text = texts[&table];
+    if (text.isEmpty()) {
+        QStringList marks;
+        for (size_t i = 0; i < table.fields.size(); ++i)
+            marks << QStringLiteral("?%1").arg(i + 1);
+        text = QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+                   .arg(quoteIdentifier(tableName(table)), fieldList(table), marks.join(QLatin1String(", ")));
+    }
+    return text;
+}
+
 } // namespace
 
 std::optional<qint64> Store::insert(Connection* db, const Table& table, const Row& row)
 {
     if (!db || logRefusal(table, row))
         return std::nullopt;
-    QStringList marks;
-    for (size_t i = 0; i < row.size(); ++i)
-        marks << QStringLiteral("?%1").arg(i + 1);
-    Query query = db->query(QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
-                                .arg(quoteIdentifier(tableName(table)), fieldList(table),
-                                     marks.join(QLatin1String(", "))));
+    Query query = db->query(insertSql(table));
     if (!bindRow(query, row) || !query.exec())
         return std::nullopt;
     return db->lastInsertRowId();
