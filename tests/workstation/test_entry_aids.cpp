@@ -58,6 +58,8 @@ private slots:
     void drugListShowsAtMostEighteen_data();
     void drugListShowsAtMostEighteen();
     void pickWithoutSelectionStillEmptiesTheBox();
+    void aRefilledListHasNoRowToPick_data();
+    void aRefilledListHasNoRowToPick();
     void phrasesGoInAtTheCaret();
     void keypadTypesIntoTheLastBox();
     void keypadEnterAndBackspaceActAsKeystrokes();
@@ -162,6 +164,53 @@ void TestEntryAids::pickWithoutSelectionStillEmptiesTheBox()
     QVERIFY(s->R1->text().isEmpty());
     QVERIFY(s->Text1->text().isEmpty());
     QCOMPARE(focused(), static_cast<QWidget*>(s->Text1));
+}
+
+void TestEntryAids::aRefilledListHasNoRowToPick_data()
+{
+    QTest::addColumn<int>("box"); // index into Text4, or -1 for the drug box
+    QTest::addColumn<QString>("first");
+    QTest::addColumn<QString>("then");
+    QTest::addColumn<QString>("picked");
+    QTest::newRow("drugs") << -1 << "aq" << "wssz" << "维生素C针 2.0\r\n";
+    QTest::newRow("diagnoses") << 4 << "fy" << "sh" << "上呼吸道感染";
+    QTest::newRow("addresses") << 5 << "cg" << "shxq" << "胜华小区";
+}
+
+void TestEntryAids::aRefilledListHasNoRowToPick()
+{
+    QFETCH(int, box);
+    QFETCH(QString, first);
+    QFETCH(QString, then);
+    QFETCH(QString, picked);
+    Sheet s([](Store& store) {
+        QVERIFY(Store::insert(store.settings(), AddressTable, {QStringLiteral("胜华小区"), QStringLiteral("shxq")}));
+    });
+    QLineEdit* edit = box < 0 ? s->Text1 : static_cast<QLineEdit*>(s->Text4[size_t(box)]);
+    QTreeWidget* list = box < 0 ? s->List1 : box == 4 ? s->list2 : s->list5;
+    auto pick = [&] { box < 0 ? s->pickDrug() : box == 4 ? s->pickDiagnosis() : s->pickAddress(); };
+    auto shown = [&] { return box < 0 ? s->R1->text() : edit->text(); };
+
+    // A row selected in the first list...
+    edit->setFocus();
+    QTest::keyClicks(edit, first.toLatin1().constData());
+    QTest::keyClick(edit, Qt::Key_Down);
+    QCOMPARE(focused(), static_cast<QWidget*>(list));
+    QVERIFY(!list->selectedItems().isEmpty());
+
+    // ...is gone with it: the new list has nothing to pick until Down selects its first row.
+    edit->setFocus();
+    edit->setText(then);
+    QVERIFY(list->selectedItems().isEmpty());
+    QVERIFY(!list->currentItem());
+    const QString before = shown();
+    pick();
+    QCOMPARE(shown(), box < 0 ? before : then);
+    edit->clear();
+    QTest::keyClicks(edit, then.toLatin1().constData());
+    QTest::keyClick(edit, Qt::Key_Down);
+    QTest::keyClick(list, Qt::Key_Return);
+    QCOMPARE(shown(), picked);
 }
 
 void TestEntryAids::phrasesGoInAtTheCaret()

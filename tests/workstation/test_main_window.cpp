@@ -70,6 +70,7 @@ private slots:
     void copyNewPasteMakesARepeatPrescription();
     void deleteAsksFirst_data();
     void deleteAsksFirst();
+    void afterADeleteEnterOpensTheNextNode();
     void aSaveThatWouldStoreNothingSaysWhy_data();
     void aSaveThatWouldStoreNothingSaysWhy();
     void feeIsReadAsALeadingNumber_data();
@@ -248,6 +249,23 @@ void TestMainWindow::deleteAsksFirst()
     QCOMPARE(recordsNamed(folder.store(), "王五").size(), ok ? 1 : 2);
     QCOMPARE(w.T1->topLevelItemCount(), ok ? 2 : 3);
     QVERIFY(w.sheetGroup()->isVisible()); // the sheet keeps showing what it showed
+}
+
+void TestMainWindow::afterADeleteEnterOpensTheNextNode()
+{
+    ProgramFolder folder;
+    addRecord(folder.store(), "2026-11-01 10:00:00", "王五", "2026-11-01");
+    addRecord(folder.store(), "2026-11-02 10:00:00", "赵六", "2026-11-02");
+    MainWindow w(folder.store());
+    w.show();
+    clickNode(w.T1, 1);
+    MessageBox::setNextAnswer(true);
+    w.deleteSelectedRecord();
+    QCOMPARE(nodes(w.T1), QStringList({"示例[2026-01-01 08:00:00]", "赵六[2026-11-02 10:00:00]"}));
+    QCOMPARE(w.Text4[0]->text(), QStringLiteral("王五")); // still the deleted record's sheet
+    QTest::keyClick(w.T1, Qt::Key_Return);
+    QCOMPARE(w.Text4[0]->text(), QStringLiteral("赵六"));
+    QCOMPARE(w.Label10->text(), QStringLiteral("2026-11-02 10:00:00"));
 }
 
 void TestMainWindow::aSaveThatWouldStoreNothingSaysWhy_data()
