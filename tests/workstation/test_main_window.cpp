@@ -79,6 +79,7 @@ private slots:
     void searchByNameAndMonth_data();
     void searchByNameAndMonth();
     void treeShowsTheFirstHundred();
+    void aLargeSearchShowsAndOpensEveryNode();
     void dateBoxClickFillsToday();
     void typedLimitsStopTyping();
     void rightClickOnAnEmptyTreeShowsNoMenu();
@@ -440,6 +441,38 @@ void TestMainWindow::treeShowsTheFirstHundred()
     QCOMPARE(nodes(w.T1).at(99), QStringLiteral("病人98[2026-12-01 08:38:00]"));
     w.search();
     QCOMPARE(w.T1->count(), 151);
+}
+
+void TestMainWindow::aLargeSearchShowsAndOpensEveryNode()
+{
+    ProgramFolder folder;
+    const int count = 3000;
+    const QDateTime first(QDate(2026, 11, 1), QTime(0, 0));
+    QStringList expected;
+    QString lastKey;
+    Connection* db = folder.store().records();
+    db->execute("BEGIN");
+    for (int i = 0; i < count; ++i) {
+        const QString key = first.addSecs(i * 60).toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+        const QString name = QStringLiteral("病人%1").arg(i);
+        addRecord(folder.store(), key, name, key.left(10));
+        expected << name + QLatin1Char('[') + key + QLatin1Char(']');
+        lastKey = key;
+    }
+    db->execute("COMMIT");
+    MainWindow w(folder.store());
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    QCOMPARE(w.T1->count(), MainWindow::TreeRows);
+    w.Text3->setText(QStringLiteral("2026-11"));
+    QTest::mouseClick(w.Command2, Qt::LeftButton);
+    QCOMPARE(nodes(w.T1), expected);
+
+    // The last node is reached by scrolling and opens its own record.
+    clickNode(w.T1, count - 1);
+    QCOMPARE(w.T1->currentIndex().row(), count - 1);
+    QCOMPARE(w.Text4[0]->text(), QStringLiteral("病人%1").arg(count - 1));
+    QCOMPARE(w.Label10->text(), lastKey);
 }
 
 void TestMainWindow::dateBoxClickFillsToday()
