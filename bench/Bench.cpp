@@ -12,6 +12,7 @@
 #include "common/Clock.h"
 #include "common/Fonts.h"
 #include "common/MessageBox.h"
+#include "common/TextList.h"
 #include "reports/OutpatientLogWindow.h"
 #include "reports/StatisticsWindow.h"
 #include "reports/Workload.h"
@@ -36,7 +37,6 @@
 #include <QPushButton>
 #include <QTableView>
 #include <QTemporaryDir>
-#include <QTreeWidget>
 
 #include <benchmark/benchmark.h>
 #include <sqlite3.h>
@@ -292,7 +292,7 @@ void startupQarvel(benchmark::State& state, QDate today)
         settle();
         state.PauseTiming();
         // The copy goes on behind the window; it is timed on its own (backupQarvel).
-        const bool ok = main->T1->topLevelItemCount() == treeRows && main->List1->topLevelItemCount() > 0
+        const bool ok = main->T1->count() == treeRows && main->List1->count() > 0
             && (today != BackupDay || (result.backup.started() && result.backup.wait()));
         main.reset();
         store.reset();
@@ -403,7 +403,7 @@ struct LookupTwin {
 struct Lookup {
     const char* op;
     QLineEdit* (*box)();
-    QTreeWidget* (*list)();
+    TextList* (*list)();
     LookupTwin twin;
     store::Select (*select)(const QString&); // the store's statement for a typed text
     int limit;
@@ -479,7 +479,7 @@ void runCycle(benchmark::State& state, StatementCycle cycle)
 void lookupQarvel(benchmark::State& state, const Lookup& lookup, Shown shown)
 {
     QLineEdit* box = lookup.box();
-    QTreeWidget* list = lookup.list();
+    TextList* list = lookup.list();
     // Every text's list once, against its twin, before anything is timed.
     StatementCycle twins = lookupTwins(lookup.twin, lookup.texts);
     if (!twins.check(state))
@@ -487,7 +487,7 @@ void lookupQarvel(benchmark::State& state, const Lookup& lookup, Shown shown)
     box->setText(lookup.texts.last() + QStringLiteral("#"));
     for (qsizetype i = 0; i < lookup.texts.size(); ++i) {
         box->setText(lookup.texts.at(i));
-        if (!check(state, list->topLevelItemCount() == twins.at(i).run(),
+        if (!check(state, list->count() == twins.at(i).run(),
                    QStringLiteral("list for \"%1\"").arg(lookup.texts.at(i))))
             return;
     }
@@ -508,7 +508,7 @@ void lookupQarvel(benchmark::State& state, const Lookup& lookup, Shown shown)
         finishStep(state, shown);
     }
     if (single)
-        state.counters["rows"] = double(list->topLevelItemCount());
+        state.counters["rows"] = double(list->count());
 }
 
 void lookupSql(benchmark::State& state, const Lookup& lookup)
@@ -566,7 +566,7 @@ void searchQarvel(benchmark::State& state, const Search& search, Shown shown)
         finishStep(state, shown);
     }
     clinic->treeHolds.clear();
-    check(state, w.T1->topLevelItemCount() == rows, QStringLiteral("tree rows"));
+    check(state, w.T1->count() == rows, QStringLiteral("tree rows"));
     state.counters["rows"] = double(rows);
 }
 
@@ -623,7 +623,7 @@ void saveQarvel(benchmark::State& state, Shown shown)
         settle();
         // Saved means the sheet was put away; the row goes again, so every save meets the same table.
         const bool saved = !w.sheetGroup()->isVisible() && MessageBox::shownMessages().isEmpty()
-            && w.T1->topLevelItemCount() == treeRows;
+            && w.T1->count() == treeRows;
         const bool removed = saved
             && store::Store::deleteRow(clinic->records(), store::RecordsTable, clinic->records()->lastInsertRowId());
         if (!check(state, saved && removed, QStringLiteral("save: %1").arg(MessageBox::shownMessages().join(u' '))))
@@ -668,8 +668,9 @@ void saveSql(benchmark::State& state)
     }
 }
 
-// The tree node of a visit of the last day, from a tree that shows that day, as after a search.
-QTreeWidgetItem* dayNode(benchmark::State& state, const QString& key)
+// The tree row of a visit of the last day, from a tree that shows that day, as after a search;
+// -1 when there is none.
+int dayNode(benchmark::State& state, const QString& key)
 {
     Clinic& c = *clinic;
     MainWindow& w = window();
@@ -679,11 +680,11 @@ QTreeWidgetItem* dayNode(benchmark::State& state, const QString& key)
         w.search();
         c.treeHolds = c.lastDay;
     }
-    for (int i = 0; i < w.T1->topLevelItemCount(); ++i)
-        if (w.T1->topLevelItem(i)->text(0).contains(key))
-            return w.T1->topLevelItem(i);
+    for (int i = 0; i < w.T1->count(); ++i)
+        if (w.T1->text(i).contains(key))
+            return i;
     check(state, false, QStringLiteral("no node for %1").arg(key));
-    return nullptr;
+    return -1;
 }
 
 // Opens the last two visits of the last day in turn: a record like the one before would leave
@@ -691,19 +692,19 @@ QTreeWidgetItem* dayNode(benchmark::State& state, const QString& key)
 void openQarvel(benchmark::State& state)
 {
     MainWindow& w = window();
-    QTreeWidgetItem* nodes[] = {dayNode(state, clinic->otherKey), dayNode(state, clinic->dayKey)};
-    if (!nodes[0] || !nodes[1])
+    const int nodes[] = {dayNode(state, clinic->otherKey), dayNode(state, clinic->dayKey)};
+    if (nodes[0] < 0 || nodes[1] < 0)
         return;
     int i = 0;
     for (auto _ : state) {
         state.PauseTiming();
-        w.T1->setCurrentItem(nodes[i++ % 2]);
+        w.T1->setCurrentRow(nodes[i++ % 2]);
         state.ResumeTiming();
         w.openSelectedRecord();
         finishStep(state, Shown::No);
     }
     // The sheet is left on the last visit, which the prescription print takes.
-    w.T1->setCurrentItem(nodes[1]);
+    w.T1->setCurrentRow(nodes[1]);
     w.openSelectedRecord();
     clinic->sheetHoldsDayKey = true;
     check(state, w.Label10->text() == clinic->dayKey && !w.R1->text().isEmpty(), QStringLiteral("opened record"));
@@ -824,10 +825,10 @@ void printPrescription(benchmark::State& state)
 {
     MainWindow& w = window();
     if (!clinic->sheetHoldsDayKey) {
-        QTreeWidgetItem* node = dayNode(state, clinic->dayKey);
-        if (!node)
+        const int node = dayNode(state, clinic->dayKey);
+        if (node < 0)
             return;
-        w.T1->setCurrentItem(node);
+        w.T1->setCurrentRow(node);
         w.openSelectedRecord();
         clinic->sheetHoldsDayKey = true;
     }

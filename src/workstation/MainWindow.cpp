@@ -8,6 +8,7 @@
 #include "reports/OutpatientLogWindow.h"
 #include "reports/StatisticsWindow.h"
 #include "common/Text.h"
+#include "common/TextList.h"
 #include "common/Window.h"
 #include "settings/CurrentSettings.h"
 #include "store/Records.h"
@@ -30,7 +31,6 @@
 #include <QFile>
 #include <QGridLayout>
 #include <QHBoxLayout>
-#include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -42,7 +42,7 @@
 #include <QStandardPaths>
 #include <QStatusBar>
 #include <QToolBar>
-#include <QTreeWidget>
+#include <QStringBuilder>
 #include <QUrl>
 #include <QVBoxLayout>
 
@@ -54,20 +54,16 @@ static void initHelpResource()
 
 namespace {
 
-QTreeWidget* flatList(const QString& name, QWidget* parent)
-{
-    auto* tree = new QTreeWidget(parent);
-    tree->setObjectName(name);
-    tree->setHeaderHidden(true);
-    tree->setRootIsDecorated(false);
-    tree->setUniformRowHeights(true);
-    tree->setColumnCount(1);
-    return tree;
-}
-
 QLabel* caption(const QString& text, QWidget* parent)
 {
     return new QLabel(text, parent);
+}
+
+// The column of a dictionary query that holds 名称: the lists show the name only, so the key
+// is not read at all. The drug table keeps its 拼音 first.
+int nameColumn(const store::Table& table)
+{
+    return &table == &store::DrugTable ? 2 : 1;
 }
 
 // The record key is the 19 characters in front of the node text's final "]".
@@ -99,16 +95,16 @@ MainWindow::MainWindow(store::Store& store, QWidget* parent)
     statusBar();
 
     // The pick lists pop up over the sheet, below their boxes.
-    list2 = flatList(QStringLiteral("list2"), this);
-    list5 = flatList(QStringLiteral("list5"), this);
-    for (QTreeWidget* list : {list2, list5}) {
+    list2 = new TextList(QStringLiteral("list2"), this);
+    list5 = new TextList(QStringLiteral("list5"), this);
+    for (TextList* list : {list2, list5}) {
         list->hide();
         list->setFocusPolicy(Qt::ClickFocus);
         list->resize(twips::toPixels(2600), twips::toPixels(2400));
         list->installEventFilter(this);
     }
-    connect(list2, &QTreeWidget::itemClicked, this, &MainWindow::pickDiagnosis);
-    connect(list5, &QTreeWidget::itemClicked, this, &MainWindow::pickAddress);
+    connect(list2, &TextList::clicked, this, &MainWindow::pickDiagnosis);
+    connect(list5, &TextList::clicked, this, &MainWindow::pickAddress);
 
     for (int i = 0; i < int(Text4.size()); ++i) {
         connect(Text4[size_t(i)], &QLineEdit::textChanged, this, [this, i] { fieldChanged(i); });
@@ -233,7 +229,7 @@ QWidget* MainWindow::buildSearchPanel()
     Text3->installEventFilter(this);
     Command2 = new QPushButton(QStringLiteral("查询"), panel);
     Command2->setObjectName(QStringLiteral("Command2"));
-    T1 = flatList(QStringLiteral("T1"), panel);
+    T1 = new TextList(QStringLiteral("T1"), panel);
     T1->setMinimumWidth(twips::toPixels(3000));
     T1->viewport()->installEventFilter(this);
 
@@ -247,7 +243,7 @@ QWidget* MainWindow::buildSearchPanel()
     connect(Command2, &QPushButton::clicked, this, &MainWindow::search);
     connect(Text2, &QLineEdit::returnPressed, this, &MainWindow::search);
     connect(Text3, &QLineEdit::returnPressed, this, &MainWindow::search);
-    connect(T1, &QTreeWidget::itemClicked, this, &MainWindow::openSelectedRecord);
+    connect(T1, &TextList::clicked, this, &MainWindow::openSelectedRecord);
     T1->installEventFilter(this);
 
     m_treeMenu = new QMenu(this);
@@ -314,7 +310,7 @@ QWidget* MainWindow::buildDrugPanel()
     Text1 = new QLineEdit(panel);
     Text1->setObjectName(QStringLiteral("Text1"));
     column->addWidget(Text1);
-    List1 = flatList(QStringLiteral("List1"), panel);
+    List1 = new TextList(QStringLiteral("List1"), panel);
     List1->setMinimumWidth(twips::toPixels(3200));
     // Reached with the Down arrow from the drug box, not as a stop of its own in the Tab walk.
     List1->setFocusPolicy(Qt::ClickFocus);
@@ -354,7 +350,7 @@ QWidget* MainWindow::buildDrugPanel()
     connect(Text1, &QLineEdit::textChanged, this, &MainWindow::fillDrugList);
     Text1->installEventFilter(this);
     List1->installEventFilter(this);
-    connect(List1, &QTreeWidget::itemClicked, this, &MainWindow::pickDrug);
+    connect(List1, &TextList::clicked, this, &MainWindow::pickDrug);
     return panel;
 }
 
@@ -436,8 +432,8 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event)
         } else if (watched == R1 || watched == R2) {
             activeRichBox = static_cast<RichBox*>(watched);
             richBoxActive = true;
-        } else if (watched == List1 && List1->selectedItems().isEmpty() && List1->topLevelItemCount() > 0) {
-            List1->setCurrentItem(List1->topLevelItem(0));
+        } else if (watched == List1 && !List1->hasSelection() && List1->count() > 0) {
+            List1->setCurrentRow(0);
         } else {
             for (size_t i = 0; i < Text4.size(); ++i)
                 if (watched == Text4[i])
@@ -467,10 +463,10 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event)
                 continue;
             if (key->key() == Qt::Key_Down) {
                 if (i == 4 || i == 5) {
-                    QTreeWidget* list = i == 4 ? list2 : list5;
+                    TextList* list = i == 4 ? list2 : list5;
                     list->setFocus();
-                    if (list->selectedItems().isEmpty() && list->topLevelItemCount() > 0)
-                        list->setCurrentItem(list->topLevelItem(0));
+                    if (!list->hasSelection() && list->count() > 0)
+                        list->setCurrentRow(0);
                 }
                 return true;
             }
@@ -498,7 +494,7 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event)
         Text3->end(false);
     } else if (watched == T1->viewport() && type == QEvent::MouseButtonRelease) {
         auto* mouse = static_cast<QMouseEvent*>(event);
-        if (mouse->button() == Qt::RightButton && T1->topLevelItemCount() > 0) {
+        if (mouse->button() == Qt::RightButton && T1->count() > 0) {
             m_treeMenu->popup(mouse->globalPosition().toPoint());
             return true;
         }
@@ -510,12 +506,11 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event)
 
 void MainWindow::showRecords(const store::Select& select, int limit)
 {
-    T1->clear();
-    QList<QTreeWidgetItem*> items;
+    QStringList nodes;
     // Node text: name[key]; the key is read back from it on Open and Delete.
     for (store::Query q = store::Store::select(m_store.records(), select, limit); q.next();)
-        items << new QTreeWidgetItem(QStringList(q.string(2) + QLatin1Char('[') + q.string(1) + QLatin1Char(']')));
-    T1->addTopLevelItems(items);
+        nodes << q.string(2) % QLatin1Char('[') % q.string(1) % QLatin1Char(']');
+    T1->setTexts(std::move(nodes));
 }
 
 void MainWindow::fillTree(int limit) { showRecords(store::statements::recordNodes(), limit); }
@@ -527,21 +522,20 @@ void MainWindow::search()
 
 QString MainWindow::selectedKey() const
 {
-    const QTreeWidgetItem* item = T1->currentItem();
-    return item && item->isSelected() ? keyOfNode(item->text(0)) : QString();
+    const int row = T1->selectedRow();
+    return row >= 0 ? keyOfNode(T1->text(row)) : QString();
 }
 
 // --- Drug list -----------------------------------------------------------------------------
 
 void MainWindow::fillDrugList(const QString& initials)
 {
-    List1->clear();
-    QList<QTreeWidgetItem*> items;
+    QStringList names;
     store::Query q = store::Store::select(m_store.settings(), store::statements::drugsByInitials(initials),
                                           DrugListRows);
     while (q.next())
-        items << new QTreeWidgetItem(QStringList(store::DictionaryEntry::fromQuery(store::DrugTable, q).name));
-    List1->addTopLevelItems(items);
+        names << q.string(nameColumn(store::DrugTable));
+    List1->setTexts(std::move(names));
 }
 
 void MainWindow::hideLookupLists()
@@ -623,11 +617,12 @@ void MainWindow::savePrescription()
 
 void MainWindow::openSelectedRecord()
 {
-    QTreeWidgetItem* item = T1->currentItem();
-    if (!item)
+    const int row = T1->currentRow();
+    if (row < 0)
         return;
+    const QString node = T1->text(row);
     m_cover->show();
-    store::Query q = store::Store::select(m_store.records(), store::statements::recordByKey(keyOfNode(item->text(0))), 1);
+    store::Query q = store::Store::select(m_store.records(), store::statements::recordByKey(keyOfNode(node)), 1);
     if (q.next()) {
         const store::PatientRecord r = store::PatientRecord::fromQuery(q);
         // A field without a value shows empty, never the previous patient's text.
@@ -641,7 +636,7 @@ void MainWindow::openSelectedRecord()
         Text4[8]->setText(r.fee ? r.fee->toString() : QString());
         R1->setText(prescription::storedRtfToPlainText(r.prescription.value_or(QString())));
     } else {
-        qCWarning(lcWorkstation) << "no record for node" << item->text(0);
+        qCWarning(lcWorkstation) << "no record for node" << node;
     }
     hideLookupLists();
     m_sheetGroup->show();
@@ -652,15 +647,16 @@ void MainWindow::openSelectedRecord()
 
 void MainWindow::deleteSelectedRecord()
 {
-    QTreeWidgetItem* item = T1->currentItem();
-    if (!item)
+    const int row = T1->currentRow();
+    if (row < 0)
         return;
+    const QString node = T1->text(row);
     if (!MessageBox::okCancel(this, QStringLiteral("提示"), QStringLiteral("确实要永久删除该病人档案吗？"),
                               MessageBox::Exclamation))
         return;
-    if (!store::Store::deleteFirst(m_store.records(), store::statements::recordByKey(keyOfNode(item->text(0)))))
-        qCWarning(lcWorkstation) << "nothing deleted for node" << item->text(0);
-    delete item;
+    if (!store::Store::deleteFirst(m_store.records(), store::statements::recordByKey(keyOfNode(node))))
+        qCWarning(lcWorkstation) << "nothing deleted for node" << node;
+    T1->removeRow(row);
 }
 
 void MainWindow::copySheet()
@@ -722,8 +718,8 @@ void MainWindow::showAbout()
 void MainWindow::pickDrug()
 {
     // Each step on its own: with nothing selected the text stays, the rest still happens.
-    if (QTreeWidgetItem* item = List1->currentItem(); item && item->isSelected()) {
-        QString drug = item->text(0);
+    if (const int row = List1->selectedRow(); row >= 0) {
+        QString drug = List1->text(row);
         drug.replace(QLatin1Char('/'), QStringLiteral("\r\n    用法："));
         R1->setText(R1->text() + drug + QStringLiteral("\r\n"));
     }
@@ -805,33 +801,33 @@ void MainWindow::fieldFocused(int index)
     richBoxActive = false;
 }
 
-void MainWindow::fillLookupList(QTreeWidget* list, const store::Select& select)
+void MainWindow::fillLookupList(TextList* list, const store::Select& select)
 {
-    list->clear();
     list->hide();
-    const store::Table& table = *select.table;
-    QList<QTreeWidgetItem*> items;
+    const int column = nameColumn(*select.table);
+    QStringList names;
     for (store::Query q = store::Store::select(m_store.settings(), select); q.next();)
-        items << new QTreeWidgetItem(QStringList(store::DictionaryEntry::fromQuery(table, q).name));
-    if (items.isEmpty())
+        names << q.string(column);
+    const bool empty = names.isEmpty();
+    list->setTexts(std::move(names));
+    if (empty)
         return;
-    list->addTopLevelItems(items);
     placeLookupList(list, list == list2 ? Text4[4] : Text4[5]);
     list->show();
     list->raise();
 }
 
-void MainWindow::placeLookupList(QTreeWidget* list, QWidget* below)
+void MainWindow::placeLookupList(TextList* list, QWidget* below)
 {
     const QPoint corner = below->mapTo(this, QPoint(0, below->height()));
     list->move(std::min(corner.x(), std::max(0, width() - list->width())), corner.y());
 }
 
-void MainWindow::pickInto(QTreeWidget* list, int index)
+void MainWindow::pickInto(TextList* list, int index)
 {
     FieldBox* box = Text4[size_t(index)];
-    if (QTreeWidgetItem* item = list->currentItem(); item && item->isSelected())
-        box->setText(item->text(0));
+    if (const int row = list->selectedRow(); row >= 0)
+        box->setText(list->text(row));
     box->end(false);
     box->setFocus();
     list->hide();

@@ -12,8 +12,6 @@ class QLineEdit;
 class QMenu;
 class QPushButton;
 class QToolBar;
-class QTreeWidget;
-class QTreeWidgetItem;
 class CardPane;
 class ClickLabel;
 class Keypad;
@@ -21,6 +19,7 @@ class CurrentSettings;
 class FieldBox;
 class PrescriptionPane;
 class RichBox;
+class TextList;
 
 namespace store {
 class Store;
@@ -40,16 +39,16 @@ public:
     QLineEdit* Text2 = nullptr;     // patient name to search
     QLineEdit* Text3 = nullptr;     // visit date to search
     QPushButton* Command2 = nullptr; // 查询
-    QTreeWidget* T1 = nullptr;      // record tree
+    TextList* T1 = nullptr;         // record tree
     QToolBar* Toolbar1 = nullptr;
     PrescriptionPane* Picture2 = nullptr;
     CardPane* Picture1 = nullptr;
     QLabel* Label7 = nullptr; // 打印注射卡
     QLabel* cardPreviewLink = nullptr;
     QLineEdit* Text1 = nullptr; // drug initials
-    QTreeWidget* List1 = nullptr; // drug pick list
-    QTreeWidget* list2 = nullptr; // diagnosis pick list
-    QTreeWidget* list5 = nullptr; // address pick list
+    TextList* List1 = nullptr; // drug pick list
+    TextList* list2 = nullptr; // diagnosis pick list
+    TextList* list5 = nullptr; // address pick list
     std::array<ClickLabel*, 17> Label5{}; // usage phrases
     Keypad* keypad = nullptr;
 
@@ -113,9 +112,9 @@ private:
     void showRecords(const store::Select& select, int limit);
     void fieldChanged(int index);
     void fieldFocused(int index);
-    void fillLookupList(QTreeWidget* list, const store::Select& select);
-    void pickInto(QTreeWidget* list, int box);
-    void placeLookupList(QTreeWidget* list, QWidget* below);
+    void fillLookupList(TextList* list, const store::Select& select);
+    void pickInto(TextList* list, int box);
+    void placeLookupList(TextList* list, QWidget* below);
     void sendKey(int key);
     void setSaveEnabled(bool enabled);
     void hideLookupLists();

@@ -1,13 +1,15 @@
 #pragma once
 
-#include <QStringList>
-#include <QTreeWidget>
+#include "common/TextList.h"
 
-// The texts of a flat tree's nodes, top to bottom.
-inline QStringList nodes(const QTreeWidget* tree)
+#include <QStringList>
+
+// The texts of a flat list's rows, top to bottom, as its view reads them from the model.
+inline QStringList nodes(const TextList* list)
 {
     QStringList out;
-    for (int i = 0; i < tree->topLevelItemCount(); ++i)
-        out << tree->topLevelItem(i)->text(0);
+    const QAbstractItemModel* model = list->model();
+    for (int row = 0; row < model->rowCount(); ++row)
+        out << model->index(row, 0).data().toString();
     return out;
 }

@@ -13,7 +13,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QTest>
-#include <QTreeWidget>
 
 using namespace store;
 
@@ -58,6 +57,8 @@ private slots:
     void drugListShowsAtMostEighteen_data();
     void drugListShowsAtMostEighteen();
     void pickWithoutSelectionStillEmptiesTheBox();
+    void aRefilledListHasNoRowToPick_data();
+    void aRefilledListHasNoRowToPick();
     void phrasesGoInAtTheCaret();
     void keypadTypesIntoTheLastBox();
     void keypadEnterAndBackspaceActAsKeystrokes();
@@ -91,7 +92,7 @@ void TestEntryAids::drugPickByKeyboard()
     QCOMPARE(s->R1->textCursor().position(), s->R1->toPlainText().size());
     QCOMPARE(focused(), static_cast<QWidget*>(s->Text1));
     QVERIFY(s->Text1->text().isEmpty());
-    QCOMPARE(s->List1->topLevelItemCount(), MainWindow::DrugListRows);
+    QCOMPARE(s->List1->count(), MainWindow::DrugListRows);
 
     // Down, Down, Enter takes the second; a click picks too, and always appends at the end.
     QTest::keyClicks(s->Text1, "aq");
@@ -103,8 +104,7 @@ void TestEntryAids::drugPickByKeyboard()
     middle.setPosition(1);
     s->R1->setTextCursor(middle);
     QTest::keyClicks(s->Text1, "wssz");
-    QTreeWidgetItem* item = s->List1->topLevelItem(0);
-    QTest::mouseClick(s->List1->viewport(), Qt::LeftButton, {}, s->List1->visualItemRect(item).center());
+    QTest::mouseClick(s->List1->viewport(), Qt::LeftButton, {}, s->List1->visualRect(s->List1->model()->index(0, 0)).center());
     QVERIFY(s->R1->text().endsWith(QStringLiteral("阿奇霉素针 0.5\r\n维生素C针 2.0\r\n")));
     QCOMPARE(s->R1->textCursor().position(), s->R1->toPlainText().size());
 }
@@ -151,7 +151,7 @@ void TestEntryAids::drugListShowsAtMostEighteen()
     });
     s->Text1->setFocus();
     QTest::keyClicks(s->Text1, typed.toLatin1().constData());
-    QCOMPARE(s->List1->topLevelItemCount(), rows);
+    QCOMPARE(s->List1->count(), rows);
 }
 
 void TestEntryAids::pickWithoutSelectionStillEmptiesTheBox()
@@ -162,6 +162,53 @@ void TestEntryAids::pickWithoutSelectionStillEmptiesTheBox()
     QVERIFY(s->R1->text().isEmpty());
     QVERIFY(s->Text1->text().isEmpty());
     QCOMPARE(focused(), static_cast<QWidget*>(s->Text1));
+}
+
+void TestEntryAids::aRefilledListHasNoRowToPick_data()
+{
+    QTest::addColumn<int>("box"); // index into Text4, or -1 for the drug box
+    QTest::addColumn<QString>("first");
+    QTest::addColumn<QString>("then");
+    QTest::addColumn<QString>("picked");
+    QTest::newRow("drugs") << -1 << "aq" << "wssz" << "维生素C针 2.0\r\n";
+    QTest::newRow("diagnoses") << 4 << "fy" << "sh" << "上呼吸道感染";
+    QTest::newRow("addresses") << 5 << "cg" << "shxq" << "胜华小区";
+}
+
+void TestEntryAids::aRefilledListHasNoRowToPick()
+{
+    QFETCH(int, box);
+    QFETCH(QString, first);
+    QFETCH(QString, then);
+    QFETCH(QString, picked);
+    Sheet s([](Store& store) {
+        QVERIFY(Store::insert(store.settings(), AddressTable, {QStringLiteral("胜华小区"), QStringLiteral("shxq")}));
+    });
+    QLineEdit* edit = box < 0 ? s->Text1 : static_cast<QLineEdit*>(s->Text4[size_t(box)]);
+    TextList* list = box < 0 ? s->List1 : box == 4 ? s->list2 : s->list5;
+    auto pick = [&] { box < 0 ? s->pickDrug() : box == 4 ? s->pickDiagnosis() : s->pickAddress(); };
+    auto shown = [&] { return box < 0 ? s->R1->text() : edit->text(); };
+
+    // A row selected in the first list...
+    edit->setFocus();
+    QTest::keyClicks(edit, first.toLatin1().constData());
+    QTest::keyClick(edit, Qt::Key_Down);
+    QCOMPARE(focused(), static_cast<QWidget*>(list));
+    QVERIFY(list->selectionModel()->hasSelection());
+
+    // ...is gone with it: the new list has nothing to pick until Down selects its first row.
+    edit->setFocus();
+    edit->setText(then);
+    QVERIFY(!list->selectionModel()->hasSelection());
+    QVERIFY(!list->currentIndex().isValid());
+    const QString before = shown();
+    pick();
+    QCOMPARE(shown(), box < 0 ? before : then);
+    edit->clear();
+    QTest::keyClicks(edit, then.toLatin1().constData());
+    QTest::keyClick(edit, Qt::Key_Down);
+    QTest::keyClick(list, Qt::Key_Return);
+    QCOMPARE(shown(), picked);
 }
 
 void TestEntryAids::phrasesGoInAtTheCaret()
@@ -193,7 +240,7 @@ void TestEntryAids::keypadTypesIntoTheLastBox()
     press(10); // a
     press(26); // q
     QCOMPARE(s->Text1->text(), QStringLiteral("aq"));
-    QCOMPARE(s->List1->topLevelItemCount(), 2);
+    QCOMPARE(s->List1->count(), 2);
     QCOMPARE(focused(), static_cast<QWidget*>(s->Text1));
 
     // Text1, then R2: into the injection text.
@@ -298,7 +345,7 @@ void TestEntryAids::diagnosisAndAddressLookups()
     // An empty diagnosis box shows the whole list on arrival.
     s->Text4[4]->setFocus();
     QVERIFY(s->list2->isVisible());
-    QCOMPARE(s->list2->topLevelItemCount(), 21);
+    QCOMPARE(s->list2->count(), 21);
     QTest::keyClicks(s->Text4[4], "sh");
     QCOMPARE(nodes(s->list2), QStringList({"上呼吸道感染"}));
     s->Text4[4]->clear();
@@ -335,8 +382,7 @@ void TestEntryAids::pickFromTheLookupListsReplacesTheInitials()
 
     s->Text4[5]->setFocus();
     QTest::keyClicks(s->Text4[5], "cg");
-    QTreeWidgetItem* item = s->list5->topLevelItem(0);
-    QTest::mouseClick(s->list5->viewport(), Qt::LeftButton, {}, s->list5->visualItemRect(item).center());
+    QTest::mouseClick(s->list5->viewport(), Qt::LeftButton, {}, s->list5->visualRect(s->list5->model()->index(0, 0)).center());
     QCOMPARE(s->Text4[5]->text(), QStringLiteral("城关镇"));
     QVERIFY(s->list5->isHidden());
     QCOMPARE(focused(), static_cast<QWidget*>(s->Text4[5]));

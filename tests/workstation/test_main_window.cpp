@@ -21,7 +21,6 @@
 #include <QStatusBar>
 #include <QTest>
 #include <QToolBar>
-#include <QTreeWidget>
 
 using namespace store;
 
@@ -47,12 +46,12 @@ void addRecord(Store& store, const QString& key, const QString& name, const QStr
     QVERIFY(Store::insert(store.records(), RecordsTable, r.toRow()));
 }
 
-void clickNode(QTreeWidget* tree, int row)
+void clickNode(TextList* tree, int row)
 {
-    QTreeWidgetItem* item = tree->topLevelItem(row);
-    QVERIFY(item);
-    tree->scrollToItem(item);
-    QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, tree->visualItemRect(item).center());
+    const QModelIndex index = tree->model()->index(row, 0);
+    QVERIFY(index.isValid());
+    tree->scrollTo(index);
+    QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, tree->visualRect(index).center());
 }
 
 } // namespace
@@ -70,6 +69,7 @@ private slots:
     void copyNewPasteMakesARepeatPrescription();
     void deleteAsksFirst_data();
     void deleteAsksFirst();
+    void afterADeleteEnterOpensTheNextNode();
     void aSaveThatWouldStoreNothingSaysWhy_data();
     void aSaveThatWouldStoreNothingSaysWhy();
     void feeIsReadAsALeadingNumber_data();
@@ -79,6 +79,7 @@ private slots:
     void searchByNameAndMonth_data();
     void searchByNameAndMonth();
     void treeShowsTheFirstHundred();
+    void aLargeSearchShowsAndOpensEveryNode();
     void dateBoxClickFillsToday();
     void typedLimitsStopTyping();
     void rightClickOnAnEmptyTreeShowsNoMenu();
@@ -126,8 +127,8 @@ void TestMainWindow::opensWithMenusToolbarAndTree()
     QVERIFY(!w.toolButton("保存")->isEnabled());
     QVERIFY(w.sheetGroup()->isHidden());
     QCOMPARE(nodes(w.T1), QStringList({"示例[2026-01-01 08:00:00]"}));
-    QCOMPARE(w.List1->topLevelItemCount(), MainWindow::DrugListRows);
-    QCOMPARE(w.List1->topLevelItem(0)->text(0), QStringLiteral("阿莫西林片 0.25×24/0.5 bid"));
+    QCOMPARE(w.List1->count(), MainWindow::DrugListRows);
+    QCOMPARE(nodes(w.List1).first(), QStringLiteral("阿莫西林片 0.25×24/0.5 bid"));
 }
 
 void TestMainWindow::aWholeVisit()
@@ -246,8 +247,25 @@ void TestMainWindow::deleteAsksFirst()
     w.deleteSelectedRecord();
     QCOMPARE(MessageBox::shownMessages(), QStringList({"提示", "确实要永久删除该病人档案吗？"}));
     QCOMPARE(recordsNamed(folder.store(), "王五").size(), ok ? 1 : 2);
-    QCOMPARE(w.T1->topLevelItemCount(), ok ? 2 : 3);
+    QCOMPARE(w.T1->count(), ok ? 2 : 3);
     QVERIFY(w.sheetGroup()->isVisible()); // the sheet keeps showing what it showed
+}
+
+void TestMainWindow::afterADeleteEnterOpensTheNextNode()
+{
+    ProgramFolder folder;
+    addRecord(folder.store(), "2026-11-01 10:00:00", "王五", "2026-11-01");
+    addRecord(folder.store(), "2026-11-02 10:00:00", "赵六", "2026-11-02");
+    MainWindow w(folder.store());
+    w.show();
+    clickNode(w.T1, 1);
+    MessageBox::setNextAnswer(true);
+    w.deleteSelectedRecord();
+    QCOMPARE(nodes(w.T1), QStringList({"示例[2026-01-01 08:00:00]", "赵六[2026-11-02 10:00:00]"}));
+    QCOMPARE(w.Text4[0]->text(), QStringLiteral("王五")); // still the deleted record's sheet
+    QTest::keyClick(w.T1, Qt::Key_Return);
+    QCOMPARE(w.Text4[0]->text(), QStringLiteral("赵六"));
+    QCOMPARE(w.Label10->text(), QStringLiteral("2026-11-02 10:00:00"));
 }
 
 void TestMainWindow::aSaveThatWouldStoreNothingSaysWhy_data()
@@ -366,7 +384,7 @@ void TestMainWindow::openFillsTheCardAndLeavesTheLookupsToTyping()
     w.Text4[4]->clear();
     w.Text4[4]->setFocus();
     QTRY_VERIFY(w.list2->isVisible());
-    QCOMPARE(w.list2->topLevelItemCount(), 21);
+    QCOMPARE(w.list2->count(), 21);
     QTest::keyClicks(w.Text4[4], "sh");
     QCOMPARE(nodes(w.list2), QStringList({"上呼吸道感染"}));
     w.Text4[5]->clear();
@@ -419,10 +437,42 @@ void TestMainWindow::treeShowsTheFirstHundred()
                   QStringLiteral("病人%1").arg(i), "2026-12-01");
     db->execute("COMMIT");
     MainWindow w(folder.store());
-    QCOMPARE(w.T1->topLevelItemCount(), 100);
-    QCOMPARE(w.T1->topLevelItem(99)->text(0), QStringLiteral("病人98[2026-12-01 08:38:00]"));
+    QCOMPARE(w.T1->count(), 100);
+    QCOMPARE(nodes(w.T1).at(99), QStringLiteral("病人98[2026-12-01 08:38:00]"));
     w.search();
-    QCOMPARE(w.T1->topLevelItemCount(), 151);
+    QCOMPARE(w.T1->count(), 151);
+}
+
+void TestMainWindow::aLargeSearchShowsAndOpensEveryNode()
+{
+    ProgramFolder folder;
+    const int count = 3000;
+    const QDateTime first(QDate(2026, 11, 1), QTime(0, 0));
+    QStringList expected;
+    QString lastKey;
+    Connection* db = folder.store().records();
+    db->execute("BEGIN");
+    for (int i = 0; i < count; ++i) {
+        const QString key = first.addSecs(i * 60).toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+        const QString name = QStringLiteral("病人%1").arg(i);
+        addRecord(folder.store(), key, name, key.left(10));
+        expected << name + QLatin1Char('[') + key + QLatin1Char(']');
+        lastKey = key;
+    }
+    db->execute("COMMIT");
+    MainWindow w(folder.store());
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    QCOMPARE(w.T1->count(), MainWindow::TreeRows);
+    w.Text3->setText(QStringLiteral("2026-11"));
+    QTest::mouseClick(w.Command2, Qt::LeftButton);
+    QCOMPARE(nodes(w.T1), expected);
+
+    // The last node is reached by scrolling and opens its own record.
+    clickNode(w.T1, count - 1);
+    QCOMPARE(w.T1->currentIndex().row(), count - 1);
+    QCOMPARE(w.Text4[0]->text(), QStringLiteral("病人%1").arg(count - 1));
+    QCOMPARE(w.Label10->text(), lastKey);
 }
 
 void TestMainWindow::dateBoxClickFillsToday()
@@ -465,7 +515,7 @@ void TestMainWindow::rightClickOnAnEmptyTreeShowsNoMenu()
     w.show();
     auto* menu = w.findChild<QMenu*>(QStringLiteral("TreeMenu"));
     QVERIFY(menu);
-    w.T1->clear();
+    w.T1->setTexts({});
     QTest::mouseClick(w.T1->viewport(), Qt::RightButton, {}, QPoint(10, 10));
     QVERIFY(!menu->isVisible());
     w.fillTree(MainWindow::TreeRows);
@@ -495,7 +545,7 @@ void TestMainWindow::enterOnANodeOpensIt()
     MainWindow w(folder.store());
     w.show();
     w.T1->setFocus();
-    w.T1->setCurrentItem(w.T1->topLevelItem(0));
+    w.T1->setCurrentRow(0);
     QTest::keyClick(w.T1, Qt::Key_Down);
     QVERIFY(w.sheetGroup()->isHidden()); // moving through the list opens nothing
     QTest::keyClick(w.T1, Qt::Key_Return);

@@ -1,0 +1,64 @@
+#include "common/TextList.h"
+
+#include <QItemSelectionModel>
+
+int TextListModel::rowCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : int(m_texts.size());
+}
+
+QVariant TextListModel::data(const QModelIndex& index, int role) const
+{
+    if (role != Qt::DisplayRole || !checkIndex(index, CheckIndexOption::IndexIsValid | CheckIndexOption::ParentIsInvalid))
+        return {};
+    return m_texts.at(index.row());
+}
+
+bool TextListModel::removeRows(int row, int count, const QModelIndex& parent)
+{
+    if (parent.isValid() || row < 0 || count <= 0 || row + count > m_texts.size())
+        return false;
+    beginRemoveRows(parent, row, row + count - 1);
+    m_texts.remove(row, count);
+    endRemoveRows();
+    return true;
+}
+
+void TextListModel::setTexts(QStringList texts)
+{
+    beginResetModel();
+    m_texts = std::move(texts);
+    endResetModel();
+}
+
+TextList::TextList(const QString& objectName, QWidget* parent)
+    : QTreeView(parent)
+    , m_model(new TextListModel(this))
+{
+    setObjectName(objectName);
+    setHeaderHidden(true);
+    setRootIsDecorated(false);
+    setUniformRowHeights(true);
+    setModel(m_model);
+}
+
+int TextList::currentRow() const
+{
+    return currentIndex().row();
+}
+
+void TextList::setCurrentRow(int row)
+{
+    setCurrentIndex(m_model->index(row, 0));
+}
+
+int TextList::selectedRow() const
+{
+    const QModelIndex current = currentIndex();
+    return current.isValid() && selectionModel()->isSelected(current) ? current.row() : -1;
+}
+
+bool TextList::hasSelection() const
+{
+    return selectionModel()->hasSelection();
+}

@@ -1,0 +1,74 @@
+#include "common/TextList.h"
+
+#include <QAbstractItemModelTester>
+#include <QSignalSpy>
+#include <QTest>
+
+class TestTextList : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void removeRows_data();
+    void removeRows();
+    void refillForgetsTheCurrentRow();
+};
+
+void TestTextList::removeRows_data()
+{
+    QTest::addColumn<int>("row");
+    QTest::addColumn<int>("count");
+    QTest::addColumn<QStringList>("left");
+    const QStringList all{"甲", "乙", "丙"};
+    QTest::newRow("first") << 0 << 1 << QStringList({"乙", "丙"});
+    QTest::newRow("last") << 2 << 1 << QStringList({"甲", "乙"});
+    QTest::newRow("all") << 0 << 3 << QStringList();
+    QTest::newRow("past the end") << 2 << 2 << all;
+    QTest::newRow("negative") << -1 << 1 << all;
+    QTest::newRow("none") << 1 << 0 << all;
+}
+
+void TestTextList::removeRows()
+{
+    QFETCH(int, row);
+    QFETCH(int, count);
+    QFETCH(QStringList, left);
+    TextListModel model;
+    QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+    model.setTexts({"甲", "乙", "丙"});
+    QSignalSpy removed(&model, &QAbstractItemModel::rowsRemoved);
+    const bool done = model.removeRows(row, count);
+    QCOMPARE(model.texts(), left);
+    QCOMPARE(done, left.size() != 3);
+    QCOMPARE(removed.size(), done ? 1 : 0);
+    QCOMPARE(model.rowCount(), left.size());
+    for (int i = 0; i < left.size(); ++i)
+        QCOMPARE(model.index(i, 0).data().toString(), left.at(i));
+}
+
+void TestTextList::refillForgetsTheCurrentRow()
+{
+    TextList list(QStringLiteral("list"));
+    list.setTexts({"甲", "乙"});
+    list.setCurrentRow(1);
+    QCOMPARE(list.selectedRow(), 1);
+    list.setTexts({"丙", "丁", "戊"});
+    QCOMPARE(list.currentRow(), -1);
+    QCOMPARE(list.selectedRow(), -1);
+    QVERIFY(!list.hasSelection());
+
+    // A removed current row hands the current and the selection on to a neighbour, below if
+    // there is one: Delete leaves a node that Enter opens.
+    list.setCurrentRow(1);
+    list.removeRow(1);
+    QCOMPARE(list.texts(), QStringList({"丙", "戊"}));
+    QCOMPARE(list.selectedRow(), 1);
+    list.removeRow(1);
+    QCOMPARE(list.selectedRow(), 0);
+    list.removeRow(0);
+    QCOMPARE(list.count(), 0);
+    QCOMPARE(list.currentRow(), -1);
+}
+
+QTEST_MAIN(TestTextList)
+#include "test_text_list.moc"
