@@ -921,21 +921,21 @@ void registerAll()
 
     using namespace store::statements;
     static std::vector<Lookup> lookups = {
-        {"lookup_drug", [] { return window().Text1; }, [] { return window().List1; }, DrugTwin, drugsByInitials,
+        {"lookup_drug", [] { return window().Text1; }, [] { return window().List1; }, DrugTwin, drugNamesByInitials,
          MainWindow::DrugListRows, typing(c.drugKeys, 5, true)},
         {"lookup_diagnosis", [] { return static_cast<QLineEdit*>(window().Text4[4]); },
-         [] { return window().list2; }, DiagnosisTwin, diagnosesByInitials, -1, typing(c.diagnosisKeys, 4, false)},
+         [] { return window().list2; }, DiagnosisTwin, diagnosisNamesByInitials, -1, typing(c.diagnosisKeys, 4, false)},
         {"lookup_address", [] { return static_cast<QLineEdit*>(window().Text4[5]); },
-         [] { return window().list5; }, AddressTwin, addressesContainingInitials, -1,
+         [] { return window().list5; }, AddressTwin, addressNamesContainingInitials, -1,
          typing(c.addressKeys, 4, false)},
         // The worst keystrokes: a drug key nothing matches reads the whole catalogue; an empty
         // diagnosis or address box (as on entering it) lists the whole dictionary.
         {"lookup_drug_nomatch", [] { return window().Text1; }, [] { return window().List1; }, DrugTwin,
-         drugsByInitials, MainWindow::DrugListRows, {QStringLiteral("qqqqq")}},
+         drugNamesByInitials, MainWindow::DrugListRows, {QStringLiteral("qqqqq")}},
         {"lookup_diagnosis_all", [] { return static_cast<QLineEdit*>(window().Text4[4]); },
-         [] { return window().list2; }, DiagnosisTwin, diagnosesByInitials, -1, {QString()}},
+         [] { return window().list2; }, DiagnosisTwin, diagnosisNamesByInitials, -1, {QString()}},
         {"lookup_address_all", [] { return static_cast<QLineEdit*>(window().Text4[5]); },
-         [] { return window().list5; }, AddressTwin, addressesContainingInitials, -1, {QString()}},
+         [] { return window().list5; }, AddressTwin, addressNamesContainingInitials, -1, {QString()}},
     };
     window().newPrescription(); // the boxes are typed into on an open sheet
     for (const Lookup& lookup : lookups) {

@@ -39,13 +39,14 @@ bool isAsciiLetter(QChar c)
     return (c >= QLatin1Char('a') && c <= QLatin1Char('z')) || (c >= QLatin1Char('A') && c <= QLatin1Char('Z'));
 }
 
-// How a LIKE prefix ("%" and "_" are wildcards) is put to the column. When its start is literal,
-// the column is bounded to the range of texts beginning with it, which an index serves; when the
-// whole prefix is literal that range is exactly what LIKE finds and the LIKE is left out.
-// A nocase range compares as LIKE does (Latin letters either case); a case-sensitive one is only
-// used when the literal has no letter to fold.
-enum class PrefixForm { Plain, Ranged, Exact };
-constexpr int PrefixForms = 3;
+// How a LIKE prefix ("%" and "_" are wildcards) is put to the column. An empty prefix matches
+// every text, so it only asks that there be one. When the start is literal, the column is bounded
+// to the range of texts beginning with it, which an index serves; when the whole prefix is literal
+// that range is exactly what LIKE finds and the LIKE is left out. A nocase range compares as LIKE
+// does (Latin letters either case); a case-sensitive one is only used when the literal has no
+// letter to fold.
+enum class PrefixForm { Any, Plain, Ranged, Exact };
+constexpr int PrefixForms = 4;
 
 struct PrefixMatch {
     PrefixForm form = PrefixForm::Plain;
@@ -54,6 +55,8 @@ struct PrefixMatch {
 
 PrefixMatch prefixMatch(const QString& prefix, bool nocase)
 {
+    if (prefix.isEmpty())
+        return {PrefixForm::Any, {}};
     // This runs on every keystroke of a look-up box: a plain scan, no pattern object.
     qsizetype end = 0;
     while (end < prefix.size() && prefix[end] != QLatin1Char('%') && prefix[end] != QLatin1Char('_'))
@@ -82,6 +85,8 @@ PrefixMatch prefixMatch(const QString& prefix, bool nocase)
 QString prefixCondition(const char16_t* column, int first, PrefixForm form, bool nocase)
 {
     const QString name = quoted(column);
+    if (form == PrefixForm::Any)
+        return name + QLatin1String(" IS NOT NULL");
     const QString like = QStringLiteral("%1 LIKE ?%2 || '%'").arg(name);
     if (form == PrefixForm::Plain)
         return like.arg(first);
@@ -114,17 +119,43 @@ private:
     std::vector<SelectShape> m_shapes;
 };
 
+// column LIKE '%' || ?1 || '%': the text anywhere in the column; an empty text only asks that
+// there be one.
+QString containsCondition(const char16_t* column, bool any)
+{
+    return quoted(column) + (any ? QStringLiteral(" IS NOT NULL") : QStringLiteral(" LIKE '%' || ?1 || '%'"));
+}
+
+class ContainsShapes
+{
+public:
+    ContainsShapes(const Table& table, const char16_t* column, std::initializer_list<const char16_t*> fields = {})
+        : m_any(table, containsCondition(column, true), {}, fields)
+        , m_some(table, containsCondition(column, false), {}, fields)
+    {
+    }
+
+    Select select(const QString& text) const
+    {
+        return text.isEmpty() ? Select{&m_any.table(), &m_any, {}} : Select{&m_some.table(), &m_some, {text}};
+    }
+
+private:
+    SelectShape m_any;
+    SelectShape m_some;
+};
+
 Select with(const SelectShape& shape, QStringList args = {}) { return Select{&shape.table(), &shape, std::move(args)}; }
 
 // The log lists a day's or month's visits in the order they were started.
 QString byKey() { return QStringLiteral("\"名称\", rowid"); }
 constexpr std::initializer_list<const char16_t*> NodeFields = {u"名称", u"姓名"};
 constexpr std::initializer_list<const char16_t*> LogFields = {u"名称", u"姓名", u"性别", u"年龄", u"诊断", u"地址"};
+constexpr std::initializer_list<const char16_t*> NameField = {u"名称"};
 
-// Name contains (?1), date begins with (?2...). An empty name finds every record that has one.
-// With a literal date start the 日期 range finds the rows; without one a substring of the name
-// can use no index on the table, but the narrow index on 姓名 can be read whole instead of the
-// table, whose every record fills a page of its own.
+// Name contains, date begins with. With a literal date start the 日期 range finds the rows;
+// without one a substring of the name can use no index on the table, but the narrow index on
+// 姓名 can be read whole instead of the table, whose every record fills a page of its own.
 class NameAndDateShapes
 {
 public:
@@ -132,11 +163,11 @@ public:
     {
         for (bool anyName : {false, true}) {
             for (int form = 0; form < PrefixForms; ++form) {
-                const QString date = prefixCondition(u"日期", 2, PrefixForm(form), false);
-                QString name = anyName ? QStringLiteral("\"姓名\" IS NOT NULL")
-                                       : QStringLiteral("\"姓名\" LIKE '%' || ?1 || '%'");
-                if (!anyName && PrefixForm(form) == PrefixForm::Plain)
+                QString name = containsCondition(u"姓名", anyName);
+                if (!anyName && (PrefixForm(form) == PrefixForm::Plain || PrefixForm(form) == PrefixForm::Any))
                     name = QStringLiteral("rowid IN (SELECT rowid FROM \"档案\" WHERE %1)").arg(name);
+                // The date's parameters follow the name's, when it has one.
+                const QString date = prefixCondition(u"日期", anyName ? 1 : 2, PrefixForm(form), false);
                 m_shapes.emplace_back(RecordsTable, name + QLatin1String(" AND ") + date, QString(), fields);
             }
         }
@@ -145,9 +176,9 @@ public:
     Select select(const QString& name, const QString& date) const
     {
         PrefixMatch match = prefixMatch(date, false);
-        // LIKE '%%' holds for every text, so an empty name only asks that there be one.
-        const SelectShape& shape = m_shapes[(name.isEmpty() ? PrefixForms : 0) + size_t(match.form)];
-        return Select{&RecordsTable, &shape, QStringList{name} + match.args};
+        const bool anyName = name.isEmpty();
+        const SelectShape& shape = m_shapes[(anyName ? PrefixForms : 0) + size_t(match.form)];
+        return Select{&RecordsTable, &shape, anyName ? std::move(match.args) : QStringList{name} + match.args};
     }
 
 private:
@@ -248,8 +279,32 @@ Select addressesByInitials(const QString& initials)
 
 Select addressesContainingInitials(const QString& initials)
 {
-    static const SelectShape shape(AddressTable, QStringLiteral("\"拼音\" LIKE '%' || ?1 || '%'"));
-    return with(shape, {initials});
+    static const ContainsShapes shapes(AddressTable, u"拼音");
+    return shapes.select(initials);
+}
+
+Select drugNamesByInitials(const QString& initials)
+{
+    static const PrefixShapes shapes(DrugTable, u"拼音", true, {}, NameField);
+    return shapes.select(initials);
+}
+
+Select diagnosisNamesByInitials(const QString& initials)
+{
+    static const PrefixShapes shapes(DiagnosisTable, u"拼音", true, {}, NameField);
+    return shapes.select(initials);
+}
+
+Select addressNamesByInitials(const QString& initials)
+{
+    static const PrefixShapes shapes(AddressTable, u"拼音", true, {}, NameField);
+    return shapes.select(initials);
+}
+
+Select addressNamesContainingInitials(const QString& initials)
+{
+    static const ContainsShapes shapes(AddressTable, u"拼音", NameField);
+    return shapes.select(initials);
 }
 
 } // namespace statements

@@ -72,6 +72,11 @@ Select diagnosesByInitials(const QString& initials);             // key begins w
 Select allAddresses();
 Select addressesByInitials(const QString& initials);             // key begins with
 Select addressesContainingInitials(const QString& initials);     // key contains
+// The same rows for the pick lists under the boxes, reading only 名称.
+Select drugNamesByInitials(const QString& initials);
+Select diagnosisNamesByInitials(const QString& initials);
+Select addressNamesByInitials(const QString& initials);
+Select addressNamesContainingInitials(const QString& initials);
 
 } // namespace statements
 

@@ -531,7 +531,7 @@ QString MainWindow::selectedKey() const
 void MainWindow::fillDrugList(const QString& initials)
 {
     QStringList names;
-    store::Query q = store::Store::select(m_store.settings(), store::statements::drugsByInitials(initials),
+    store::Query q = store::Store::select(m_store.settings(), store::statements::drugNamesByInitials(initials),
                                           DrugListRows);
     while (q.next())
         names << q.string(nameColumn(store::DrugTable));
@@ -779,9 +779,9 @@ void MainWindow::fieldChanged(int index)
     } else if (m_fillingFromRecord) {
         return;
     } else if (index == 4) {
-        fillLookupList(list2, store::statements::diagnosesByInitials(box->text()));
+        fillLookupList(list2, store::statements::diagnosisNamesByInitials(box->text()));
     } else if (index == 5) {
-        fillLookupList(list5, store::statements::addressesContainingInitials(box->text()));
+        fillLookupList(list5, store::statements::addressNamesContainingInitials(box->text()));
     }
 }
 
@@ -789,11 +789,11 @@ void MainWindow::fieldFocused(int index)
 {
     if (index == 4) {
         list5->hide();
-        fillLookupList(list2, store::statements::diagnosesByInitials(Text4[4]->text()));
+        fillLookupList(list2, store::statements::diagnosisNamesByInitials(Text4[4]->text()));
     } else if (index == 5) {
         list2->hide();
         // On arrival the address matches from the start of its key; while typing, anywhere in it.
-        fillLookupList(list5, store::statements::addressesByInitials(Text4[5]->text()));
+        fillLookupList(list5, store::statements::addressNamesByInitials(Text4[5]->text()));
     } else {
         hideLookupLists();
     }
@@ -803,15 +803,18 @@ void MainWindow::fieldFocused(int index)
 
 void MainWindow::fillLookupList(TextList* list, const store::Select& select)
 {
-    list->hide();
     const int column = nameColumn(*select.table);
     QStringList names;
     for (store::Query q = store::Store::select(m_store.settings(), select); q.next();)
         names << q.string(column);
     const bool empty = names.isEmpty();
     list->setTexts(std::move(names));
-    if (empty)
+    if (empty) {
+        list->hide();
         return;
+    }
+    // A list already showing is refilled where it is: hiding and showing it again on every
+    // keystroke would cost more than the rows.
     placeLookupList(list, list == list2 ? Text4[4] : Text4[5]);
     list->show();
     list->raise();

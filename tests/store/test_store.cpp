@@ -546,19 +546,45 @@ void TestStore::indexedPrefixesFindWhatLikeFinds()
                            "axc", "a_c", "a%c", "9", "2026-01-05", "2026-1-5", "2026-10", "-", "'a", "a'b", "~", " a",
                            "阿", "阿b", "阿B", "阿c", "阿", "啊", "b阿"};
     db->execute("BEGIN");
-    for (const QString& key : keys)
+    for (const QString& key : keys) {
         QVERIFY(Store::insert(db, DrugTable, {key, QStringLiteral("名") + key}));
+        QVERIFY(Store::insert(db, AddressTable, {QStringLiteral("名") + key, key}));
+    }
+    // An entry without a key is found by no look-up, not even the whole list.
+    QVERIFY(Store::insert(db, DrugTable, {Value(), QStringLiteral("无键")}));
+    QVERIFY(Store::insert(db, AddressTable, {QStringLiteral("无键"), Value()}));
     db->execute("COMMIT");
 
-    QStringList expected;
-    Query plain = db->query("SELECT \"拼音\" FROM \"药品\" WHERE \"拼音\" LIKE ?1 || '%' ORDER BY rowid");
-    plain.bind(1, prefix);
-    while (plain.next())
-        expected << plain.string(0);
-    QStringList found;
-    for (Query q = Store::select(db, statements::drugsByInitials(prefix)); q.next();)
-        found << DictionaryEntry::fromQuery(DrugTable, q).initials;
-    QCOMPARE(found, expected);
+    auto plainNames = [db](const char* sql, const QString& text) {
+        QStringList names;
+        Query plain = db->query(QString::fromUtf8(sql));
+        plain.bind(1, text);
+        while (plain.next())
+            names << plain.string(0);
+        return names;
+    };
+    const QStringList expected =
+        plainNames("SELECT \"名称\" FROM \"药品\" WHERE \"拼音\" LIKE ?1 || '%' ORDER BY rowid", prefix);
+    auto names = [db](const Select& select, int column) {
+        QStringList out;
+        for (Query q = Store::select(db, select); q.next();)
+            out << q.string(column);
+        return out;
+    };
+    QCOMPARE(names(statements::drugsByInitials(prefix), 2), expected);
+    QCOMPARE(names(statements::drugNamesByInitials(prefix), 2), expected);
+    // The pick lists' statements read the name alone.
+    for (Query q = Store::select(db, statements::drugNamesByInitials(prefix)); q.next();)
+        QVERIFY(q.isNull(1));
+
+    const QStringList addresses =
+        plainNames("SELECT \"名称\" FROM \"地址\" WHERE \"拼音\" LIKE ?1 || '%' ORDER BY rowid", prefix);
+    QCOMPARE(names(statements::addressesByInitials(prefix), 1), addresses);
+    QCOMPARE(names(statements::addressNamesByInitials(prefix), 1), addresses);
+    const QStringList containing =
+        plainNames("SELECT \"名称\" FROM \"地址\" WHERE \"拼音\" LIKE '%' || ?1 || '%' ORDER BY rowid", prefix);
+    QCOMPARE(names(statements::addressesContainingInitials(prefix), 1), containing);
+    QCOMPARE(names(statements::addressNamesContainingInitials(prefix), 1), containing);
 
     // The same holds for the dates of the records, whose range compares case and all.
     ProgramFolder records;
@@ -566,6 +592,9 @@ void TestStore::indexedPrefixesFindWhatLikeFinds()
     rdb->execute("BEGIN");
     for (int i = 0; i < keys.size(); ++i)
         QVERIFY(Store::insert(rdb, RecordsTable, record(QStringLiteral("k%1").arg(i), "名", keys[i]).toRow()));
+    PatientRecord undated = record("k-undated", "名", QString());
+    undated.date.reset();
+    QVERIFY(Store::insert(rdb, RecordsTable, undated.toRow()));
     rdb->execute("COMMIT");
     QStringList dates;
     Query plainDates = rdb->query("SELECT \"日期\" FROM \"档案\" WHERE \"日期\" LIKE ?1 || '%' ORDER BY rowid");
