@@ -26,6 +26,9 @@ bool TextListModel::removeRows(int row, int count, const QModelIndex& parent)
 
 void TextListModel::setTexts(QStringList texts)
 {
+    // Nothing to show after nothing shown: a key that matches nothing, typed on, costs no reset.
+    if (texts.isEmpty() && m_texts.isEmpty())
+        return;
     beginResetModel();
     m_texts = std::move(texts);
     endResetModel();

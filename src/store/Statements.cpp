@@ -11,13 +11,18 @@ SelectShape::SelectShape(const Table& table, QString where, QString orderBy,
     : m_table(table)
     , m_where(std::move(where))
 {
+    auto read = [&](const Field& field) {
+        return fields.size() == 0 || std::any_of(fields.begin(), fields.end(), [&](const char16_t* name) {
+                   return QStringView(name) == QStringView(field.name);
+               });
+    };
+    // Every column carries through a sort, so the fields after the last one read are left off.
+    size_t count = table.fields.size();
+    while (count > 0 && !read(table.fields[count - 1]))
+        --count;
     QStringList columns{QStringLiteral("rowid")};
-    for (const Field& field : table.fields) {
-        const bool read = fields.size() == 0
-            || std::any_of(fields.begin(), fields.end(),
-                           [&](const char16_t* name) { return QStringView(name) == QStringView(field.name); });
-        columns << (read ? quoteIdentifier(fieldName(field)) : QStringLiteral("NULL"));
-    }
+    for (size_t i = 0; i < count; ++i)
+        columns << (read(table.fields[i]) ? quoteIdentifier(fieldName(table.fields[i])) : QStringLiteral("NULL"));
     m_from = QLatin1String(" FROM ") + quoteIdentifier(tableName(table));
     if (!m_where.isEmpty())
         m_from += QLatin1String(" WHERE ") + m_where;

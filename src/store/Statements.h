@@ -22,7 +22,8 @@ public:
     const QString& where() const { return m_where; }
     // "SELECT rowid, <fields in stored order> FROM ... ORDER BY ... LIMIT ?N": column 0 is the
     // row's identity and field i of the table is column i + 1 whatever is read; a field this
-    // kind does not read is a NULL there. The limit is the last parameter.
+    // kind does not read is a NULL there, or left off after the last one read (and reads as
+    // NULL too). The limit is the last parameter.
     const QString& sql() const { return m_sql; }
     // " FROM <table> [WHERE <condition>]", for statements that count over the same rows.
     const QString& from() const { return m_from; }
