@@ -188,38 +188,35 @@ bool loadFacts(Clinic& c, QString* error)
 
 MainWindow& window() { return *clinic->window; }
 
-StatisticsWindow& statisticsWindow()
+// A report window kept for the run, its day and month boxes set to the clinic's last day.
+template <typename Report>
+Report& reportOnLastDay(std::unique_ptr<Report>& report, std::function<std::unique_ptr<Report>()> make)
 {
-    Clinic& c = *clinic;
-    if (!c.statistics) {
-        c.statistics = std::make_unique<StatisticsWindow>(*c.store);
-        c.statistics->setAttribute(Qt::WA_DeleteOnClose, false);
-        const QStringList day = c.lastDay.split(QLatin1Char('-'));
+    if (!report) {
+        report = make();
+        report->setAttribute(Qt::WA_DeleteOnClose, false);
+        const QStringList day = clinic->lastDay.split(QLatin1Char('-'));
         for (int i = 0; i < 3; ++i)
-            c.statistics->Combo1[size_t(i)]->setEditText(day.at(i));
-        c.statistics->Combo1[3]->setEditText(day.at(0));
-        c.statistics->Combo1[4]->setEditText(day.at(1));
-        c.statistics->show();
+            report->Combo1[size_t(i)]->setEditText(day.at(i));
+        report->Combo1[3]->setEditText(day.at(0));
+        report->Combo1[4]->setEditText(day.at(1));
+        report->show();
         settle();
     }
-    return *c.statistics;
+    return *report;
+}
+
+StatisticsWindow& statisticsWindow()
+{
+    return reportOnLastDay<StatisticsWindow>(clinic->statistics,
+                                             [] { return std::make_unique<StatisticsWindow>(*clinic->store); });
 }
 
 OutpatientLogWindow& logWindow()
 {
-    Clinic& c = *clinic;
-    if (!c.log) {
-        c.log = std::make_unique<OutpatientLogWindow>(*c.store, window().settings());
-        c.log->setAttribute(Qt::WA_DeleteOnClose, false);
-        const QStringList day = c.lastDay.split(QLatin1Char('-'));
-        for (int i = 0; i < 3; ++i)
-            c.log->Combo1[size_t(i)]->setEditText(day.at(i));
-        c.log->Combo1[3]->setEditText(day.at(0));
-        c.log->Combo1[4]->setEditText(day.at(1));
-        c.log->show();
-        settle();
-    }
-    return *c.log;
+    return reportOnLastDay<OutpatientLogWindow>(clinic->log, [] {
+        return std::make_unique<OutpatientLogWindow>(*clinic->store, window().settings());
+    });
 }
 
 // --- Checks --------------------------------------------------------------------------------

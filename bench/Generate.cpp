@@ -145,21 +145,13 @@ QString addressName(Random& random)
     return name;
 }
 
-// The names a table holds, in row order.
-std::vector<QString> namesOf(store::Connection* db, const store::Select& select)
-{
-    std::vector<QString> names;
-    for (store::Query q = store::Store::select(db, select); q.next();)
-        names.push_back(store::DictionaryEntry::fromQuery(*select.table, q).name);
-    return names;
-}
-
 // Tops a dictionary up to `total` distinct names with their pinyin keys, as the dictionary
 // windows store them.
 bool fillDictionary(store::Connection* db, const store::Table& table, const store::Select& all, int total,
                     Random& random, QString (*make)(Random&), std::vector<QString>& names)
 {
-    names = namesOf(db, all);
+    const QStringList stored = store::readNames(db, all);
+    names.assign(stored.begin(), stored.end());
     QSet<QString> seen(names.begin(), names.end());
     int attempts = 0;
     while (int(names.size()) < total) {

@@ -27,7 +27,7 @@ QList<DictionaryEntry> entries(Store& store, const Select& select)
 {
     QList<DictionaryEntry> out;
     for (Query q = Store::select(store.settings(), select); q.next();)
-        out << DictionaryEntry::fromQuery(*select.table, q);
+        out << DictionaryEntry::fromQuery(select.table(), q);
     return out;
 }
 

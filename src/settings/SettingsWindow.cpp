@@ -159,7 +159,7 @@ void SettingsWindow::load()
 
     // Field by field: a value the store lacks leaves the box as it is.
     auto fill = [this](store::Connection* db, const store::Select& select) {
-        const QString table = store::tableName(*select.table);
+        const QString table = store::tableName(select.table());
         store::Query query = store::Store::select(db, select, 1);
         if (!query.next()) {
             if (!db)
@@ -171,7 +171,7 @@ void SettingsWindow::load()
             return;
         }
         for (size_t i = 0; i < bindings.size(); ++i) {
-            if (bindings[i].table != select.table)
+            if (bindings[i].table != &select.table())
                 continue;
             const int field = fieldOf(bindings[i]);
             if (const auto value = query.text(field + 1))

@@ -12,6 +12,10 @@ Value text(const std::optional<QString>& value)
     return value ? Value(*value) : Value();
 }
 
+// The query columns of a dictionary row's name and key: 药品 keeps 拼音 first.
+int nameColumn(const Table& table) { return &table == &DrugTable ? 2 : 1; }
+int keyColumn(const Table& table) { return &table == &DrugTable ? 1 : 2; }
+
 } // namespace
 
 Row PatientRecord::toRow() const
@@ -69,10 +73,18 @@ DictionaryEntry DictionaryEntry::fromQuery(const Table& table, const Query& q)
 {
     DictionaryEntry e;
     e.rowId = q.rowId();
-    const bool drugs = &table == &DrugTable;
-    e.name = q.string(drugs ? 2 : 1);
-    e.initials = q.string(drugs ? 1 : 2);
+    e.name = q.string(nameColumn(table));
+    e.initials = q.string(keyColumn(table));
     return e;
+}
+
+QStringList readNames(Connection* db, const Select& select, int limit)
+{
+    QStringList names;
+    const int column = nameColumn(select.table());
+    for (Query q = Store::select(db, select, limit); q.next();)
+        names << q.string(column);
+    return names;
 }
 
 std::optional<QString> readPassword(Store& store)

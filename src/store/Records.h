@@ -52,6 +52,9 @@ struct DictionaryEntry {
     static DictionaryEntry fromQuery(const Table& table, const Query& query);
 };
 
+// The names a query of 药品, 诊断 or 地址 yields, in its order; the keys are not read.
+QStringList readNames(Connection* db, const Select& select, int limit = -1);
+
 // Reads the first row's value of a table: the login password of 密码 (std::nullopt when the file
 // or the row is missing).
 std::optional<QString> readPassword(Store& store);

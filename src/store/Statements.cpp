@@ -1,7 +1,7 @@
 #include "store/Statements.h"
 
 #include <algorithm>
-#include <memory>
+#include <map>
 #include <vector>
 
 namespace store {
@@ -116,7 +116,7 @@ public:
     {
         PrefixMatch match = prefixMatch(prefix, m_nocase);
         const SelectShape& shape = m_shapes[size_t(match.form)];
-        return Select{&shape.table(), &shape, std::move(match.args)};
+        return Select{&shape, std::move(match.args)};
     }
 
 private:
@@ -142,7 +142,7 @@ public:
 
     Select select(const QString& text) const
     {
-        return text.isEmpty() ? Select{&m_any.table(), &m_any, {}} : Select{&m_some.table(), &m_some, {text}};
+        return text.isEmpty() ? Select{&m_any, {}} : Select{&m_some, {text}};
     }
 
 private:
@@ -150,7 +150,7 @@ private:
     SelectShape m_some;
 };
 
-Select with(const SelectShape& shape, QStringList args = {}) { return Select{&shape.table(), &shape, std::move(args)}; }
+Select with(const SelectShape& shape, QStringList args = {}) { return Select{&shape, std::move(args)}; }
 
 // The log lists a day's or month's visits in the order they were started.
 QString byKey() { return QStringLiteral("\"名称\", rowid"); }
@@ -183,7 +183,7 @@ public:
         PrefixMatch match = prefixMatch(date, false);
         const bool anyName = name.isEmpty();
         const SelectShape& shape = m_shapes[(anyName ? PrefixForms : 0) + size_t(match.form)];
-        return Select{&RecordsTable, &shape, anyName ? std::move(match.args) : QStringList{name} + match.args};
+        return Select{&shape, anyName ? std::move(match.args) : QStringList{name} + match.args};
     }
 
 private:
@@ -194,18 +194,9 @@ private:
 
 Select everyRow(const Table& table)
 {
-    static const SelectShape shapes[] = {{RecordsTable, {}},  {PasswordTable, {}}, {DrugTable, {}},
-                                         {DiagnosisTable, {}}, {AddressTable, {}},  {SettingsTable, {}}};
-    for (const SelectShape& shape : shapes)
-        if (&shape.table() == &table)
-            return with(shape);
-    // A table of no file of ours; worded here and kept for the run like the others.
-    static std::vector<std::unique_ptr<SelectShape>> others;
-    for (const auto& shape : others)
-        if (&shape->table() == &table)
-            return with(*shape);
-    others.push_back(std::make_unique<SelectShape>(table, QString()));
-    return with(*others.back());
+    // Worded on the table's first use; map nodes stay where they are, so the shape does too.
+    static std::map<const Table*, SelectShape> shapes;
+    return with(shapes.try_emplace(&table, table, QString()).first->second);
 }
 
 Select allRecords() { return everyRow(RecordsTable); }

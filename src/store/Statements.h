@@ -39,9 +39,9 @@ private:
 // is always bound, never spliced into the SQL, so a quote is just a character; "%" and "_" typed
 // by the user still act as LIKE wildcards, since the statements match with LIKE on purpose.
 struct Select {
-    const Table* table = nullptr;
     const SelectShape* shape = nullptr;
     QStringList args; // ?1, ?2, ... in order; the limit follows them
+    const Table& table() const { return shape->table(); }
     int limitParameter() const { return int(args.size()) + 1; }
 };
 

@@ -231,7 +231,7 @@ bool Store::deleteFirst(Connection* db, const Select& select)
         if (query.next())
             rowId = query.rowId();
     }
-    return rowId && deleteRow(db, *select.table, *rowId);
+    return rowId && deleteRow(db, select.table(), *rowId);
 }
 
 bool Store::deleteRow(Connection* db, const Table& table, qint64 rowId)

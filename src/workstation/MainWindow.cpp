@@ -59,13 +59,6 @@ QLabel* caption(const QString& text, QWidget* parent)
     return new QLabel(text, parent);
 }
 
-// The column of a dictionary query that holds 名称: the lists show the name only, so the key
-// is not read at all. The drug table keeps its 拼音 first.
-int nameColumn(const store::Table& table)
-{
-    return &table == &store::DrugTable ? 2 : 1;
-}
-
 // The record key is the 19 characters in front of the node text's final "]".
 QString keyOfNode(const QString& text)
 {
@@ -530,12 +523,7 @@ QString MainWindow::selectedKey() const
 
 void MainWindow::fillDrugList(const QString& initials)
 {
-    QStringList names;
-    store::Query q = store::Store::select(m_store.settings(), store::statements::drugNamesByInitials(initials),
-                                          DrugListRows);
-    while (q.next())
-        names << q.string(nameColumn(store::DrugTable));
-    List1->setTexts(std::move(names));
+    List1->setTexts(store::readNames(m_store.settings(), store::statements::drugNamesByInitials(initials), DrugListRows));
 }
 
 void MainWindow::hideLookupLists()
@@ -803,10 +791,7 @@ void MainWindow::fieldFocused(int index)
 
 void MainWindow::fillLookupList(TextList* list, const store::Select& select)
 {
-    const int column = nameColumn(*select.table);
-    QStringList names;
-    for (store::Query q = store::Store::select(m_store.settings(), select); q.next();)
-        names << q.string(column);
+    QStringList names = store::readNames(m_store.settings(), select);
     const bool empty = names.isEmpty();
     list->setTexts(std::move(names));
     if (empty) {
