@@ -4,6 +4,8 @@
 #include "store/Statements.h"
 #include "store/Store.h"
 
+#include <QAction>
+#include <QMenu>
 #include <QPointer>
 #include <chrono>
 #include <optional>
@@ -67,5 +69,15 @@ QLineEdit* textBox(const char* objectName, QWidget* parent);
 QListWidget* listBox(const char* objectName, QWidget* parent);
 // Enter on a focused button presses it, as keyboard-only entry of a series of rows needs.
 QPushButton* button(const QString& text, const char* objectName, QWidget* parent);
+// The list's pop-up menu `pu`: 删除, which runs `remove`, and 取消, which only closes it.
+template <typename Window>
+QMenu* deleteMenu(Window* window, void (Window::*remove)())
+{
+    auto* menu = new QMenu(window);
+    menu->setObjectName(QStringLiteral("pu"));
+    QObject::connect(menu->addAction(QStringLiteral("删除")), &QAction::triggered, window, remove);
+    menu->addAction(QStringLiteral("取消"));
+    return menu;
+}
 
 } // namespace dictionaries

@@ -117,10 +117,7 @@ DrugCatalogWindow::DrugCatalogWindow(store::Store& store, QWidget* parent)
     layout->setColumnStretch(1, 1);
     layout->setRowStretch(1, 1);
 
-    pu = new QMenu(this);
-    pu->setObjectName(QStringLiteral("pu"));
-    QAction* deleteItem = pu->addAction(QStringLiteral("删除"));
-    pu->addAction(QStringLiteral("取消")); // closing the menu is all it does
+    pu = dictionaries::deleteMenu(this, &DrugCatalogWindow::remove);
     List1->viewport()->installEventFilter(this);
     Text3->installEventFilter(this);
     Text4->installEventFilter(this);
@@ -140,7 +137,6 @@ DrugCatalogWindow::DrugCatalogWindow(store::Store& store, QWidget* parent)
     connect(Command1, &QPushButton::clicked, this, &DrugCatalogWindow::add);
     connect(Command2, &QPushButton::clicked, this, &DrugCatalogWindow::save);
     connect(Command3, &QPushButton::clicked, this, &DrugCatalogWindow::remove);
-    connect(deleteItem, &QAction::triggered, this, &DrugCatalogWindow::remove);
 
     resize(QSize(680, 460).expandedTo(sizeHint()));
     centreOnScreen(this);

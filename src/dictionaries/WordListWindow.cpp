@@ -60,10 +60,7 @@ WordListWindow::WordListWindow(Kind kind, store::Store& store, QWidget* parent)
     layout->addWidget(List1, 1);
     layout->addLayout(boxes);
 
-    pu = new QMenu(this);
-    pu->setObjectName(QStringLiteral("pu"));
-    QAction* deleteItem = pu->addAction(QStringLiteral("删除"));
-    pu->addAction(QStringLiteral("取消")); // closing the menu is all it does
+    pu = dictionaries::deleteMenu(this, &WordListWindow::remove);
     List1->viewport()->installEventFilter(this);
     Text3->installEventFilter(this);
 
@@ -74,7 +71,6 @@ WordListWindow::WordListWindow(Kind kind, store::Store& store, QWidget* parent)
     connect(Text3, &QLineEdit::textChanged, this, [this](const QString& name) { Text5->setText(PinyinInitials(name)); });
     connect(Command2, &QPushButton::clicked, this, &WordListWindow::add);
     connect(Command1, &QPushButton::clicked, this, &WordListWindow::close);
-    connect(deleteItem, &QAction::triggered, this, &WordListWindow::remove);
 
     resize(QSize(400, 460).expandedTo(sizeHint()));
     centreOnScreen(this);
