@@ -6,7 +6,7 @@ build="$root/build"
 launcher=()
 if command -v ccache >/dev/null 2>&1; then
   # Paths relative to the tree let several checkouts share one cache.
-  export CCACHE_BASEDIR="$root"
+  export CCACHE_BASEDIR="$root" CCACHE_NOHASHDIR=1
   launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
 fi
 if [ ! -f "$build/build.ninja" ]; then
