@@ -27,11 +27,43 @@ bool TextListModel::removeRows(int row, int count, const QModelIndex& parent)
 void TextListModel::setTexts(QStringList texts)
 {
     // Nothing to show after nothing shown: a key that matches nothing, typed on, costs no reset.
-    if (texts.isEmpty() && m_texts.isEmpty())
+    if (texts.isEmpty() && m_texts.isEmpty() && !m_source)
         return;
     beginResetModel();
+    m_source = {};
     m_texts = std::move(texts);
     endResetModel();
+}
+
+void TextListModel::setSource(Source source)
+{
+    beginResetModel();
+    // The old rows and whatever their source holds go before the new source reads anything.
+    m_texts.clear();
+    m_source = {};
+    m_texts = source(PageRows);
+    if (m_texts.size() == PageRows)
+        m_source = std::move(source);
+    endResetModel();
+}
+
+bool TextListModel::canFetchMore(const QModelIndex& parent) const
+{
+    return !parent.isValid() && m_source;
+}
+
+void TextListModel::fetchMore(const QModelIndex& parent)
+{
+    if (parent.isValid() || !m_source)
+        return;
+    QStringList more = m_source(PageRows);
+    if (more.size() < PageRows)
+        m_source = {};
+    if (more.isEmpty())
+        return;
+    beginInsertRows(QModelIndex(), int(m_texts.size()), int(m_texts.size() + more.size()) - 1);
+    m_texts += std::move(more);
+    endInsertRows();
 }
 
 TextList::TextList(const QString& objectName, QWidget* parent)

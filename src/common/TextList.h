@@ -3,6 +3,7 @@
 #include <QAbstractListModel>
 #include <QStringList>
 #include <QTreeView>
+#include <functional>
 
 // Read-only texts, one a row. A refill swaps the whole list in one reset: filling costs the
 // strings themselves and nothing per row besides, where an item object per row cost several
@@ -21,8 +22,20 @@ public:
     // Views lose their current and selected rows, as the old rows are gone.
     void setTexts(QStringList texts);
 
+    // A list too long to read at once: source(count) gives up to count more texts, fewer only
+    // at its end. The rows shown before are dropped, the first page is read at once, and the
+    // rest a page at a time as a view scrolls to it (fetchMore), so the list holds what has
+    // been shown and not everything there is.
+    using Source = std::function<QStringList(int count)>;
+    void setSource(Source source);
+    static constexpr int PageRows = 256;
+
+    bool canFetchMore(const QModelIndex& parent) const override;
+    void fetchMore(const QModelIndex& parent) override;
+
 private:
     QStringList m_texts;
+    Source m_source;
 };
 
 // A flat list of texts drawn as a tree without branches: no header, no root decoration, rows of
@@ -36,6 +49,9 @@ public:
     TextListModel* textModel() const { return m_model; }
     const QStringList& texts() const { return m_model->texts(); }
     void setTexts(QStringList texts) { m_model->setTexts(std::move(texts)); }
+    void setSource(TextListModel::Source source) { m_model->setSource(std::move(source)); }
+    void clear() { m_model->setTexts({}); }
+    // The rows read so far.
     int count() const { return int(m_model->texts().size()); }
     QString text(int row) const { return m_model->texts().value(row); }
     void removeRow(int row) { m_model->removeRows(row, 1); }

@@ -1,8 +1,10 @@
 #include "store/Store.h"
 
 #include "common/Log.h"
+#include "store/NameColumn.h"
 
 #include <QDir>
+#include <algorithm>
 #include <map>
 #include <mutex>
 
@@ -94,9 +96,17 @@ Connection* Store::settings()
 
 void Store::close()
 {
+    m_recordNames.reset();
     m_records.reset();
     m_settings.reset();
     m_recordsTried = m_settingsTried = false;
+}
+
+NameColumn* Store::recordNames()
+{
+    if (!m_recordNames && records())
+        m_recordNames = std::make_unique<NameColumn>(*m_records);
+    return m_recordNames.get();
 }
 
 Query Store::select(Connection* db, const Select& select, int limit)
@@ -251,6 +261,21 @@ qint64 Store::count(Connection* db, const Select& select)
     for (int i = 0; i < select.args.size(); ++i)
         query.bind(i + 1, select.args[i]);
     return query.next() ? query.integer(0).value_or(0) : 0;
+}
+
+std::vector<qint64> Store::rowIds(Connection* db, const Select& select)
+{
+    std::vector<qint64> rows;
+    if (!db)
+        return rows;
+    // No ORDER BY: sorting the identities here lets the engine read a covering index as it lies.
+    Query query = db->query(QLatin1String("SELECT rowid") + select.shape->from());
+    for (int i = 0; i < select.args.size(); ++i)
+        query.bind(i + 1, select.args[i]);
+    while (query.next())
+        rows.push_back(query.rowId());
+    std::sort(rows.begin(), rows.end());
+    return rows;
 }
 
 } // namespace store

@@ -11,6 +11,8 @@
 
 namespace store {
 
+class NameColumn;
+
 // What is wrong with a row before the store would refuse it.
 struct Refusal {
     enum Kind { None, Empty, TooLong, NotText, NotMoney };
@@ -47,6 +49,9 @@ public:
     Connection* settings();
     // Closes both connections, so a following call opens them afresh.
     void close();
+    // The patient names of 档案 in memory, for searches by a part of the name; null when the
+    // file cannot be opened. Read on the first search that needs them.
+    NameColumn* recordNames();
 
     // --- The access operations every window uses ---
 
@@ -68,11 +73,15 @@ public:
     static bool deleteRow(Connection* db, const Table& table, qint64 rowId);
     // Number of rows the SELECT yields, without reading them.
     static qint64 count(Connection* db, const Select& select);
+    // The identities of the rows the SELECT yields, ascending, read from an index where one
+    // covers the condition.
+    static std::vector<qint64> rowIds(Connection* db, const Select& select);
 
 private:
     QString m_programFolder;
     std::unique_ptr<Connection> m_records;
     std::unique_ptr<Connection> m_settings;
+    std::unique_ptr<NameColumn> m_recordNames; // after m_records: it lets go of the connection first
     bool m_recordsTried = false;
     bool m_settingsTried = false;
 };

@@ -1,0 +1,167 @@
+#include "store/Connection.h"
+#include "store/NameColumn.h"
+#include "store/Records.h"
+#include "store/RecordSearch.h"
+#include "store/Statements.h"
+#include "store/Store.h"
+#include "support/ProgramFolder.h"
+
+#include <QTest>
+
+using namespace store;
+
+namespace {
+
+// Awkward names: wildcards and quotes in them, Latin letters of both cases (LIKE folds only
+// those), letters outside ASCII that it does not fold, characters beyond the BMP, a C1 control
+// the engine seeks byte by byte, a NUL (the engine compares up to it), blanks.
+const QStringList Names{
+    "张三", "张%四", "王_六", "李张五", "张三丰", "O'Brien", "o'brien", "ÉCOLE", "école", "Straße", "😀笑", "一二三",
+    QString(QChar(0x80)) + "x", "À", "a_b", "a%b", "100%", "  ", QStringLiteral("王") + QChar(0) + "八", "王", "王王", "三"};
+
+std::vector<qint64> rowsOf(Query q)
+{
+    std::vector<qint64> rows;
+    while (q.next())
+        rows.push_back(q.rowId());
+    return rows;
+}
+
+// What the plain statements find: the name anywhere in 姓名, the date at the start of 日期.
+std::vector<qint64> plainLike(Connection* db, const QString& name, const QString* date)
+{
+    Query q = db->query(date ? QStringLiteral("SELECT rowid FROM \"档案\" WHERE \"姓名\" LIKE '%' || ?1 || '%' "
+                                              "AND \"日期\" LIKE ?2 || '%' ORDER BY rowid")
+                             : QStringLiteral("SELECT rowid FROM \"档案\" WHERE \"姓名\" LIKE '%' || ?1 || '%' "
+                                              "ORDER BY rowid"));
+    q.bind(1, name);
+    if (date)
+        q.bind(2, *date);
+    return rowsOf(std::move(q));
+}
+
+// Every node a search gives, read two at a time as a tree reads its pages.
+std::vector<qint64> paged(Store& store, const QString& name, const QString& date)
+{
+    RecordSearch search(store, name, date);
+    std::vector<qint64> rows;
+    while (!search.atEnd()) {
+        const std::vector<RecordNode> nodes = search.next(2);
+        if (nodes.size() < 2 && !search.atEnd())
+            return {-1}; // a short page before the end would stop a tree there
+        for (const RecordNode& node : nodes)
+            rows.push_back(node.rowId);
+    }
+    return rows;
+}
+
+void addRecord(Connection* db, const QString& key, const QString& name, const QString& date)
+{
+    PatientRecord r;
+    r.key = key;
+    r.name = name;
+    r.date = date;
+    r.prescription = QStringLiteral("{\\rtf1 }");
+    QVERIFY(Store::insert(db, RecordsTable, r.toRow()));
+}
+
+} // namespace
+
+class TestRecordSearch : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void findsWhatLikeFinds_data();
+    void findsWhatLikeFinds();
+    void narrowedSearchesReadIndexesOnly();
+};
+
+void TestRecordSearch::findsWhatLikeFinds_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("date");
+    for (const QString& name : {"", "张", "三", "张三", "%", "_", "%%", "__", "___", "张%", "_三", "王_", "%四", "王%八",
+                                "a", "A", "o'b", "'", "ÉCOLE", "é", "ß", "😀", "笑", "一", "\u0080", "À", "00%", " ",
+                                "_b", "a\\_b", "%_%_%"})
+        QTest::newRow(qPrintable("name " + name)) << name << QString();
+    QTest::newRow("NUL in the text") << QStringLiteral("王") + QChar(0) + "x" << QString();
+    QTest::newRow("longer than a pattern may be") << QString(30000, QChar(0x738B)) << QString();
+    QTest::newRow("month") << "张" << "2026-12";
+    QTest::newRow("day alone") << "" << "2026-12-06";
+    QTest::newRow("date of wildcards") << "" << "____-11-__";
+    QTest::newRow("wildcards both") << "%" << "%-06";
+    QTest::newRow("no such date") << "张" << "1999";
+}
+
+void TestRecordSearch::findsWhatLikeFinds()
+{
+    // Whatever is typed, the search finds exactly the rows the plain LIKE statements find, in
+    // row order: with the names read, after Save and Delete, after a write through another
+    // connection, and with a name that is not well-formed UTF-8 among them.
+    QFETCH(QString, name);
+    QFETCH(QString, date);
+    ProgramFolder folder;
+    Store& store = folder.store();
+    Connection* db = store.records();
+    const QStringList dates{"2026-12-06", "2026-12-07", "2026-11-30", "2025-12-01"};
+    db->execute("BEGIN");
+    for (int i = 0; i < Names.size(); ++i)
+        addRecord(db, QStringLiteral("2026-12-07 10:00:%1").arg(i, 2, 10, QLatin1Char('0')), Names[i],
+                  dates[i % dates.size()]);
+    PatientRecord undated;
+    undated.key = QStringLiteral("2026-12-07 11:00:00");
+    undated.name = QStringLiteral("张无日");
+    undated.prescription = QStringLiteral("{\\rtf1 }");
+    QVERIFY(Store::insert(db, RecordsTable, undated.toRow()));
+    db->execute("COMMIT");
+
+    auto compare = [&](const char* when) {
+        QVERIFY2(store.recordNames()->rowsContaining(name) == plainLike(db, name, nullptr), when);
+        QVERIFY2(paged(store, name, date) == plainLike(db, name, &date), when);
+    };
+    compare("first search");
+
+    addRecord(db, QStringLiteral("2026-12-08 09:00:00"), QStringLiteral("张王三"), QStringLiteral("2026-12-08"));
+    QVERIFY(Store::deleteRow(db, RecordsTable, 2));
+    compare("after save and delete");
+
+    std::unique_ptr<Connection> other = Connection::open(store.recordsPath(), Store::recordsPassword());
+    QVERIFY(other);
+    addRecord(other.get(), QStringLiteral("2026-12-09 09:00:00"), QStringLiteral("O'王"), QStringLiteral("2026-12-09"));
+    QVERIFY(Store::deleteRow(other.get(), RecordsTable, 1));
+    compare("after another connection's changes");
+
+    // A lone continuation byte, a truncated sequence: the engine reads them in its own way.
+    QVERIFY(db->execute("INSERT INTO \"档案\" (\"名称\", \"姓名\", \"日期\", \"处方\") "
+                        "VALUES ('k1', CAST(x'e78e8b80' AS TEXT), '2026-12-06', 'p'), "
+                        "('k2', CAST(x'e5bca0e4b8' AS TEXT), '2026-12-06', 'p')"));
+    compare("with malformed names");
+}
+
+void TestRecordSearch::narrowedSearchesReadIndexesOnly()
+{
+    // The names are read from their index and a date's rows from its own, never the table,
+    // whose every record fills a page at a million records.
+    ProgramFolder folder;
+    Connection* db = folder.store().records();
+    auto plan = [db](const QString& sql, const QStringList& args) {
+        Query q = db->query(QStringLiteral("EXPLAIN QUERY PLAN ") + sql);
+        for (int i = 0; i < args.size(); ++i)
+            q.bind(i + 1, args[i]);
+        QStringList steps;
+        while (q.next())
+            steps << q.string(3);
+        return steps.join(QLatin1Char('|'));
+    };
+    for (const QString& date : {"2026-12", "2026-12-06", "%-06", ""}) {
+        const Select select = statements::recordsOfMonth(date);
+        QVERIFY2(plan(QStringLiteral("SELECT rowid") + select.shape->from(), select.args).contains("COVERING INDEX 档案_日期"),
+                 qPrintable(date));
+    }
+    QVERIFY(plan(QString::fromUtf8(NameColumn::ReadSql), {})
+                .contains("COVERING INDEX 档案_姓名"));
+}
+
+QTEST_GUILESS_MAIN(TestRecordSearch)
+#include "test_record_search.moc"
