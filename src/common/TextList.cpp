@@ -1,6 +1,7 @@
 #include "common/TextList.h"
 
 #include <QItemSelectionModel>
+#include <QScopedValueRollback>
 
 int TextListModel::rowCount(const QModelIndex& parent) const
 {
@@ -49,13 +50,15 @@ void TextListModel::setSource(Source source)
 
 bool TextListModel::canFetchMore(const QModelIndex& parent) const
 {
-    return !parent.isValid() && m_source;
+    return !parent.isValid() && m_source && !m_fetching;
 }
 
 void TextListModel::fetchMore(const QModelIndex& parent)
 {
-    if (parent.isValid() || !m_source)
+    // Views ask for more while they take in the rows just added; those come first.
+    if (!canFetchMore(parent))
         return;
+    const QScopedValueRollback fetching(m_fetching, true);
     QStringList more = m_source(PageRows);
     if (more.size() < PageRows)
         m_source = {};

@@ -36,6 +36,7 @@ public:
 private:
     QStringList m_texts;
     Source m_source;
+    bool m_fetching = false;
 };
 
 // A flat list of texts drawn as a tree without branches: no header, no root decoration, rows of

@@ -2,6 +2,7 @@
 
 #include <QAbstractItemModelTester>
 #include <QSignalSpy>
+#include <QScrollBar>
 #include <QTest>
 
 class TestTextList : public QObject
@@ -12,6 +13,7 @@ private slots:
     void removeRows_data();
     void removeRows();
     void refillForgetsTheCurrentRow();
+    void readsPagesAsTheViewScrolls();
 };
 
 void TestTextList::removeRows_data()
@@ -68,6 +70,53 @@ void TestTextList::refillForgetsTheCurrentRow()
     list.removeRow(0);
     QCOMPARE(list.count(), 0);
     QCOMPARE(list.currentRow(), -1);
+}
+
+void TestTextList::readsPagesAsTheViewScrolls()
+{
+    const int total = 3 * TextListModel::PageRows + 10;
+    int read = 0;
+    int calls = 0;
+    auto source = [&](int count) {
+        ++calls;
+        QStringList texts;
+        for (; texts.size() < count && read < total; ++read)
+            texts << QString::number(read);
+        return texts;
+    };
+    // No model tester here: it asks for more rows itself, where only the view should.
+    TextList list(QStringLiteral("list"));
+    list.resize(200, 300);
+    list.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&list));
+    list.setSource(source);
+    QCOMPARE(list.count(), TextListModel::PageRows);
+
+    // Rows read later are current, selected and removed like the first; the current row
+    // stays where it is while more are read.
+    list.setCurrentRow(5);
+    while (list.textModel()->canFetchMore({}))
+        list.verticalScrollBar()->setValue(list.verticalScrollBar()->maximum());
+    QCOMPARE(list.count(), total);
+    QCOMPARE(list.text(total - 1), QString::number(total - 1));
+    QCOMPARE(list.selectedRow(), 5);
+    list.setCurrentRow(total - 1);
+    QCOMPARE(list.selectedRow(), total - 1);
+    list.removeRow(total - 1);
+    QCOMPARE(list.text(list.selectedRow()), QString::number(total - 2));
+    const int callsAtEnd = calls;
+    list.verticalScrollBar()->setValue(list.verticalScrollBar()->maximum());
+    QCOMPARE(calls, callsAtEnd); // nothing is asked past the end
+
+    // New rows drop the source; a source that ends within its first page is not kept.
+    read = 0;
+    list.setSource(source);
+    list.setTexts({"甲"});
+    QVERIFY(!list.textModel()->canFetchMore({}));
+    read = total - 3;
+    list.setSource(source);
+    QCOMPARE(list.count(), 3);
+    QVERIFY(!list.textModel()->canFetchMore({}));
 }
 
 QTEST_MAIN(TestTextList)
