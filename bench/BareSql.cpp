@@ -67,6 +67,30 @@ qint64 BareStatement::run()
     return rows;
 }
 
+qint64 BareStatement::read(const std::function<void(const QStringList&)>& row)
+{
+    if (!ok())
+        return -1;
+    qint64 rows = 0;
+    const int columns = sqlite3_column_count(m_stmt);
+    QStringList texts;
+    int rc;
+    while ((rc = sqlite3_step(m_stmt)) == SQLITE_ROW) {
+        texts.clear();
+        for (int c = 0; c < columns; ++c)
+            texts << QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(m_stmt, c)),
+                                       sqlite3_column_bytes(m_stmt, c));
+        row(texts);
+        ++rows;
+    }
+    if (rc != SQLITE_DONE) {
+        m_error = QString::fromUtf8(sqlite3_errmsg(m_db));
+        rows = -1;
+    }
+    sqlite3_reset(m_stmt);
+    return rows;
+}
+
 sqlite3* bareOpen(const QString& path, const QByteArray& password)
 {
     sqlite3* db = nullptr;

@@ -2,7 +2,9 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 #include <QtGlobal>
+#include <functional>
 #include <vector>
 
 struct sqlite3;
@@ -33,6 +35,9 @@ public:
     // Steps to the end, reading every column of every row as the engine hands it out (text as
     // bytes, numbers as integers). Returns the rows; -1 on an error.
     qint64 run();
+    // Steps to the end handing each row over as texts (NULL as an empty text), for the checks
+    // of results by content; not timed. The rows, or -1 on an error.
+    qint64 read(const std::function<void(const QStringList&)>& row);
     // Integer columns of the first row of the last run (aggregates), NULL read as 0.
     const std::vector<qint64>& firstRow() const { return m_firstRow; }
     // Text bytes of the last run: a use of what was read, so no read can be left out.
