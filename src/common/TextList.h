@@ -25,10 +25,11 @@ public:
     // A list too long to read at once: source(count) gives up to count more texts, fewer only
     // at its end. The rows shown before are dropped, the first page is read at once, and the
     // rest a page at a time as a view scrolls to it (fetchMore), so the list holds what has
-    // been shown and not everything there is.
+    // been shown and not everything there is. A tree view also reads a page whenever it lays
+    // its rows out afresh, so a page is a few screens, not more.
     using Source = std::function<QStringList(int count)>;
     void setSource(Source source);
-    static constexpr int PageRows = 256;
+    static constexpr int PageRows = 128;
 
     bool canFetchMore(const QModelIndex& parent) const override;
     void fetchMore(const QModelIndex& parent) override;

@@ -1,6 +1,8 @@
 #include "startup/Launcher.h"
 
 #include "startup/LoginDialog.h"
+#include "store/NameColumn.h"
+#include "store/Store.h"
 #include "workstation/MainWindow.h"
 
 namespace startup {
@@ -16,6 +18,10 @@ Launcher::~Launcher() = default;
 void Launcher::start(const QDate& today)
 {
     m_result = prepare(m_store, today);
+    // The patient names are read while the doctor logs in or looks at the window, so that the
+    // first search by a name is as quick as the next.
+    if (store::NameColumn* names = m_store.recordNames())
+        names->preload();
     if (!m_result.showLogin) {
         showMainWindow();
         return;

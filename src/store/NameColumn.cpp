@@ -4,6 +4,8 @@
 #include "store/Connection.h"
 
 #include <QByteArray>
+#include <QElapsedTimer>
+#include <QTimer>
 #include <algorithm>
 #include <cstring>
 #include <functional>
@@ -158,6 +160,7 @@ NameColumn::NameColumn(Connection& db)
 
 NameColumn::~NameColumn()
 {
+    finishStatement();
     sqlite3_update_hook(m_db.handle(), nullptr, nullptr);
 }
 
@@ -204,8 +207,9 @@ void NameColumn::append(qint64 rowId, std::string_view name)
     m_allWellFormed = m_allWellFormed && wellFormed(name);
 }
 
-bool NameColumn::load()
+void NameColumn::startLoad()
 {
+    finishStatement();
     m_loaded = false;
     m_names.clear();
     m_starts.clear();
@@ -213,42 +217,85 @@ bool NameColumn::load()
     m_gone.clear();
     m_deleted = 0;
     m_allWellFormed = true;
-    // The index on 姓名 holds every named record's rowid and name: reading it is a twentieth of
-    // reading the table. It comes in name order, so the rows are put in row order here.
-    struct Entry {
-        qint64 rowId;
-        quint32 start, size;
-    };
-    std::vector<Entry> entries;
-    std::string bytes;
-    sqlite3_stmt* stmt = nullptr;
-    if (sqlite3_prepare_v2(m_db.handle(), ReadSql, -1, &stmt, nullptr)
-        != SQLITE_OK) {
+    m_entries.clear();
+    m_bytes.clear();
+    // Whatever changes from here on is applied after the read, which may or may not see it.
+    m_dataVersion = dataVersion();
+    m_totalChanges = sqlite3_total_changes(m_db.handle());
+    m_reported = 0;
+    m_changedRows.clear();
+    m_changedAll = false;
+    if (sqlite3_prepare_v2(m_db.handle(), ReadSql, -1, &m_reading, nullptr) != SQLITE_OK) {
         qCWarning(lcStore) << "cannot read the names:" << m_db.lastError();
-        sqlite3_finalize(stmt);
-        return false;
+        finishStatement();
     }
+}
+
+void NameColumn::finishStatement()
+{
+    sqlite3_finalize(m_reading);
+    m_reading = nullptr;
+}
+
+qint64 NameColumn::dataVersion()
+{
+    Query q = m_db.query(QStringLiteral("PRAGMA data_version"));
+    return q.next() ? q.integer(0).value_or(-1) : -1;
+}
+
+bool NameColumn::loadFor(int milliseconds)
+{
+    if (m_loaded)
+        return true;
+    if (!m_reading)
+        startLoad();
+    if (!m_reading)
+        return true; // nothing to wait for: the names cannot be read
+    QElapsedTimer timer;
+    timer.start();
     int rc;
-    while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
-        const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt, 1));
-        const int size = sqlite3_column_bytes(stmt, 1);
-        entries.push_back({sqlite3_column_int64(stmt, 0), quint32(bytes.size()), quint32(size)});
-        bytes.append(text, size_t(size));
+    qint64 stepped = 0;
+    while ((rc = sqlite3_step(m_reading)) == SQLITE_ROW) {
+        const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(m_reading, 1));
+        const int size = sqlite3_column_bytes(m_reading, 1);
+        m_entries.push_back({sqlite3_column_int64(m_reading, 0), quint32(m_bytes.size()), quint32(size)});
+        m_bytes.append(text, size_t(size));
+        if (milliseconds >= 0 && (++stepped % 64 == 0 || milliseconds == 0) && timer.elapsed() >= milliseconds)
+            return false;
     }
-    sqlite3_finalize(stmt);
+    finishStatement();
     if (rc != SQLITE_DONE) {
         qCWarning(lcStore) << "reading the names failed:" << m_db.lastError();
-        return false;
+        m_entries.clear();
+        m_bytes.clear();
+        return true;
     }
-    std::sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) { return a.rowId < b.rowId; });
-    m_names.reserve(bytes.size() + entries.size());
-    m_starts.reserve(entries.size());
-    m_rows.reserve(entries.size());
-    m_gone.reserve(entries.size());
-    for (const Entry& e : entries)
-        append(e.rowId, std::string_view(bytes).substr(e.start, e.size));
+    // The index gives the names in name order; the rows go in row order, each once.
+    std::stable_sort(m_entries.begin(), m_entries.end(), [](const Entry& a, const Entry& b) { return a.rowId < b.rowId; });
+    m_names.reserve(m_bytes.size() + m_entries.size());
+    m_starts.reserve(m_entries.size());
+    m_rows.reserve(m_entries.size());
+    m_gone.reserve(m_entries.size());
+    for (size_t i = 0; i < m_entries.size(); ++i)
+        if (i + 1 == m_entries.size() || m_entries[i + 1].rowId != m_entries[i].rowId)
+            append(m_entries[i].rowId, std::string_view(m_bytes).substr(m_entries[i].start, m_entries[i].size));
+    m_entries = {};
+    m_bytes = {};
     m_loaded = true;
     return true;
+}
+
+void NameColumn::preload()
+{
+    if (m_loaded)
+        return;
+    if (!m_idle)
+        m_idle = std::make_unique<QObject>();
+    // A slice well under a frame: a key pressed meanwhile waits no longer than that.
+    QTimer::singleShot(0, m_idle.get(), [this] {
+        if (!loadFor(8))
+            preload();
+    });
 }
 
 bool NameColumn::applyChanges()
@@ -294,25 +341,31 @@ bool NameColumn::applyChanges()
     return ok;
 }
 
-bool NameColumn::sync()
+bool NameColumn::isCurrent()
 {
-    qint64 version = -1;
-    if (Query q = m_db.query(QStringLiteral("PRAGMA data_version")); q.next())
-        version = q.integer(0).value_or(-1);
+    const qint64 version = dataVersion();
     const qint64 total = sqlite3_total_changes(m_db.handle());
-    const bool unreported = total - m_totalChanges != m_reported;
-    const bool current = m_loaded && version == m_dataVersion && !m_changedAll && !unreported
-        && (m_changedRows.empty() || applyChanges());
-    const bool ok = current || load();
-    m_dataVersion = version;
+    if (version != m_dataVersion || m_changedAll || total - m_totalChanges != m_reported
+        || (!m_changedRows.empty() && !applyChanges()))
+        return false;
     m_totalChanges = total;
     m_reported = 0;
     m_changedRows.clear();
-    m_changedAll = false;
     // Too many holes: read again rather than step over them on every search.
-    if (ok && m_deleted > 1024 && m_deleted > m_rows.size() / 8)
-        return load();
-    return ok;
+    return !(m_deleted > 1024 && m_deleted > m_rows.size() / 8);
+}
+
+bool NameColumn::sync()
+{
+    // A read begun in idle moments is finished; what changed meanwhile is applied.
+    if (!m_loaded)
+        loadFor(-1);
+    if (m_loaded && isCurrent())
+        return true;
+    // Read afresh, all at once: nothing can change the file while the statement runs.
+    startLoad();
+    loadFor(-1);
+    return m_loaded;
 }
 
 std::vector<qint64> NameColumn::rowsContaining(const QString& text)

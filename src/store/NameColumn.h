@@ -1,10 +1,14 @@
 #pragma once
 
+#include <QObject>
 #include <QString>
+#include <memory>
 #include <QtGlobal>
 #include <string>
 #include <string_view>
 #include <vector>
+
+struct sqlite3_stmt;
 
 namespace store {
 
@@ -37,7 +41,15 @@ public:
     // finds every record with a name. Empty also when the names cannot be read.
     std::vector<qint64> rowsContaining(const QString& text);
 
-    // Whether the names are in memory and current as of the last search.
+    // Reads names for about this long (all of them when negative), so that the reading can
+    // be spread over idle moments of a window; true once they are all in memory. A search
+    // finishes the reading first.
+    bool loadFor(int milliseconds);
+    // Reads the names a slice at a time whenever the event loop is idle, so that the first
+    // search by name finds them in memory and the window goes on answering meanwhile. The
+    // read holds the file's read lock until it ends (0.2-0.5 s at a million records): this
+    // connection writes as ever, another one waits for it.
+    void preload();
     bool isLoaded() const { return m_loaded; }
     // How the names are read: from the index on 姓名, which holds them all.
     static const char* const ReadSql;
@@ -47,7 +59,10 @@ public:
 private:
     static void changed(void* self, int operation, const char* database, const char* table, qint64 rowId);
     bool sync();
-    bool load();
+    bool isCurrent();
+    void startLoad();
+    void finishStatement();
+    qint64 dataVersion();
     bool applyChanges();
     void append(qint64 rowId, std::string_view name);
     std::string_view nameAt(size_t index) const;
@@ -56,6 +71,15 @@ private:
 
     Connection& m_db;
     bool m_loaded = false;
+    std::unique_ptr<QObject> m_idle; // the slices' timers die with the column
+    // While reading: the statement, held between slices, and what it gave so far.
+    sqlite3_stmt* m_reading = nullptr;
+    struct Entry {
+        qint64 rowId;
+        quint32 start, size;
+    };
+    std::vector<Entry> m_entries;
+    std::string m_bytes;
     // Names as the engine stores them (UTF-8), each preceded by a NUL, which no name holds
     // beyond its end as the engine compares it: a substring found in the buffer lies in one name.
     std::string m_names;

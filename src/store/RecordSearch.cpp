@@ -19,34 +19,38 @@ const QString PageSql = QStringLiteral("SELECT rowid, \"名称\", \"姓名\" FRO
 const QString RowSql = QStringLiteral("SELECT rowid, \"名称\", \"姓名\" FROM \"档案\" WHERE rowid = ?1 "
                                       "AND \"姓名\" IS NOT NULL AND \"日期\" IS NOT NULL");
 
+const QString NamedRowSql = QStringLiteral("SELECT rowid, \"名称\", \"姓名\" FROM \"档案\" WHERE rowid = ?1 "
+                                           "AND \"姓名\" LIKE '%' || ?2 || '%' AND \"日期\" IS NOT NULL");
+
 RecordNode node(const Query& q) { return {q.rowId(), q.string(1), q.string(2)}; }
 
 } // namespace
 
-RecordSearch::RecordSearch(Store& store, const QString& name, const QString& date)
+RecordSearch::RecordSearch(Store& store, const QString& name, const QString& date, size_t narrowRows)
     : m_store(store)
     , m_from(std::numeric_limits<qint64>::min())
 {
     if (name.isEmpty() && date.isEmpty())
         return;
-    std::vector<qint64> byName;
-    if (!name.isEmpty()) {
-        NameColumn* names = store.recordNames();
-        if (names)
-            byName = names->rowsContaining(name);
-        if (date.isEmpty()) {
-            m_rows = std::move(byName);
-            return;
-        }
-    }
-    // The date's own statement, asked only which rows: its index answers without the table.
-    std::vector<qint64> byDate = Store::rowIds(store.records(), statements::recordsOfMonth(date));
-    if (name.isEmpty()) {
-        m_rows = std::move(byDate);
+    NameColumn* names = store.recordNames();
+    if (date.isEmpty()) {
+        m_rows = names ? names->rowsContaining(name) : std::vector<qint64>();
         return;
     }
-    m_rows.emplace();
-    std::set_intersection(byName.begin(), byName.end(), byDate.begin(), byDate.end(), std::back_inserter(*m_rows));
+    // The date's own statement, asked only which rows: its index answers without the table.
+    m_rows = Store::rowIds(store.records(), statements::recordsOfMonth(date));
+    if (name.isEmpty())
+        return;
+    // A day or a month leaves few rows: the engine checks their names as it reads them, and
+    // the names in memory are not needed.
+    if (m_rows->size() <= narrowRows) {
+        m_name = name;
+        return;
+    }
+    const std::vector<qint64> byName = names ? names->rowsContaining(name) : std::vector<qint64>();
+    std::vector<qint64> both;
+    std::set_intersection(byName.begin(), byName.end(), m_rows->begin(), m_rows->end(), std::back_inserter(both));
+    m_rows = std::move(both);
 }
 
 std::vector<RecordNode> RecordSearch::next(int count)
@@ -61,8 +65,10 @@ std::vector<RecordNode> RecordSearch::next(int count)
     }
     if (m_rows) {
         while (int(nodes.size()) < count && m_nextRow < m_rows->size()) {
-            Query q = db->query(RowSql);
+            Query q = db->query(m_name.isEmpty() ? RowSql : NamedRowSql);
             q.bind(1, (*m_rows)[m_nextRow++]);
+            if (!m_name.isEmpty())
+                q.bind(2, m_name);
             // A row deleted since the search is simply not there.
             if (q.next())
                 nodes.push_back(node(q));

@@ -26,12 +26,14 @@ struct RecordNode {
 // the row order the tree needs is the rowid order it pages by, so nothing can be skipped or
 // shown twice. Which rows match is found without reading them where something narrows the
 // search: the name in the names held in memory (NameColumn), the date in its index; both at
-// once by merging the two lists. With neither, every record matches, and the pages are read
+// once by merging the two lists, or for a date of a few thousand records or fewer, by checking
+// the name of each as it is read. With neither, every record matches, and the pages are read
 // straight from the table by rowid ranges.
 class RecordSearch
 {
 public:
-    RecordSearch(Store& store, const QString& name, const QString& date);
+    // narrowRows: the most records of a date whose names are checked as they are read.
+    RecordSearch(Store& store, const QString& name, const QString& date, size_t narrowRows = 4096);
 
     // Up to count more records; fewer only when the search is at its end.
     std::vector<RecordNode> next(int count);
@@ -40,6 +42,7 @@ public:
 private:
     Store& m_store;
     std::optional<std::vector<qint64>> m_rows; // every match's rowid, ascending, when narrowed
+    QString m_name; // when set, m_rows are a date's, and the name is checked as they are read
     size_t m_nextRow = 0;
     qint64 m_from; // the first rowid not read yet, when not narrowed
     bool m_atEnd = false;
