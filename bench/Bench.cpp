@@ -1026,6 +1026,10 @@ void registerCold(const std::vector<Search>& searches)
     addCold("open", [] {
         MainWindow& w = window();
         w.newPrescription();
+        w.Text2->clear();
+        w.Text3->setText(clinic->lastDay);
+        w.search();
+        clinic->treeHolds = clinic->lastDay;
         for (int i = 0; i < w.T1->count(); ++i)
             if (w.T1->text(i).contains(clinic->dayKey))
                 w.T1->setCurrentRow(i);

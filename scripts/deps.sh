@@ -10,6 +10,7 @@ packages=(
   fonts-noto-cjk fonts-arphic-ukai fonts-arphic-uming
   poppler-utils
   libbenchmark-dev
+  xvfb x11-utils libx11-dev
 )
 if [ "${1:-}" = "--fuzz" ]; then
   packages+=(clang libclang-rt-14-dev)
