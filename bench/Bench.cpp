@@ -18,6 +18,7 @@
 #include "reports/Workload.h"
 #include "settings/CurrentSettings.h"
 #include "startup/Startup.h"
+#include "store/NameColumn.h"
 #include "store/RecordSearch.h"
 #include "store/Records.h"
 #include "store/Store.h"
@@ -1094,6 +1095,29 @@ void add(const std::string& name, std::function<void(benchmark::State&)> run, We
         b->Iterations(1);
 }
 
+// Reading the names in idle slices from start-up on (NameColumn::preload): the longest slice,
+// which the window cannot answer during, is the figure; the whole read is a counter.
+void nameSlices(benchmark::State& state)
+{
+    for (auto _ : state) {
+        clinic->store->close();
+        store::NameColumn* names = clinic->store->recordNames();
+        QElapsedTimer whole, slice;
+        whole.start();
+        double longest = 0;
+        bool done = false;
+        while (names && !done) {
+            slice.start();
+            done = names->loadFor(8);
+            longest = std::max(longest, double(slice.nsecsElapsed()) / 1e9);
+        }
+        state.SetIterationTime(longest);
+        state.counters["whole_ms"] = double(whole.nsecsElapsed()) / 1e6;
+        if (!check(state, names && names->isLoaded(), QStringLiteral("names read")))
+            break;
+    }
+}
+
 void addCold(const std::string& op, std::function<void()> prepare, std::function<void()> step,
              std::function<bool()> ok)
 {
@@ -1199,6 +1223,13 @@ void registerAll()
     add("print_prescription/qarvel", printPrescription);
     // Last: each closes the files, which the others would otherwise meet cold.
     registerCold(searches);
+    benchmark::RegisterBenchmark("names_slice/qarvel", nameSlices)
+        ->Arg(c.size)
+        ->Unit(benchmark::kMillisecond)
+        ->UseManualTime()
+        ->Iterations(1)
+        ->Repetitions(repetitions)
+        ->ReportAggregatesOnly(true);
 }
 
 // --- Arguments -----------------------------------------------------------------------------

@@ -28,6 +28,7 @@ LABELS = {
     "search_name": "Record search by name only",
     "search_surname": "Record search by a surname alone (a tenth of all records)",
     "search_all": "Record search with both boxes empty (every record)",
+    "names_slice": "Names read behind the window: its longest slice",
     "search_all_scroll": "Every record: one more page scrolled to",
     "search_surname_scroll": "A surname: one more page scrolled to",
     "search_name_date": "Record search by name and date",

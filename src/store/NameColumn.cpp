@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cstring>
 #include <functional>
+#include <numeric>
 #include <optional>
 #include <sqlite3.h>
 
@@ -210,6 +211,8 @@ void NameColumn::append(qint64 rowId, std::string_view name)
 void NameColumn::startLoad()
 {
     finishStatement();
+    m_phase = Phase::Idle;
+    m_order.clear();
     m_loaded = false;
     m_names.clear();
     m_starts.clear();
@@ -228,7 +231,9 @@ void NameColumn::startLoad()
     if (sqlite3_prepare_v2(m_db.handle(), ReadSql, -1, &m_reading, nullptr) != SQLITE_OK) {
         qCWarning(lcStore) << "cannot read the names:" << m_db.lastError();
         finishStatement();
+        return;
     }
+    m_phase = Phase::Reading;
 }
 
 void NameColumn::finishStatement()
@@ -247,42 +252,81 @@ bool NameColumn::loadFor(int milliseconds)
 {
     if (m_loaded)
         return true;
-    if (!m_reading)
+    if (m_phase == Phase::Idle)
         startLoad();
-    if (!m_reading)
+    if (m_phase == Phase::Idle)
         return true; // nothing to wait for: the names cannot be read
     QElapsedTimer timer;
     timer.start();
-    int rc;
-    qint64 stepped = 0;
-    while ((rc = sqlite3_step(m_reading)) == SQLITE_ROW) {
-        const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(m_reading, 1));
-        const int size = sqlite3_column_bytes(m_reading, 1);
-        m_entries.push_back({sqlite3_column_int64(m_reading, 0), quint32(m_bytes.size()), quint32(size)});
-        m_bytes.append(text, size_t(size));
-        if (milliseconds >= 0 && (++stepped % 64 == 0 || milliseconds == 0) && timer.elapsed() >= milliseconds)
+    auto spent = [&] { return milliseconds >= 0 && timer.elapsed() >= milliseconds; };
+    if (m_phase == Phase::Reading) {
+        int rc;
+        qint64 stepped = 0;
+        while ((rc = sqlite3_step(m_reading)) == SQLITE_ROW) {
+            const qint64 rowId = sqlite3_column_int64(m_reading, 0);
+            const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(m_reading, 1));
+            const int size = sqlite3_column_bytes(m_reading, 1);
+            m_lowest = m_entries.empty() ? rowId : std::min(m_lowest, rowId);
+            m_highest = m_entries.empty() ? rowId : std::max(m_highest, rowId);
+            m_entries.push_back({rowId, quint32(m_bytes.size()), quint32(size)});
+            m_bytes.append(text, size_t(size));
+            if ((++stepped % 64 == 0 || milliseconds == 0) && spent())
+                return false;
+        }
+        finishStatement();
+        if (rc != SQLITE_DONE) {
+            qCWarning(lcStore) << "reading the names failed:" << m_db.lastError();
+            m_entries = {};
+            m_bytes = {};
+            m_phase = Phase::Idle;
+            return true;
+        }
+        placeInRowOrder();
+        m_phase = Phase::Building;
+        m_built = 0;
+        if (spent())
             return false;
     }
-    finishStatement();
-    if (rc != SQLITE_DONE) {
-        qCWarning(lcStore) << "reading the names failed:" << m_db.lastError();
-        m_entries.clear();
-        m_bytes.clear();
-        return true;
-    }
-    // The index gives the names in name order; the rows go in row order, each once.
-    std::stable_sort(m_entries.begin(), m_entries.end(), [](const Entry& a, const Entry& b) { return a.rowId < b.rowId; });
     m_names.reserve(m_bytes.size() + m_entries.size());
     m_starts.reserve(m_entries.size());
     m_rows.reserve(m_entries.size());
     m_gone.reserve(m_entries.size());
-    for (size_t i = 0; i < m_entries.size(); ++i)
-        if (i + 1 == m_entries.size() || m_entries[i + 1].rowId != m_entries[i].rowId)
+    while (m_built < m_order.size()) {
+        if (const quint32 i = m_order[m_built++]; i != NoEntry)
             append(m_entries[i].rowId, std::string_view(m_bytes).substr(m_entries[i].start, m_entries[i].size));
+        if (m_built % 4096 == 0 && spent())
+            return false;
+    }
     m_entries = {};
     m_bytes = {};
+    m_order = {};
+    m_phase = Phase::Idle;
     m_loaded = true;
     return true;
+}
+
+void NameColumn::placeInRowOrder()
+{
+    // The index gives the names in name order. Rowids run nearly densely from 1 (less what was
+    // deleted), so each entry goes straight to its rowid's place, in time that grows with the
+    // rows, not faster; only far-apart rowids are sorted. A row read twice keeps its last name.
+    m_order.clear();
+    if (m_entries.empty())
+        return;
+    const quint64 span = quint64(m_highest - m_lowest) + 1;
+    if (span <= 4 * m_entries.size() + 1024) {
+        m_order.assign(size_t(span), NoEntry);
+        for (size_t i = 0; i < m_entries.size(); ++i)
+            m_order[size_t(m_entries[i].rowId - m_lowest)] = quint32(i);
+        return;
+    }
+    m_order.resize(m_entries.size());
+    std::iota(m_order.begin(), m_order.end(), quint32(0));
+    std::stable_sort(m_order.begin(), m_order.end(),
+                     [this](quint32 a, quint32 b) { return m_entries[a].rowId < m_entries[b].rowId; });
+    for (size_t i = 0; i + 1 < m_order.size(); ++i)
+        if (m_entries[m_order[i]].rowId == m_entries[m_order[i + 1]].rowId)
+            m_order[i] = NoEntry;
 }
 
 void NameColumn::preload()

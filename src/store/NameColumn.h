@@ -61,6 +61,7 @@ private:
     bool sync();
     bool isCurrent();
     void startLoad();
+    void placeInRowOrder();
     void finishStatement();
     qint64 dataVersion();
     bool applyChanges();
@@ -72,7 +73,10 @@ private:
     Connection& m_db;
     bool m_loaded = false;
     std::unique_ptr<QObject> m_idle; // the slices' timers die with the column
-    // While reading: the statement, held between slices, and what it gave so far.
+    // While reading: the statement, held between slices, and what it gave so far; then the
+    // entries in row order, put into the column a slice at a time.
+    enum class Phase { Idle, Reading, Building };
+    Phase m_phase = Phase::Idle;
     sqlite3_stmt* m_reading = nullptr;
     struct Entry {
         qint64 rowId;
@@ -80,6 +84,10 @@ private:
     };
     std::vector<Entry> m_entries;
     std::string m_bytes;
+    qint64 m_lowest = 0, m_highest = 0;
+    std::vector<quint32> m_order; // entry indexes in row order; NoEntry for none
+    size_t m_built = 0;
+    static constexpr quint32 NoEntry = 0xFFFFFFFF;
     // Names as the engine stores them (UTF-8), each preceded by a NUL, which no name holds
     // beyond its end as the engine compares it: a substring found in the buffer lies in one name.
     std::string m_names;

@@ -136,6 +136,9 @@ void TestRecordSearch::findsWhatLikeFinds()
     QVERIFY(other);
     addRecord(other.get(), QStringLiteral("2026-12-09 09:00:00"), QStringLiteral("O'王"), QStringLiteral("2026-12-09"));
     QVERIFY(Store::deleteRow(other.get(), RecordsTable, 1));
+    // A rowid far beyond the others: the names read afresh are put in row order by sorting.
+    QVERIFY(other->execute("INSERT INTO \"档案\" (rowid, \"名称\", \"姓名\", \"日期\", \"处方\") "
+                           "VALUES (5000000, 'k0', '王远_', '2026-12-06', 'p')"));
     compare("after another connection's changes");
 
     // A lone continuation byte, a truncated sequence: the engine reads them in its own way.
