@@ -8,6 +8,7 @@
 #include <QTimer>
 #include <algorithm>
 #include <cstring>
+#include <string.h>
 #include <functional>
 #include <numeric>
 #include <optional>
@@ -191,9 +192,17 @@ std::string_view NameColumn::nameAt(size_t index) const
     return std::string_view(m_names).substr(start, end - start);
 }
 
-size_t NameColumn::indexAt(size_t offset) const
+size_t NameColumn::indexAt(size_t offset, size_t from) const
 {
-    return size_t(std::upper_bound(m_starts.begin(), m_starts.end(), quint32(offset)) - m_starts.begin()) - 1;
+    // Hits come in order, mostly a few names apart: gallop from the last one, then halve.
+    size_t step = 1;
+    size_t low = from;
+    while (low + step < m_starts.size() && m_starts[low + step] <= offset) {
+        low += step;
+        step *= 2;
+    }
+    const auto high = m_starts.begin() + qsizetype(std::min(low + step, m_starts.size()));
+    return size_t(std::upper_bound(m_starts.begin() + qsizetype(low), high, quint32(offset)) - m_starts.begin()) - 1;
 }
 
 void NameColumn::append(qint64 rowId, std::string_view name)
@@ -427,19 +436,20 @@ std::vector<qint64> NameColumn::rowsContaining(const QString& text)
                 rows.push_back(m_rows[i]);
         return rows;
     }
-    // Only names that hold the literal run can match; the LIKE still decides each of them.
-    const std::boyer_moore_horspool_searcher searcher(literal.begin(), literal.end());
-    auto from = m_names.cbegin();
-    while (true) {
-        const auto hit = std::search(from, m_names.cend(), searcher);
-        if (hit == m_names.cend())
-            break;
-        const size_t index = indexAt(size_t(hit - m_names.cbegin()));
-        if (!m_gone[index] && likeMatches(like, nameAt(index)))
+    // Only names that hold the literal run can match. When the text is that run and nothing
+    // else, holding it is matching; otherwise the LIKE decides each of them.
+    const bool holdingIsMatching = literal.size() + 2 == like.size();
+    const char* const begin = m_names.data();
+    const char* const end = begin + m_names.size();
+    const char* from = begin;
+    size_t index = 0;
+    while (const void* found = memmem(from, size_t(end - from), literal.data(), literal.size())) {
+        index = indexAt(size_t(static_cast<const char*>(found) - begin), index);
+        if (!m_gone[index] && (holdingIsMatching || likeMatches(like, nameAt(index))))
             rows.push_back(m_rows[index]);
         if (index + 1 >= m_starts.size())
             break;
-        from = m_names.cbegin() + m_starts[index + 1];
+        from = begin + m_starts[index + 1];
     }
     return rows;
 }

@@ -67,8 +67,8 @@ private:
     bool applyChanges();
     void append(qint64 rowId, std::string_view name);
     std::string_view nameAt(size_t index) const;
-    // The index of the name that holds byte `offset` of the buffer.
-    size_t indexAt(size_t offset) const;
+    // The index of the name that holds byte `offset` of the buffer, at or after name `from`.
+    size_t indexAt(size_t offset, size_t from) const;
 
     Connection& m_db;
     bool m_loaded = false;
