@@ -1144,6 +1144,7 @@ void nameSlices(benchmark::State& state)
         }
         state.SetIterationTime(longest);
         state.counters["whole_ms"] = double(whole.nsecsElapsed()) / 1e6;
+        state.counters["names_mb"] = names ? double(names->memoryBytes()) / 1e6 : 0;
         if (!check(state, names && names->isLoaded(), QStringLiteral("names read")))
             break;
     }

@@ -1,4 +1,4 @@
-// qarvel_startup --program <program folder>/qarvel --window <title> [--runs R] [--password TEXT]
+// qarvel_startup --program <program folder>/qarvel --window <title> [--runs R] [--password TEXT] [--search]
 //
 // Times start-up as the doctor meets it, from outside the program: starts the real executable
 // on the X display in $DISPLAY (a headless Xvfb in scripts/bench.sh), the way a desktop starts
@@ -9,6 +9,9 @@
 // system's file cache (cold); the others find them there (warm). The program is ended after
 // each run.
 //
+// --search then searches every record as the doctor does, with keys sent through xdotool, and
+// times from Return to the tree showing the first rows, with the process's memory then.
+//
 // --password sets the login password stored in the program's records file for the runs and
 // puts the old one back after them: empty, the program goes straight to its main window.
 
@@ -17,6 +20,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QString>
 
@@ -28,6 +32,7 @@
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <fcntl.h>
@@ -118,10 +123,95 @@ struct Run {
     double mappedMs = -1;
     double shownMs = -1;
     double cpuMs = -1;
+    double searchMs = -1; // Return in the name box until the window answers again
+    double searchRssMb = -1;
 };
 
+// Resident memory of a process, from /proc/<pid>/status.
+double rssMb(pid_t pid)
+{
+    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray& line : status.readAll().split('\n'))
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').value(0).toDouble() / 1024;
+    return -1;
+}
+
+// The lower part of the window, where the record tree is and no text cursor blinks.
+QByteArray lowerPart(Display* display, Window window)
+{
+    XWindowAttributes attributes{};
+    if (!XGetWindowAttributes(display, window, &attributes))
+        return {};
+    const int top = attributes.height * 3 / 5;
+    XImage* image = XGetImage(display, window, 0, top, unsigned(attributes.width), unsigned(attributes.height - top),
+                              AllPlanes, ZPixmap);
+    if (!image)
+        return {};
+    QByteArray pixels(image->data, image->bytes_per_line * image->height);
+    XDestroyImage(image);
+    return pixels;
+}
+
+// Waits until the lower part of the window differs from `before`; the time then, or -1.
+double changed(Display* display, Window window, const QByteArray& before, double start, double timeoutMs)
+{
+    while (nowMs() - start < timeoutMs) {
+        if (lowerPart(display, window) != before)
+            return nowMs() - start;
+        usleep(2000);
+    }
+    return -1;
+}
+
+// The lower part once it has stayed the same for a fifth of a second: the window is done painting.
+QByteArray settled(Display* display, Window window)
+{
+    QByteArray last = lowerPart(display, window);
+    const double start = nowMs();
+    double since = start;
+    while (nowMs() - start < 10000 && nowMs() - since < 200) {
+        usleep(10000);
+        QByteArray now = lowerPart(display, window);
+        if (now != last) {
+            last = std::move(now);
+            since = nowMs();
+        }
+    }
+    return last;
+}
+
+bool keys(const char* arguments)
+{
+    return std::system((QByteArray("xdotool ") + arguments).constData()) == 0;
+}
+
+// The doctor searches with both boxes empty: in the name box the window opens with, a name that
+// matches nothing is searched first (untimed), so the tree is empty, then erased, and Return
+// pressed. Timed from the key until the tree
+// shows other rows, the first of every record; the process's memory is read then.
+void searchEverything(Display* display, Window window, pid_t pid, Run& run)
+{
+    XSetInputFocus(display, window, RevertToParent, CurrentTime);
+    XSync(display, False);
+    QByteArray before = settled(display, window);
+    if (!keys("type --delay 30 zz") || !keys("key Return") || changed(display, window, before, nowMs(), 30000) < 0)
+        return;
+    settled(display, window);
+    if (!keys("key BackSpace BackSpace"))
+        return;
+    before = settled(display, window);
+    const double start = nowMs();
+    if (!keys("key Return"))
+        return;
+    run.searchMs = changed(display, window, before, start, 30000);
+    run.searchRssMb = rssMb(pid);
+}
+
 // Starts the program and waits, up to timeoutMs, for its window with this title to be shown.
-Run startOnce(Display* display, const QString& program, const std::string& title, double timeoutMs)
+Run startOnce(Display* display, const QString& program, const std::string& title, bool search, double timeoutMs)
 {
     Run run;
     const Window root = DefaultRootWindow(display);
@@ -161,6 +251,8 @@ Run startOnce(Display* display, const QString& program, const std::string& title
         pollfd fd{ConnectionNumber(display), POLLIN, 0};
         poll(&fd, 1, 2);
     }
+    if (search && run.shownMs >= 0)
+        searchEverything(display, shown, pid, run);
     kill(pid, SIGTERM);
     int status = 0;
     waitpid(pid, &status, 0);
@@ -184,6 +276,7 @@ int main(int argc, char** argv)
     const std::string title = option(args, QStringLiteral("--window")).toStdString();
     const int runs = std::max(2, option(args, QStringLiteral("--runs"), QStringLiteral("6")).toInt());
     const bool setPassword = args.contains(QStringLiteral("--password"));
+    const bool search = args.contains(QStringLiteral("--search"));
     if (program.isEmpty() || title.empty() || !QFileInfo(program).isExecutable()) {
         std::fprintf(stderr, "usage: qarvel_startup --program <folder>/qarvel --window <title> [--runs R] "
                              "[--password TEXT]\n");
@@ -215,7 +308,7 @@ int main(int argc, char** argv)
             evict(store.recordsPath());
             evict(store.settingsPath());
         }
-        results.push_back(startOnce(display, program, title, 30000));
+        results.push_back(startOnce(display, program, title, search, 30000));
     }
     XCloseDisplay(display);
     if (oldPassword && !storePassword(*oldPassword))
@@ -227,8 +320,10 @@ int main(int argc, char** argv)
             values << QString::number(run.*field, 'f', 1);
         return values.join(QStringLiteral(", "));
     };
-    std::printf("{\"window\": \"%s\", \"mapped_ms\": [%s], \"shown_ms\": [%s], \"cpu_ms\": [%s]}\n", title.c_str(),
-                qPrintable(list(&Run::mappedMs)), qPrintable(list(&Run::shownMs)), qPrintable(list(&Run::cpuMs)));
+    std::printf("{\"window\": \"%s\", \"mapped_ms\": [%s], \"shown_ms\": [%s], \"cpu_ms\": [%s], "
+                "\"search_ms\": [%s], \"search_rss_mb\": [%s]}\n",
+                title.c_str(), qPrintable(list(&Run::mappedMs)), qPrintable(list(&Run::shownMs)),
+                qPrintable(list(&Run::cpuMs)), qPrintable(list(&Run::searchMs)), qPrintable(list(&Run::searchRssMb)));
     const bool all = std::all_of(results.begin(), results.end(), [](const Run& r) { return r.shownMs >= 0; });
     if (!all)
         std::fprintf(stderr, "qarvel_startup: the window \"%s\" was not shown in every run\n", title.c_str());

@@ -247,16 +247,25 @@ def main():
                    "process started to the window mapped and painted; the first run with the data files out of "
                    "the system's file cache):")
         out.append("")
-        out.append("| N | window | first run (cold) | median of the others | CPU time of the process by then |")
-        out.append("|--:|---|--:|--:|--:|")
+        out.append("| N | window | first run (cold) | median of the others | CPU time of the process by then "
+                   "| then every record searched: first rows shown | memory then |")
+        out.append("|--:|---|--:|--:|--:|--:|--:|")
         for (size, which), data in sorted(startup.items()):
             shown_ms = data.get("shown_ms") or []
             warm = sorted(shown_ms[1:])
             median = warm[len(warm) // 2] if warm else None
             cpu = sorted((data.get("cpu_ms") or [])[1:])
             label = "login dialog" if which == "login" else "main window (no login password)"
+            searched = [v for v in data.get("search_ms") or [] if v >= 0]
+            rss = [v for v in data.get("search_rss_mb") or [] if v >= 0]
+            search_text = f"{ms(min(searched))}–{ms(max(searched))} ms" if searched else ""
+            rss_text = f"{max(rss):.0f} MB" if rss else ""
             out.append(f"| {size:,} | {label} | {ms(shown_ms[0]) if shown_ms else '—'} | {ms(median)} "
-                       f"| {ms(cpu[len(cpu) // 2]) if cpu else '—'} |")
+                       f"| {ms(cpu[len(cpu) // 2]) if cpu else '—'} | {search_text} | {rss_text} |")
+            if size == largest and searched:
+                felt["search_all (from outside)"] = searched
+            if size == largest and rss:
+                search_memory["search_all (from outside)"] = max(rss)
     for op, values in ratios.items():
         low, high = min(values), max(values)
         span = f"{low:.1f}×" if f"{low:.1f}" == f"{high:.1f}" else f"{low:.1f}–{high:.1f}×"

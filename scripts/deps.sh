@@ -10,7 +10,7 @@ packages=(
   fonts-noto-cjk fonts-arphic-ukai fonts-arphic-uming
   poppler-utils
   libbenchmark-dev
-  xvfb x11-utils libx11-dev
+  xvfb x11-utils libx11-dev xdotool
 )
 if [ "${1:-}" = "--fuzz" ]; then
   packages+=(clang libclang-rt-14-dev)
