@@ -59,6 +59,11 @@ qint64 BareStatement::run()
         }
         ++rows;
     }
+    return finish(rc, rows);
+}
+
+qint64 BareStatement::finish(int rc, qint64 rows)
+{
     if (rc != SQLITE_DONE) {
         m_error = QString::fromUtf8(sqlite3_errmsg(m_db));
         rows = -1;
@@ -83,12 +88,7 @@ qint64 BareStatement::read(const std::function<void(const QStringList&)>& row)
         row(texts);
         ++rows;
     }
-    if (rc != SQLITE_DONE) {
-        m_error = QString::fromUtf8(sqlite3_errmsg(m_db));
-        rows = -1;
-    }
-    sqlite3_reset(m_stmt);
-    return rows;
+    return finish(rc, rows);
 }
 
 sqlite3* bareOpen(const QString& path, const QByteArray& password)

@@ -44,6 +44,9 @@ public:
     qint64 bytesRead() const { return m_bytes; }
 
 private:
+    // The rows stepped, or -1 when the last step (rc) was an error; the statement reset.
+    qint64 finish(int rc, qint64 rows);
+
     sqlite3* m_db = nullptr;
     sqlite3_stmt* m_stmt = nullptr;
     QString m_error;
