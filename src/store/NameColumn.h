@@ -14,11 +14,6 @@ namespace store {
 
 class Connection;
 
-// LIKE as the engine compares without ESCAPE: "%" any run, "_" one character, Latin letters
-// either case, everything else exactly, both texts ending at their first NUL. UTF-8 is decoded
-// as the engine decodes it, so even a malformed sequence matches as it would there.
-bool likeMatches(std::string_view pattern, std::string_view text);
-
 // The patient names (姓名) of every record of 档案, in row order, held in memory.
 //
 // A search by a part of the name can use no index, and the narrow index on 姓名 read whole is
