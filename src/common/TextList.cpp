@@ -2,6 +2,7 @@
 
 #include <QItemSelectionModel>
 #include <QScopedValueRollback>
+#include <algorithm>
 
 int TextListModel::rowCount(const QModelIndex& parent) const
 {
@@ -48,6 +49,11 @@ void TextListModel::setSource(Source source)
     endResetModel();
 }
 
+int TextListModel::nextPageRows() const
+{
+    return int(std::clamp<qsizetype>(m_texts.size() / 4, PageRows, MaxPageRows));
+}
+
 bool TextListModel::canFetchMore(const QModelIndex& parent) const
 {
     return !parent.isValid() && m_source && !m_fetching;
@@ -59,8 +65,9 @@ void TextListModel::fetchMore(const QModelIndex& parent)
     if (!canFetchMore(parent))
         return;
     const QScopedValueRollback fetching(m_fetching, true);
-    QStringList more = m_source(PageRows);
-    if (more.size() < PageRows)
+    const int count = nextPageRows();
+    QStringList more = m_source(count);
+    if (more.size() < count)
         m_source = {};
     if (more.isEmpty())
         return;

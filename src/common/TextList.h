@@ -26,10 +26,15 @@ public:
     // at its end. The rows shown before are dropped, the first page is read at once, and the
     // rest a page at a time as a view scrolls to it (fetchMore), so the list holds what has
     // been shown and not everything there is. A tree view also reads a page whenever it lays
-    // its rows out afresh, so a page is a few screens, not more.
+    // its rows out afresh, so the first pages are a few screens; further down they grow with
+    // what has been read, up to MaxPageRows, so that the end of a million rows is a few
+    // hundred pages away, not thousands.
     using Source = std::function<QStringList(int count)>;
     void setSource(Source source);
     static constexpr int PageRows = 128;
+    static constexpr int MaxPageRows = 4096;
+    // The rows the next fetchMore asks for.
+    int nextPageRows() const;
 
     bool canFetchMore(const QModelIndex& parent) const override;
     void fetchMore(const QModelIndex& parent) override;

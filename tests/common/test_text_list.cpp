@@ -74,11 +74,13 @@ void TestTextList::refillForgetsTheCurrentRow()
 
 void TestTextList::readsPagesAsTheViewScrolls()
 {
-    const int total = 3 * TextListModel::PageRows + 10;
+    const int total = 40 * TextListModel::PageRows + 10;
     int read = 0;
     int calls = 0;
+    QList<int> asked;
     auto source = [&](int count) {
         ++calls;
+        asked << count;
         QStringList texts;
         for (; texts.size() < count && read < total; ++read)
             texts << QString::number(read);
@@ -103,6 +105,10 @@ void TestTextList::readsPagesAsTheViewScrolls()
         list.verticalScrollBar()->setValue(list.verticalScrollBar()->maximum());
     QCOMPARE(list.count(), total);
     QCOMPARE(list.text(total - 1), QString::number(total - 1));
+    // Further down the pages grow with what was read, within their bound.
+    QCOMPARE(asked.first(), TextListModel::PageRows);
+    QVERIFY(asked.last() > TextListModel::PageRows);
+    QVERIFY(*std::max_element(asked.begin(), asked.end()) <= TextListModel::MaxPageRows);
     QCOMPARE(list.selectedRow(), 5);
     list.setCurrentRow(total - 1);
     QCOMPARE(list.selectedRow(), total - 1);
