@@ -295,7 +295,10 @@ std::vector<qint64> NameColumn::rowsContaining(const QString& text)
         return {};
     const std::string_view like(pattern.constData(), size_t(pattern.size()));
     std::vector<qint64> rows;
-    const std::string_view literal = literalRun(like.substr(1, like.size() - 2));
+    // A text that is not well-formed (never one the program's boxes give) reads other characters
+    // than its bytes spell: no run of it can be sought by its bytes.
+    const std::string_view typed = like.substr(1, like.size() - 2);
+    const std::string_view literal = wellFormedUtf8(typed) ? literalRun(typed) : std::string_view();
     if (literal.empty() || !m_allWellFormed) {
         for (size_t i = 0; i < m_rows.size(); ++i)
             if (!m_gone[i] && likeMatches(like, nameAt(i)))
