@@ -7,6 +7,7 @@
 // the engine itself costs. One process per size, so that peak memory belongs to one size.
 
 #include "bench/BareSql.h"
+#include "bench/Support.h"
 #include "bench/Generate.h"
 
 #include "common/Clock.h"
@@ -58,6 +59,11 @@
 namespace {
 
 using bench::BareStatement;
+using bench::Digest;
+using bench::digestOf;
+using bench::peakKb;
+using bench::statusKb;
+using bench::takeOption;
 
 // Start-up runs on a day whose date does not end in 0, so it makes no backup; the backup day
 // has a benchmark of its own.
@@ -226,70 +232,7 @@ OutpatientLogWindow& logWindow()
     });
 }
 
-// --- Memory --------------------------------------------------------------------------------
-
-long statusKb(const char* field)
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    const QByteArray prefix = QByteArray(field) + ':';
-    for (const QByteArray& line : status.readAll().split('\n'))
-        if (line.startsWith(prefix))
-            return line.mid(prefix.size()).trimmed().split(' ').value(0).toLong();
-    return -1;
-}
-
-long peakKb()
-{
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return usage.ru_maxrss;
-}
-
 // --- Checks --------------------------------------------------------------------------------
-
-// Rows by content and order: each row's texts in column order, hashed.
-class Digest
-{
-public:
-    void add(const QStringList& columns)
-    {
-        for (const QString& column : columns) {
-            m_hash.addData(column.toUtf8());
-            m_hash.addData(QByteArrayView("\x1f"));
-        }
-        m_hash.addData(QByteArrayView("\n"));
-        ++m_rows;
-    }
-    QByteArray result() const { return m_hash.result().toHex(); }
-    qint64 rows() const { return m_rows; }
-
-private:
-    QCryptographicHash m_hash{QCryptographicHash::Sha1};
-    qint64 m_rows = 0;
-};
-
-// The rows of a statement by content and order.
-QByteArray digestOf(BareStatement& statement)
-{
-    Digest digest;
-    statement.read([&](const QStringList& row) { digest.add(row); });
-    return digest.result();
-}
-
-// The rows a list or grid shows by content and order: `columns` texts a row.
-QByteArray digestOf(const QAbstractItemModel& model, int columns)
-{
-    Digest digest;
-    for (int row = 0; row < model.rowCount(); ++row) {
-        QStringList texts;
-        for (int column = 0; column < columns; ++column)
-            texts << model.index(row, column).data().toString();
-        digest.add(texts);
-    }
-    return digest.result();
-}
 
 // The rows the twin of an operation yields, found once: the program's result must match them.
 qint64 expected(const std::string& op, const std::function<qint64()>& count)
@@ -1268,32 +1211,6 @@ void registerAll()
         ->Iterations(1)
         ->Repetitions(repetitions)
         ->ReportAggregatesOnly(true);
-}
-
-// --- Arguments -----------------------------------------------------------------------------
-
-// Takes "--name value" or "--name=value" out of argv.
-QString takeOption(int& argc, char** argv, const char* name)
-{
-    const size_t length = std::strlen(name);
-    for (int i = 1; i < argc; ++i) {
-        QString value;
-        int used = 0;
-        if (std::strcmp(argv[i], name) == 0 && i + 1 < argc) {
-            value = QString::fromLocal8Bit(argv[i + 1]);
-            used = 2;
-        } else if (std::strncmp(argv[i], name, length) == 0 && argv[i][length] == '=') {
-            value = QString::fromLocal8Bit(argv[i] + length + 1);
-            used = 1;
-        } else {
-            continue;
-        }
-        for (int j = i; j + used <= argc; ++j)
-            argv[j] = argv[j + used];
-        argc -= used;
-        return value;
-    }
-    return QString();
 }
 
 } // namespace
