@@ -24,6 +24,9 @@
 #include "store/RecordSearch.h"
 #include "store/Records.h"
 #include "store/Store.h"
+#include "workstation/DrugPanel.h"
+#include "workstation/LookupLists.h"
+#include "support/Workstation.h"
 #include "workstation/MainWindow.h"
 #include "workstation/PrescriptionPrint.h"
 #include "workstation/PrescriptionSheet.h"
@@ -302,7 +305,7 @@ void startupQarvel(benchmark::State& state, QDate today)
         settle();
         state.PauseTiming();
         // The copy goes on behind the window; it is timed on its own (backupQarvel).
-        const bool ok = main->T1->count() == treeRows && main->List1->count() > 0
+        const bool ok = Controls(*main).T1->count() == treeRows && Controls(*main).List1->count() > 0
             && (today != BackupDay || (result.backup.started() && result.backup.wait()));
         main.reset();
         store.reset();
@@ -595,7 +598,7 @@ const SearchResult& searchResult(const Search& search)
 // result, row for row: compared with the twin's first rows by content and order.
 bool treeShowsFirstRows(const Search& search)
 {
-    const TextList* tree = window().T1;
+    const TextList* tree = Controls(window()).T1;
     const qint64 rows = searchResult(search).rows;
     if (tree->count() < firstScreen(rows) || tree->count() > std::min<qint64>(rows, 3 * TextListModel::PageRows))
         return false;
@@ -625,8 +628,9 @@ bool everyRowReachable(const Search& search)
 void searchQarvel(benchmark::State& state, const Search& search, Shown shown)
 {
     MainWindow& w = window();
-    w.Text2->setText(search.name);
-    w.Text3->setText(search.date);
+    const Controls ui(w);
+    ui.Text2->setText(search.name);
+    ui.Text3->setText(search.date);
     for (auto _ : state) {
         w.search();
         finishStep(state, shown);
@@ -644,18 +648,19 @@ void searchQarvel(benchmark::State& state, const Search& search, Shown shown)
 void scrollQarvel(benchmark::State& state, const Search& search)
 {
     MainWindow& w = window();
-    TextListModel* model = w.T1->textModel();
-    w.Text2->setText(search.name);
-    w.Text3->setText(search.date);
+    const Controls ui(w);
+    TextListModel* model = ui.T1->textModel();
+    ui.Text2->setText(search.name);
+    ui.Text3->setText(search.date);
     auto farDown = [&] {
         w.search();
-        while (w.T1->count() < 4 * TextListModel::MaxPageRows && model->canFetchMore({}))
+        while (ui.T1->count() < 4 * TextListModel::MaxPageRows && model->canFetchMore({}))
             model->fetchMore({});
         settle();
     };
     farDown();
     clinic->treeHolds.clear();
-    QScrollBar* bar = w.T1->verticalScrollBar();
+    QScrollBar* bar = ui.T1->verticalScrollBar();
     int pageRows = 0;
     for (auto _ : state) {
         if (!model->canFetchMore({})) {
@@ -664,10 +669,10 @@ void scrollQarvel(benchmark::State& state, const Search& search)
             state.ResumeTiming();
         }
         pageRows = model->nextPageRows();
-        const int before = w.T1->count();
+        const int before = ui.T1->count();
         bar->setValue(bar->maximum());
         settle();
-        if (!check(state, w.T1->count() > before, QStringLiteral("no page read on scrolling")))
+        if (!check(state, ui.T1->count() > before, QStringLiteral("no page read on scrolling")))
             return;
     }
     state.counters["rows"] = double(pageRows);
@@ -702,19 +707,20 @@ const QString SaveAddress = QStringLiteral("城关镇");
 void saveQarvel(benchmark::State& state, Shown shown)
 {
     MainWindow& w = window();
+    const Controls ui(w);
     const QString text = samplePrescriptionText();
     const int treeRows = std::min(clinic->size, MainWindow::TreeRows);
     MessageBox::clearShownMessages();
     for (auto _ : state) {
         state.PauseTiming();
         w.newPrescription();
-        w.Text4[0]->setText(CommonName);
-        w.Text4[1]->setText(QStringLiteral("女"));
-        w.Text4[2]->setText(QStringLiteral("35"));
-        w.Text4[4]->setText(SaveDiagnosis);
-        w.Text4[5]->setText(SaveAddress);
-        w.R1->setText(text);
-        w.Text4[8]->setText(QStringLiteral("35.5"));
+        ui.Text4[0]->setText(CommonName);
+        ui.Text4[1]->setText(QStringLiteral("女"));
+        ui.Text4[2]->setText(QStringLiteral("35"));
+        ui.Text4[4]->setText(SaveDiagnosis);
+        ui.Text4[5]->setText(SaveAddress);
+        ui.R1->setText(text);
+        ui.Text4[8]->setText(QStringLiteral("35.5"));
         settle();
         state.ResumeTiming();
 
@@ -726,7 +732,7 @@ void saveQarvel(benchmark::State& state, Shown shown)
         settle();
         // Saved means the sheet was put away; the row goes again, so every save meets the same table.
         const bool saved = !w.sheetGroup()->isVisible() && MessageBox::shownMessages().isEmpty()
-            && w.T1->count() == treeRows;
+            && ui.T1->count() == treeRows;
         const bool removed = saved
             && store::Store::deleteRow(clinic->records(), store::RecordsTable, clinic->records()->lastInsertRowId());
         if (!check(state, saved && removed, QStringLiteral("save: %1").arg(MessageBox::shownMessages().join(u' '))))
@@ -777,14 +783,15 @@ int dayNode(benchmark::State& state, const QString& key)
 {
     Clinic& c = *clinic;
     MainWindow& w = window();
+    const Controls ui(w);
     if (c.treeHolds != c.lastDay) {
-        w.Text2->clear();
-        w.Text3->setText(c.lastDay);
+        ui.Text2->clear();
+        ui.Text3->setText(c.lastDay);
         w.search();
         c.treeHolds = c.lastDay;
     }
-    for (int i = 0; i < w.T1->count(); ++i)
-        if (w.T1->text(i).contains(key))
+    for (int i = 0; i < ui.T1->count(); ++i)
+        if (ui.T1->text(i).contains(key))
             return i;
     check(state, false, QStringLiteral("no node for %1").arg(key));
     return -1;
@@ -795,22 +802,23 @@ int dayNode(benchmark::State& state, const QString& key)
 void openQarvel(benchmark::State& state)
 {
     MainWindow& w = window();
+    const Controls ui(w);
     const int nodes[] = {dayNode(state, clinic->otherKey), dayNode(state, clinic->dayKey)};
     if (nodes[0] < 0 || nodes[1] < 0)
         return;
     int i = 0;
     for (auto _ : state) {
         state.PauseTiming();
-        w.T1->setCurrentRow(nodes[i++ % 2]);
+        ui.T1->setCurrentRow(nodes[i++ % 2]);
         state.ResumeTiming();
         w.openSelectedRecord();
         finishStep(state, Shown::No);
     }
     // The sheet is left on the last visit, which the prescription print takes.
-    w.T1->setCurrentRow(nodes[1]);
+    ui.T1->setCurrentRow(nodes[1]);
     w.openSelectedRecord();
     clinic->sheetHoldsDayKey = true;
-    check(state, w.Label10->text() == clinic->dayKey && !w.R1->text().isEmpty(), QStringLiteral("opened record"));
+    check(state, ui.Label10->text() == clinic->dayKey && !ui.R1->text().isEmpty(), QStringLiteral("opened record"));
 }
 
 StatementCycle openTwins()
@@ -940,11 +948,12 @@ void printLogBook(benchmark::State& state)
 void printPrescription(benchmark::State& state)
 {
     MainWindow& w = window();
+    const Controls ui(w);
     if (!clinic->sheetHoldsDayKey) {
         const int node = dayNode(state, clinic->dayKey);
         if (node < 0)
             return;
-        w.T1->setCurrentRow(node);
+        ui.T1->setCurrentRow(node);
         w.openSelectedRecord();
         clinic->sheetHoldsDayKey = true;
     }
@@ -953,10 +962,10 @@ void printPrescription(benchmark::State& state)
     for (auto _ : state) {
         // What the print command reads: the sheet as shown and the offsets as stored now.
         printing::PrescriptionContent content;
-        content.title = w.Picture2->Label3[0]->text();
+        content.title = ui.Picture2->Label3[0]->text();
         for (size_t i = 0; i < content.fields.size(); ++i)
-            content.fields[i] = w.Text4[i]->text();
-        content.text = w.R1->text();
+            content.fields[i] = ui.Text4[i]->text();
+        content.text = ui.R1->text();
         const printing::PageOffsets offsets = printing::prescriptionOffsets(*clinic->store);
         ok = printing::printToPdf(pdf, [&](printing::PrinterPage& page) {
                  printing::drawPrescription(page, content, offsets);
@@ -998,23 +1007,25 @@ void registerCold(const std::vector<Search>& searches)
     Clinic& c = *clinic;
     for (const Search& search : searches) {
         addCold(search.op, [&search] {
-            window().Text2->setText(search.name);
-            window().Text3->setText(search.date);
-            window().T1->clear();
+            const Controls ui(window());
+            ui.Text2->setText(search.name);
+            ui.Text3->setText(search.date);
+            ui.T1->clear();
             clinic->treeHolds.clear();
         }, [] { window().search(); }, [&search] { return treeShowsFirstRows(search); });
     }
     addCold("open", [] {
         MainWindow& w = window();
         w.newPrescription();
-        w.Text2->clear();
-        w.Text3->setText(clinic->lastDay);
+        const Controls ui(w);
+        ui.Text2->clear();
+        ui.Text3->setText(clinic->lastDay);
         w.search();
         clinic->treeHolds = clinic->lastDay;
-        for (int i = 0; i < w.T1->count(); ++i)
-            if (w.T1->text(i).contains(clinic->dayKey))
-                w.T1->setCurrentRow(i);
-    }, [] { window().openSelectedRecord(); }, [] { return window().Label10->text() == clinic->dayKey; });
+        for (int i = 0; i < ui.T1->count(); ++i)
+            if (ui.T1->text(i).contains(clinic->dayKey))
+                ui.T1->setCurrentRow(i);
+    }, [] { window().openSelectedRecord(); }, [] { return Controls(window()).Label10->text() == clinic->dayKey; });
     for (bool month : {false, true}) {
         addCold(month ? "stats_month" : "stats_day", [] { statisticsWindow(); },
                 [month] { (month ? statisticsWindow().Command2 : statisticsWindow().Command1)->click(); },
@@ -1030,8 +1041,9 @@ void registerCold(const std::vector<Search>& searches)
     }
     // A keystroke after start-up: the catalogue's index pages read for the first time.
     const QString key = c.drugKeys.first().left(2);
-    addCold("lookup_drug", [] { window().Text1->setText(QStringLiteral("zz")); },
-            [key] { window().Text1->setText(key); }, [] { return window().List1->count() > 0; });
+    QLineEdit* box = Controls(window()).Text1;
+    addCold("lookup_drug", [box] { box->setText(QStringLiteral("zz")); }, [box, key] { box->setText(key); },
+            [] { return Controls(window()).List1->count() > 0; });
 }
 
 // --- Registration --------------------------------------------------------------------------
@@ -1137,21 +1149,21 @@ void registerAll()
 
     using namespace store::statements;
     static std::vector<Lookup> lookups = {
-        {"lookup_drug", [] { return window().Text1; }, [] { return window().List1; }, DrugTwin, drugNamesByInitials,
-         MainWindow::DrugListRows, typing(c.drugKeys, 5, true)},
-        {"lookup_diagnosis", [] { return static_cast<QLineEdit*>(window().Text4[4]); },
-         [] { return window().list2; }, DiagnosisTwin, diagnosisNamesByInitials, -1, typing(c.diagnosisKeys, 4, false)},
-        {"lookup_address", [] { return static_cast<QLineEdit*>(window().Text4[5]); },
-         [] { return window().list5; }, AddressTwin, addressNamesContainingInitials, -1,
+        {"lookup_drug", [] { return Controls(window()).Text1; }, [] { return Controls(window()).List1; }, DrugTwin, drugNamesByInitials,
+         DrugPanel::DrugListRows, typing(c.drugKeys, 5, true)},
+        {"lookup_diagnosis", [] { return static_cast<QLineEdit*>(Controls(window()).Text4[4]); },
+         [] { return Controls(window()).list2; }, DiagnosisTwin, diagnosisNamesByInitials, -1, typing(c.diagnosisKeys, 4, false)},
+        {"lookup_address", [] { return static_cast<QLineEdit*>(Controls(window()).Text4[5]); },
+         [] { return Controls(window()).list5; }, AddressTwin, addressNamesContainingInitials, -1,
          typing(c.addressKeys, 4, false)},
         // The worst keystrokes: a drug key nothing matches reads the whole catalogue; an empty
         // diagnosis or address box (as on entering it) lists the whole dictionary.
-        {"lookup_drug_nomatch", [] { return window().Text1; }, [] { return window().List1; }, DrugTwin,
-         drugNamesByInitials, MainWindow::DrugListRows, {QStringLiteral("qqqqq")}},
-        {"lookup_diagnosis_all", [] { return static_cast<QLineEdit*>(window().Text4[4]); },
-         [] { return window().list2; }, DiagnosisTwin, diagnosisNamesByInitials, -1, {QString()}},
-        {"lookup_address_all", [] { return static_cast<QLineEdit*>(window().Text4[5]); },
-         [] { return window().list5; }, AddressTwin, addressNamesContainingInitials, -1, {QString()}},
+        {"lookup_drug_nomatch", [] { return Controls(window()).Text1; }, [] { return Controls(window()).List1; }, DrugTwin,
+         drugNamesByInitials, DrugPanel::DrugListRows, {QStringLiteral("qqqqq")}},
+        {"lookup_diagnosis_all", [] { return static_cast<QLineEdit*>(Controls(window()).Text4[4]); },
+         [] { return Controls(window()).list2; }, DiagnosisTwin, diagnosisNamesByInitials, -1, {QString()}},
+        {"lookup_address_all", [] { return static_cast<QLineEdit*>(Controls(window()).Text4[5]); },
+         [] { return Controls(window()).list5; }, AddressTwin, addressNamesContainingInitials, -1, {QString()}},
     };
     window().newPrescription(); // the boxes are typed into on an open sheet
     for (const Lookup& lookup : lookups) {
