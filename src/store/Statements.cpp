@@ -219,12 +219,6 @@ Select newestRecordNodes()
     return with(shape);
 }
 
-Select recordNodesByNameAndDate(const QString& name, const QString& date)
-{
-    static const NameAndDateShapes shapes(NodeFields);
-    return shapes.select(name, date);
-}
-
 Select recordByKey(const QString& key)
 {
     static const SelectShape shape(RecordsTable, QStringLiteral("\"名称\" = ?1"));

@@ -57,7 +57,6 @@ Select recordsByNameAndDate(const QString& name, const QString& date);  // name 
 Select recordNodes();
 // The same fields, the newest rows first: the tree's start-up and after-save list.
 Select newestRecordNodes();
-Select recordNodesByNameAndDate(const QString& name, const QString& date);
 Select recordByKey(const QString& key);                                 // 名称 equal to the key
 Select recordsOfDay(const QString& day);                                // 日期 equal to the day
 Select recordsOfMonth(const QString& month);                            // 日期 begins with the month

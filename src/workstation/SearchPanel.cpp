@@ -3,6 +3,7 @@
 #include "common/Clock.h"
 #include "common/TextList.h"
 #include "common/Window.h"
+#include "store/RecordSearch.h"
 #include "store/Store.h"
 #include "workstation/Twips.h"
 
@@ -14,6 +15,7 @@
 #include <QPushButton>
 #include <QStringBuilder>
 #include <algorithm>
+#include <memory>
 
 SearchPanel::SearchPanel(store::Store& store, QWidget* parent)
     : QWidget(parent)
@@ -52,12 +54,21 @@ SearchPanel::SearchPanel(store::Store& store, QWidget* parent)
     m_treeMenu->addAction(QStringLiteral("取消"));
 }
 
+namespace {
+
+// Node text: name[key]; the key is read back from it on Open and Delete.
+QString nodeText(const QString& name, const QString& key)
+{
+    return name % QLatin1Char('[') % key % QLatin1Char(']');
+}
+
+} // namespace
+
 void SearchPanel::showRecords(const store::Select& select, int limit, bool newestFirst)
 {
     QStringList nodes;
-    // Node text: name[key]; the key is read back from it on Open and Delete.
     for (store::Query q = store::Store::select(m_store.records(), select, limit); q.next();)
-        nodes << q.string(2) % QLatin1Char('[') % q.string(1) % QLatin1Char(']');
+        nodes << nodeText(q.string(2), q.string(1));
     if (newestFirst)
         std::reverse(nodes.begin(), nodes.end());
     T1->setTexts(std::move(nodes));
@@ -75,7 +86,16 @@ void SearchPanel::showNewest(int limit, bool selectNewest)
 
 void SearchPanel::search()
 {
-    showRecords(store::statements::recordNodesByNameAndDate(Text2->text(), Text3->text()), -1, false);
+    // Every match stays reachable, but only the rows scrolled to are read and held; the old
+    // result goes before the new one is looked for, so two are never held at once.
+    T1->clear();
+    auto found = std::make_shared<store::RecordSearch>(m_store, Text2->text(), Text3->text());
+    T1->setSource([found](int count) {
+        QStringList nodes;
+        for (const store::RecordNode& node : found->next(count))
+            nodes << nodeText(node.name, node.key);
+        return nodes;
+    });
 }
 
 QString SearchPanel::currentNode() const
