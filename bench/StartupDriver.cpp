@@ -1,4 +1,5 @@
-// qarvel_startup --program <program folder>/qarvel --window <title> [--runs R] [--password TEXT] [--search]
+// qarvel_startup --program <program folder>/qarvel --window <title> [--runs R] [--password TEXT]
+//                [--search [--name-box "X Y"]]
 //
 // Times start-up as the doctor meets it, from outside the program: starts the real executable
 // on the X display in $DISPLAY (a headless Xvfb in scripts/bench.sh), the way a desktop starts
@@ -9,8 +10,10 @@
 // system's file cache (cold); the others find them there (warm). The program is ended after
 // each run.
 //
-// --search then searches every record as the doctor does, with keys sent through xdotool, and
-// times from Return to the tree showing the first rows, with the process's memory then.
+// --search then searches every record as the doctor does, with a click into the name box (at
+// --name-box "X Y" in the window, 160 68 by default: where the search panel puts it) and keys
+// sent through xdotool, and times from Return to the tree showing other rows, with the
+// process's memory then.
 //
 // --password sets the login password stored in the program's records file for the runs and
 // puts the old one back after them: empty, the program goes straight to its main window.
@@ -192,12 +195,14 @@ bool keys(const char* arguments)
 // matches nothing is searched first (untimed), so the tree is empty, then erased, and Return
 // pressed. Timed from the key until the tree
 // shows other rows, the first of every record; the process's memory is read then.
-void searchEverything(Display* display, Window window, pid_t pid, Run& run)
+void searchEverything(Display* display, Window window, pid_t pid, const QByteArray& nameBox, Run& run)
 {
-    XSetInputFocus(display, window, RevertToParent, CurrentTime);
-    XSync(display, False);
+    // The name box is found where it stands in the window, as the doctor finds it: clicked into.
+    const QByteArray click = "mousemove --window " + QByteArray::number(qulonglong(window)) + ' ' + nameBox + " click 1";
+    if (!keys(click.constData()))
+        return;
     QByteArray before = settled(display, window);
-    if (!keys("type --delay 30 zz") || !keys("key Return") || changed(display, window, before, nowMs(), 30000) < 0)
+    if (!keys("type --delay 30 zz") || !keys("key Return") || changed(display, window, before, nowMs(), 5000) < 0)
         return;
     settled(display, window);
     if (!keys("key BackSpace BackSpace"))
@@ -211,7 +216,8 @@ void searchEverything(Display* display, Window window, pid_t pid, Run& run)
 }
 
 // Starts the program and waits, up to timeoutMs, for its window with this title to be shown.
-Run startOnce(Display* display, const QString& program, const std::string& title, bool search, double timeoutMs)
+Run startOnce(Display* display, const QString& program, const std::string& title, const QByteArray& nameBox,
+              double timeoutMs)
 {
     Run run;
     const Window root = DefaultRootWindow(display);
@@ -251,8 +257,8 @@ Run startOnce(Display* display, const QString& program, const std::string& title
         pollfd fd{ConnectionNumber(display), POLLIN, 0};
         poll(&fd, 1, 2);
     }
-    if (search && run.shownMs >= 0)
-        searchEverything(display, shown, pid, run);
+    if (!nameBox.isEmpty() && run.shownMs >= 0)
+        searchEverything(display, shown, pid, nameBox, run);
     kill(pid, SIGTERM);
     int status = 0;
     waitpid(pid, &status, 0);
@@ -276,10 +282,13 @@ int main(int argc, char** argv)
     const std::string title = option(args, QStringLiteral("--window")).toStdString();
     const int runs = std::max(2, option(args, QStringLiteral("--runs"), QStringLiteral("6")).toInt());
     const bool setPassword = args.contains(QStringLiteral("--password"));
-    const bool search = args.contains(QStringLiteral("--search"));
+    // Where the name box stands in the main window (x y from its top left), for --search.
+    const QByteArray nameBox = args.contains(QStringLiteral("--search"))
+        ? option(args, QStringLiteral("--name-box"), QStringLiteral("160 68")).toLatin1()
+        : QByteArray();
     if (program.isEmpty() || title.empty() || !QFileInfo(program).isExecutable()) {
         std::fprintf(stderr, "usage: qarvel_startup --program <folder>/qarvel --window <title> [--runs R] "
-                             "[--password TEXT]\n");
+                             "[--password TEXT] [--search [--name-box \"X Y\"]]\n");
         return 2;
     }
     Display* display = XOpenDisplay(nullptr);
@@ -308,7 +317,7 @@ int main(int argc, char** argv)
             evict(store.recordsPath());
             evict(store.settingsPath());
         }
-        results.push_back(startOnce(display, program, title, search, 30000));
+        results.push_back(startOnce(display, program, title, nameBox, 30000));
     }
     XCloseDisplay(display);
     if (oldPassword && !storePassword(*oldPassword))
