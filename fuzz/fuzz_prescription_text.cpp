@@ -6,7 +6,7 @@
 //   fuzz_prescription_text -max_len=4096 -dict=fuzz/prescription_text.dict \
 //       corpus-dir fuzz/corpus/prescription_text
 
-#include "workstation/PrescriptionText.h"
+#include "formats/PrescriptionText.h"
 
 #include <cstdint>
 #include <cstdio>

@@ -1,5 +1,5 @@
 #include "common/Clock.h"
-#include "common/Fonts.h"
+#include "printing/Fonts.h"
 #include "startup/Launcher.h"
 #include "store/Store.h"
 

@@ -4,7 +4,7 @@
 #include "common/Log.h"
 #include "common/MessageBox.h"
 #include "common/Text.h"
-#include "dictionaries/DrugEntryText.h"
+#include "formats/DrugEntryText.h"
 #include "pinyin/Pinyin.h"
 
 #include <QEvent>

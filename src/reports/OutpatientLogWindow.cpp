@@ -1,7 +1,9 @@
 #include "reports/OutpatientLogWindow.h"
 
-#include "common/Window.h"
 #include "common/Log.h"
+#include "common/Window.h"
+#include "printing/PrinterPage.h"
+#include "printing/Twips.h"
 #include "reports/LogBookPrint.h"
 #include "reports/LogCsv.h"
 #include "reports/LogModel.h"
@@ -9,8 +11,6 @@
 #include "store/Schema.h"
 #include "store/Statements.h"
 #include "store/Store.h"
-#include "workstation/PrinterPage.h"
-#include "workstation/Twips.h"
 
 #include <QApplication>
 #include <QDir>

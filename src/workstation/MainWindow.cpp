@@ -16,11 +16,11 @@
 #include "workstation/CardPrint.h"
 #include "workstation/Keypad.h"
 #include "workstation/PrescriptionPrint.h"
-#include "workstation/PrintJob.h"
+#include "printing/PrintJob.h"
 #include "workstation/PrescriptionSheet.h"
-#include "workstation/PrescriptionText.h"
+#include "formats/PrescriptionText.h"
 #include "workstation/SheetLayout.h"
-#include "workstation/Twips.h"
+#include "printing/Twips.h"
 
 #include <QAction>
 #include <QApplication>

@@ -1,7 +1,7 @@
 #include "workstation/PrescriptionSheet.h"
 
+#include "printing/Twips.h"
 #include "workstation/SheetLayout.h"
-#include "workstation/Twips.h"
 
 #include <QFrame>
 #include <QLabel>

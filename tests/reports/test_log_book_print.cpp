@@ -1,6 +1,6 @@
-#include "common/Fonts.h"
+#include "printing/Fonts.h"
+#include "printing/PrinterPage.h"
 #include "reports/LogBookPrint.h"
-#include "workstation/PrinterPage.h"
 
 #include <QBuffer>
 #include <QPdfWriter>

@@ -1,11 +1,11 @@
+#include "printing/PrinterPage.h"
+#include "printing/Twips.h"
 #include "ReportFixture.h"
 #include "reports/LogBookPrint.h"
 #include "reports/LogCsv.h"
 #include "reports/OutpatientLogWindow.h"
 #include "settings/CurrentSettings.h"
 #include "support/ProgramFolder.h"
-#include "workstation/PrinterPage.h"
-#include "workstation/Twips.h"
 
 #include <QApplication>
 #include <QBuffer>

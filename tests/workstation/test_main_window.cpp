@@ -1,5 +1,7 @@
 #include "common/Clock.h"
 #include "common/MessageBox.h"
+#include "formats/PrescriptionText.h"
+#include "printing/PrintJob.h"
 #include "settings/CurrentSettings.h"
 #include "settings/SettingsWindow.h"
 #include "store/Records.h"
@@ -9,8 +11,6 @@
 #include "support/Typing.h"
 #include "workstation/MainWindow.h"
 #include "workstation/PrescriptionSheet.h"
-#include "workstation/PrescriptionText.h"
-#include "workstation/PrintJob.h"
 
 #include <QAction>
 #include <QLabel>

@@ -1,9 +1,9 @@
-#include "common/Fonts.h"
+#include "printing/Fonts.h"
+#include "printing/PrinterPage.h"
+#include "printing/PrintJob.h"
 #include "store/Records.h"
 #include "workstation/CardPrint.h"
 #include "workstation/PrescriptionPrint.h"
-#include "workstation/PrintJob.h"
-#include "workstation/PrinterPage.h"
 
 #include <QApplication>
 #include <QBuffer>

@@ -1,4 +1,4 @@
-#include "workstation/PrinterPage.h"
+#include "printing/PrinterPage.h"
 
 #include "common/Log.h"
 

@@ -1,4 +1,4 @@
-#include "common/Fonts.h"
+#include "printing/Fonts.h"
 
 #include <QFont>
 

@@ -1,4 +1,4 @@
-#include "workstation/PrescriptionText.h"
+#include "formats/PrescriptionText.h"
 
 #include <QStringDecoder>
 #include <QStringEncoder>

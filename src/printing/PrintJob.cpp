@@ -1,7 +1,7 @@
-#include "workstation/PrintJob.h"
+#include "printing/PrintJob.h"
 
 #include "common/Log.h"
-#include "workstation/PrinterPage.h"
+#include "printing/PrinterPage.h"
 
 #include <QPrintPreviewDialog>
 #include <QPrinter>

@@ -1,4 +1,4 @@
-#include "dictionaries/DrugEntryText.h"
+#include "formats/DrugEntryText.h"
 
 DrugEntryParts splitDrugEntry(const QString& text)
 {
