@@ -1,6 +1,7 @@
 #include "printing/PrinterPage.h"
 
 #include "common/Log.h"
+#include "printing/Fonts.h"
 
 #include <QFontMetricsF>
 #include <QImage>
@@ -14,6 +15,7 @@ namespace {
 
 constexpr double TwipsPerInch = 1440;
 constexpr double MillimetresPerInch = 25.4;
+constexpr double PointsPerInch = 72;
 
 // The old clinic printers drew a one-dot rule at 300 dpi; a hairline on a 1200 dpi device
 // would all but vanish, so rules keep that width whatever the resolution.
@@ -73,9 +75,10 @@ void PrinterPage::setOrientation(QPageLayout::Orientation orientation)
 void PrinterPage::print(const QString& text, LineEnd end)
 {
     if (QPainter* p = painter("print")) {
-        QFontMetricsF metrics(m_font, m_device);
+        // The em box, not the taller substitute's ascent, starts at current y.
+        const double baseline = fonts::emBoxAscent(m_font) * fonts::emPixels(m_font, *m_device);
         p->setFont(m_font);
-        p->drawText(toDevice(m_current) + QPointF(0, metrics.ascent()), text);
+        p->drawText(toDevice(m_current) + QPointF(0, baseline), text);
     }
 
     PageOperation op;
@@ -140,9 +143,7 @@ bool PrinterPage::endDocument()
 
 double PrinterPage::textHeight() const
 {
-    const QPaintDevice* device = m_device ? m_device : &fallbackMetricsDevice();
-    QFontMetricsF metrics(m_font, device);
-    return metrics.lineSpacing() * unitsPerInch() / device->logicalDpiY();
+    return m_font.pointSizeF() / PointsPerInch * unitsPerInch();
 }
 
 double PrinterPage::textWidth(const QString& text) const

@@ -38,9 +38,10 @@ using PageRecording = std::vector<PageOperation>;
 // in: a unit (twips or millimetres), a movable origin, a font, a current position, texts with
 // or without ending the line, lines, pages.
 //
-// Text is drawn with its top edge at current y. One text line is the font's line spacing
-// (ascent + descent + leading, as the device measures it), converted to logical units; this is
-// the height that ending a line adds to current y.
+// Text is drawn with the top of its em box at current y, and one text line is one em (the font
+// size), which ending a line adds to current y: the measure of the Windows faces the layouts
+// were made with. The substitutes on Linux are taller, and their own ascent and line spacing
+// would push text across the rules and frames below it (see fonts::emBoxAscent).
 //
 // Painting starts with the first thing drawn, so the orientation can still be chosen until
 // then; changed later, it applies from the next page on. A failing device is logged once and

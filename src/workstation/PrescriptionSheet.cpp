@@ -1,5 +1,6 @@
 #include "workstation/PrescriptionSheet.h"
 
+#include "printing/Fonts.h"
 #include "printing/Twips.h"
 #include "workstation/SheetLayout.h"
 
@@ -48,7 +49,9 @@ QLabel* placeCaption(QWidget* pane, const layout::Caption& caption)
     label->setObjectName(layout::str(caption.objectName));
     label->setFont(captionFont(caption));
     label->adjustSize();
-    label->move(twips::toPixels(std::max(caption.left, 0)), twips::toPixels(caption.top));
+    // Raised so that its em box, like the printed text's, starts at the table's top.
+    label->move(twips::toPixels(std::max(caption.left, 0)),
+                twips::toPixels(caption.top) - qRound(fonts::emBoxDrop(label->font(), *label)));
     // Texts the program fills in later get the room up to the pane's edge.
     if (label->text().isEmpty())
         label->resize(pane->width() - label->x(), label->sizeHint().height());

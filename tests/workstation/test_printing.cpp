@@ -2,6 +2,7 @@
 #include "printing/PrinterPage.h"
 #include "printing/PrintJob.h"
 #include "store/Records.h"
+#include "support/PdfInk.h"
 #include "workstation/CardPrint.h"
 #include "workstation/PrescriptionPrint.h"
 
@@ -57,16 +58,6 @@ Printed prescription(const PrescriptionContent& c, PageOffsets o = {})
 Printed card(const CardContent& c, PageOffsets o = {})
 {
     return record([&](PrinterPage& page) { drawInjectionCard(page, c, o); });
-}
-
-double lineHeight(const QString& font, double size)
-{
-    QBuffer pdf;
-    QPdfWriter writer(&pdf);
-    PrinterPage page(&writer);
-    page.setFontName(font);
-    page.setFontSize(size);
-    return page.textHeight();
 }
 
 PrescriptionContent sample(const QString& text = QStringLiteral("阿莫西林胶囊\r\n    用法：口服\r\n"))
@@ -125,6 +116,8 @@ private slots:
     void eachPrintMovesByItsOwnOffsets();
     void withoutPrinterNothingIsPrinted();
     void prescriptionPrintsIntoPdf();
+    void inkStaysInsideRulesAndFrames_data();
+    void inkStaysInsideRulesAndFrames();
     void logBookPagesPrintLandscapeInMillimetres();
     void previewDrawsTheSamePrint();
     void windowsFontNamesResolveToCjkFaces_data();
@@ -170,7 +163,7 @@ void TestPrinting::prescriptionItemsStandWhereThePaneHasThem_data()
     QTest::newRow("name") << "张三" << QPointF(1396.44, 1267.14) << Kai << 11.0 << false;
     QTest::newRow("dispenser") << "王药师" << QPointF(5740.92, 10027.215) << Kai << 11.0 << false;
     QTest::newRow("fee") << "12.50" << QPointF(2017.08, 9775.08) << Kai << 11.0 << false;
-    QTest::newRow("usage line") << "    用法：口服" << QPointF(1784.34, 2862.88 + lineHeight(Kai, 11) + 70) << Kai << 11.0 << false;
+    QTest::newRow("usage line") << "    用法：口服" << QPointF(1784.34, 3152.88) << Kai << 11.0 << false;
 }
 
 void TestPrinting::prescriptionItemsStandWhereThePaneHasThem()
@@ -221,8 +214,7 @@ void TestPrinting::prescriptionPrintsPaneRulesThenTwentyLines()
     for (int i = 0; i < 8; ++i)
         QCOMPARE(QLineF(printed.ops[22 + i].at, printed.ops[22 + i].to), rules[i]);
 
-    const double step = lineHeight(Kai, 11) + 70;
-    QVERIFY2(step > 220 + 70 && step < 440 + 70, qPrintable(QString::number(step))); // 11 point type
+    const double step = 220 + 70; // one line of 11 point type, and the extra spacing
     for (int i = 0; i < lines; ++i) {
         const Op& line = printed.ops[30 + i];
         QCOMPARE(line.at, QPointF(1784.34, 2862.88 + i * step));
@@ -258,7 +250,7 @@ void TestPrinting::cardPrintsFifteenLinesThenTheFrame()
         QCOMPARE(printed.ops[i].fontSize, labels[i].size);
         QVERIFY(!printed.ops[i].bold);
     }
-    const double step = lineHeight(Song, 10) + 50;
+    const double step = 200 + 50;
     for (int i = 0; i < lines; ++i) {
         const Op& line = printed.ops[3 + i];
         QCOMPARE(line.text, printedLines(text, 15).at(i));
@@ -347,12 +339,58 @@ void TestPrinting::prescriptionPrintsIntoPdf()
         QVERIFY2(text.contains(piece.normalized(QString::NormalizationForm_KC)), qPrintable(piece + " missing from\n" + text));
     QVERIFY(!text.contains(QStringLiteral("第21行")));
     QCOMPARE(text.count(u'\f'), 1); // one page
-    // Where the sheet is aligned with the paper: 1180.64 and 2529.82 twips.
+    // Where the sheet is aligned with the paper: 1180.64 and 2529.82 twips. The reader's box
+    // starts at the face's ascent, a little above the em box that starts there.
     const QPointF rp = wordCorner(path, "Rp");
-    QVERIFY2(qAbs(rp.x() - 59.03) < 1 && qAbs(rp.y() - 126.49) < 2, qPrintable(QString("%1 %2").arg(rp.x()).arg(rp.y())));
+    QVERIFY2(qAbs(rp.x() - 59.03) < 1 && rp.y() < 126.49 && rp.y() > 126.49 - 0.4 * 18, qPrintable(QString("%1 %2").arg(rp.x()).arg(rp.y())));
     const QString fonts = poppler("pdffonts", {path});
     for (const char* face : {"NotoSerifCJK", "NotoSansCJK", "UKai"})
         QVERIFY2(fonts.contains(face), qPrintable(fonts));
+}
+
+void TestPrinting::inkStaysInsideRulesAndFrames_data()
+{
+    QTest::addColumn<bool>("isCard");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QRectF>("area"); // twips from the corner of the sheet
+    QTest::addColumn<QList<Band>>("bands");
+
+    QList<Band> card{text(300, 240), text(660, 195), rule(900)};
+    for (int i = 0; i < 15; ++i)
+        card << text(1190 + i * 250, 200); // 10 point lines and 50 twips
+    card << rule(5280);
+    QTest::newRow("full card") << true << numbered(18) << QRectF(350, 250, 3140, 5150) << card;
+
+    // Captions and the values beside them, between the two rules of the patient block.
+    QTest::newRow("patient block") << false << "" << QRectF(650, 1000, 6300, 1240)
+                                   << QList<Band>{rule(1086.12), text(1241.28, 220, 25.86), text(1784.34, 220, 38.79), rule(2172.24)};
+    QList<Band> lines;
+    for (int i = 0; i < 20; ++i)
+        lines << text(2862.88 + i * 290, 220); // 11 point lines and 70 twips
+    lines << rule(9387.18);
+    QTest::newRow("twenty lines") << false << numbered(25) << QRectF(1790, 2800, 5100, 6650) << lines;
+}
+
+void TestPrinting::inkStaysInsideRulesAndFrames()
+{
+    QFETCH(bool, isCard);
+    QFETCH(QString, text);
+    QFETCH(QRectF, area);
+    QFETCH(QList<Band>, bands);
+    if (!canRenderPdf())
+        QSKIP("poppler-utils are not installed");
+    QTemporaryDir dir;
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(dir.filePath(QStringLiteral("print.pdf")));
+    printer.setPageMargins(QMarginsF());
+    QVERIFY(printOn(printer, [&](PrinterPage& page) {
+        if (isCard)
+            drawInjectionCard(page, {cardSample.header, cardSample.date, text}, {});
+        else
+            drawPrescription(page, sample(text), {});
+    }));
+    QVERIFY(inkStaysInBands(printer.outputFileName(), 1, 1440, area, bands));
 }
 
 void TestPrinting::logBookPagesPrintLandscapeInMillimetres()
@@ -395,7 +433,8 @@ void TestPrinting::logBookPagesPrintLandscapeInMillimetres()
     const QRegularExpressionMatch size = QRegularExpression(R"(Page size:\s+([\d.]+) x ([\d.]+))").match(poppler("pdfinfo", {path}));
     QVERIFY(size.captured(1).toDouble() > size.captured(2).toDouble());
     const QPointF first = wordCorner(path, "First");
-    QVERIFY2(qAbs(first.x() - 235 * 72 / 25.4) < 1 && qAbs(first.y() - 188 * 72 / 25.4) < 2, qPrintable(QString("%1 %2").arg(first.x()).arg(first.y())));
+    const double top = 188 * 72 / 25.4; // 9 point type
+    QVERIFY2(qAbs(first.x() - 235 * 72 / 25.4) < 1 && first.y() < top && first.y() > top - 0.4 * 9, qPrintable(QString("%1 %2").arg(first.x()).arg(first.y())));
 }
 
 void TestPrinting::previewDrawsTheSamePrint()
