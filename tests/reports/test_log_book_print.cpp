@@ -163,7 +163,7 @@ void TestLogBookPrint::inkStaysBetweenTheRules()
         reports::drawLogBook(printer, rows, [] { return QStringLiteral("李医生"); });
         QVERIFY(printer.endDocument());
     }
-    QVERIFY(inkStaysInBands(path, page, 25.4, area, bands));
+    QVERIFY(pdfInkStaysInBands(path, page, 25.4, area, bands));
 }
 
 QTEST_MAIN(TestLogBookPrint)

@@ -9,9 +9,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-// Where ink lands on a printed page, read back from the PDF as poppler renders it: the check
-// that texts stay between the rules and inside the frames they were laid out for, whatever
-// the faces' metrics say.
+// Where ink lands on a printed page, read back from the PDF as poppler renders it, or on a
+// pane as the screen shows it: the check that texts stay between the rules and inside the
+// frames they were laid out for, whatever the faces' metrics say.
 
 // A stretch down the page, in the print's logical units, that one run of ink rows must fill
 // within: a rule (top == bottom) or a text line, whose ink must begin by inkBy.
@@ -53,7 +53,7 @@ inline QList<InkRun> inkRuns(const QImage& page, const QRect& area)
     for (int y = inside.top(); y <= inside.bottom(); ++y) {
         bool ink = false;
         for (int x = inside.left(); x <= inside.right() && !ink; ++x)
-            ink = qGray(page.pixel(x, y)) < 160;
+            ink = qGray(page.pixel(x, y)) < 128; // not the grey dots under a field box
         if (!ink)
             continue;
         if (!runs.isEmpty() && runs.last().last == y - 1)
@@ -64,25 +64,17 @@ inline QList<InkRun> inkRuns(const QImage& page, const QRect& area)
     return runs;
 }
 
-// Renders the page and checks that the ink inside the area (logical units from the page's
-// corner, `unitsPerInch` of them to the inch) falls into exactly these bands, each run of ink
-// rows inside its own band, allowing a pixel for smoothing.
-inline bool inkStaysInBands(const QString& pdf, int page, double unitsPerInch, const QRectF& area, const QList<Band>& bands)
+// Checks that the ink inside the area (logical units, `scale` pixels to the unit) falls into
+// exactly these bands, each run of ink rows inside its own band, allowing a pixel for smoothing.
+inline bool inkStaysInBands(const QImage& image, double scale, const QRectF& area, const QList<Band>& bands)
 {
-    constexpr int dpi = 150;
-    const double scale = dpi / unitsPerInch;
-    const QImage image = renderPdfPage(pdf, page, dpi);
-    if (image.isNull()) {
-        qWarning("page %d of %s could not be rendered", page, qPrintable(pdf));
-        return false;
-    }
     const QRect pixels(QPoint(qRound(area.left() * scale), qRound(area.top() * scale)),
                        QPoint(qRound(area.right() * scale), qRound(area.bottom() * scale)));
     const QList<InkRun> runs = inkRuns(image, pixels);
     QStringList found;
     for (const InkRun& run : runs)
         found << QStringLiteral("%1-%2").arg(run.first / scale, 0, 'f', 0).arg((run.last + 1) / scale, 0, 'f', 0);
-    const QString where = QStringLiteral("page %1, ink from-to: %2").arg(page).arg(found.join(u' '));
+    const QString where = QStringLiteral("ink from-to: %1").arg(found.join(u' '));
     if (runs.size() != bands.size()) {
         qWarning("%d bands expected, %s", int(bands.size()), qPrintable(where));
         return false;
@@ -98,6 +90,18 @@ inline bool inkStaysInBands(const QString& pdf, int page, double unitsPerInch, c
         }
     }
     return true;
+}
+
+// The same for page `page` of a PDF, positions from the sheet's corner, `unitsPerInch` to the inch.
+inline bool pdfInkStaysInBands(const QString& pdf, int page, double unitsPerInch, const QRectF& area, const QList<Band>& bands)
+{
+    constexpr int dpi = 150;
+    const QImage image = renderPdfPage(pdf, page, dpi);
+    if (image.isNull()) {
+        qWarning("page %d of %s could not be rendered", page, qPrintable(pdf));
+        return false;
+    }
+    return inkStaysInBands(image, dpi / unitsPerInch, area, bands);
 }
 
 inline bool canRenderPdf() { return !QStandardPaths::findExecutable(QStringLiteral("pdftoppm")).isEmpty(); }

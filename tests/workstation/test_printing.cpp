@@ -5,10 +5,12 @@
 #include "support/PdfInk.h"
 #include "workstation/CardPrint.h"
 #include "workstation/PrescriptionPrint.h"
+#include "workstation/PrescriptionSheet.h"
 
 #include <QApplication>
 #include <QBuffer>
 #include <QFontDatabase>
+#include <QLabel>
 #include <QPdfWriter>
 #include <QPrintPreviewDialog>
 #include <QPrintPreviewWidget>
@@ -118,6 +120,8 @@ private slots:
     void prescriptionPrintsIntoPdf();
     void inkStaysInsideRulesAndFrames_data();
     void inkStaysInsideRulesAndFrames();
+    void panesShowTextsWherePaperHasThem_data();
+    void panesShowTextsWherePaperHasThem();
     void logBookPagesPrintLandscapeInMillimetres();
     void previewDrawsTheSamePrint();
     void windowsFontNamesResolveToCjkFaces_data();
@@ -390,7 +394,39 @@ void TestPrinting::inkStaysInsideRulesAndFrames()
         else
             drawPrescription(page, sample(text), {});
     }));
-    QVERIFY(inkStaysInBands(printer.outputFileName(), 1, 1440, area, bands));
+    QVERIFY(pdfInkStaysInBands(printer.outputFileName(), 1, 1440, area, bands));
+}
+
+void TestPrinting::panesShowTextsWherePaperHasThem_data()
+{
+    QTest::addColumn<bool>("isCard");
+    QTest::addColumn<QRectF>("area"); // twips on the pane
+    QTest::addColumn<QList<Band>>("bands");
+    const double em = 20; // twips to the point
+    QTest::newRow("card header") << true << QRectF(320, 250, 3200, 750)
+                                 << QList<Band>{text(300, 12 * em), text(660, 9.75 * em), rule(900)};
+    QTest::newRow("patient block") << false << QRectF(500, 300, 4880, 1400)
+                                   << QList<Band>{text(360, 15.75 * em), rule(840), text(960, 10.5 * em), text(1380, 10.5 * em), rule(1680)};
+}
+
+void TestPrinting::panesShowTextsWherePaperHasThem()
+{
+    QFETCH(bool, isCard);
+    QFETCH(QRectF, area);
+    QFETCH(QList<Band>, bands);
+    std::unique_ptr<QWidget> pane;
+    if (isCard) {
+        auto* card = new CardPane;
+        card->Label6[1]->setText(cardSample.header);
+        card->Label6[2]->setText(cardSample.date);
+        pane.reset(card);
+    } else {
+        auto* sheet = new PrescriptionPane;
+        sheet->setTitle(sample().title);
+        pane.reset(sheet);
+    }
+    const QImage image = pane->grab().toImage();
+    QVERIFY(inkStaysInBands(image, image.width() / (isCard ? 3840.0 : 5915.0), area, bands));
 }
 
 void TestPrinting::logBookPagesPrintLandscapeInMillimetres()
