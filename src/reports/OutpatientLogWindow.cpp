@@ -1,6 +1,7 @@
 #include "reports/OutpatientLogWindow.h"
 
 #include "common/Log.h"
+#include "common/MessageBox.h"
 #include "common/Window.h"
 #include "printing/PrinterPage.h"
 #include "printing/Twips.h"
@@ -192,8 +193,11 @@ printing::DrawJob OutpatientLogWindow::logBookJob() const
 
 void OutpatientLogWindow::printLogBook()
 {
-    if (!printing::printOnDefaultPrinter(logBookJob()))
+    // This window has no status bar to say it in, as the main window does.
+    if (!printing::printOnDefaultPrinter(logBookJob())) {
         qCWarning(lcReports) << "the log book was not printed";
+        MessageBox::information(this, QStringLiteral("提示"), QStringLiteral("未找到打印机"), MessageBox::Exclamation);
+    }
 }
 
 void OutpatientLogWindow::previewLogBook() { printing::previewPrint(this, logBookJob()); }

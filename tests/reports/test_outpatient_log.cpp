@@ -1,3 +1,5 @@
+#include "common/MessageBox.h"
+#include "printing/PrintJob.h"
 #include "printing/PrinterPage.h"
 #include "printing/Twips.h"
 #include "ReportFixture.h"
@@ -103,6 +105,7 @@ private slots:
     void aLineReadsAlikeInGridPrintAndExport();
     void aMonthOfMoreThan32766Visits();
     void printAndPreviewTakeTheGrid();
+    void printingWithoutAPrinterSaysSo();
     void exportWritesTheGrid();
 };
 
@@ -353,6 +356,22 @@ void TestOutpatientLog::printAndPreviewTakeTheGrid()
     });
     QTest::mouseClick(w.Command5, Qt::LeftButton);
     QCOMPARE(pages, 2);
+}
+
+void TestOutpatientLog::printingWithoutAPrinterSaysSo()
+{
+    if (printing::defaultPrinterAvailable())
+        QSKIP("this machine has a printer, and tests do not print on real ones");
+    ProgramFolder folder;
+    CurrentSettings settings(folder.store());
+    OutpatientLogWindow w(folder.store(), settings);
+    MessageBox::setTestMode(true);
+    MessageBox::clearShownMessages();
+    QTest::ignoreMessage(QtWarningMsg, QRegularExpression("no default printer"));
+    QTest::ignoreMessage(QtWarningMsg, QRegularExpression("not printed"));
+    QTest::mouseClick(w.Command3, Qt::LeftButton);
+    QCOMPARE(MessageBox::shownMessages(), QStringList({"提示", "未找到打印机"}));
+    MessageBox::setTestMode(false);
 }
 
 void TestOutpatientLog::exportWritesTheGrid()
