@@ -1,8 +1,10 @@
 #include "printing/PrintJob.h"
 
 #include "common/Log.h"
+#include "printing/PdfText.h"
 #include "printing/PrinterPage.h"
 
+#include <QPaintEngine>
 #include <QPrintPreviewDialog>
 #include <QPrinter>
 #include <QPrinterInfo>
@@ -18,7 +20,15 @@ bool printOn(QPrinter& printer, const DrawJob& draw)
 {
     PrinterPage page(&printer);
     draw(page);
-    return page.endDocument();
+    if (!page.endDocument())
+        return false;
+    // A PDF file (also one saved from the preview) should give its texts back when copied or
+    // searched, not radicals in place of some ideographs.
+    const bool pdfFile = printer.outputFormat() == QPrinter::PdfFormat && !printer.outputFileName().isEmpty()
+                         && printer.paintEngine() && printer.paintEngine()->type() == QPaintEngine::Pdf;
+    if (pdfFile && !mendPdfTextMaps(printer.outputFileName()))
+        qCWarning(lcPrinting) << "the texts of" << printer.outputFileName() << "may copy as radicals";
+    return true;
 }
 
 bool printOnDefaultPrinter(const DrawJob& draw)

@@ -30,6 +30,7 @@ bool printToPdf(const QString& fileName, const DrawJob& draw);
 void previewPrint(QWidget* parent, const DrawJob& draw);
 
 // Runs the job on a printer that is already set up, ending the document; false when it failed.
+// A PDF file it writes gets its text maps mended (see mendPdfTextMaps).
 bool printOn(QPrinter& printer, const DrawJob& draw);
 
 } // namespace printing

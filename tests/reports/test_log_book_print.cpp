@@ -1,7 +1,7 @@
 #include "printing/Fonts.h"
 #include "printing/PrinterPage.h"
 #include "reports/LogBookPrint.h"
-#include "support/PdfInk.h"
+#include "support/PdfPages.h"
 
 #include <QBuffer>
 #include <QPdfWriter>

@@ -4,8 +4,11 @@
 #include <QList>
 #include <QMetaType>
 #include <QProcess>
+#include <QPointF>
 #include <QRectF>
+#include <QRegularExpression>
 #include <QStandardPaths>
+#include <QStringList>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -102,6 +105,26 @@ inline bool pdfInkStaysInBands(const QString& pdf, int page, double unitsPerInch
         return false;
     }
     return inkStaysInBands(image, dpi / unitsPerInch, area, bands);
+}
+
+// Output of a poppler tool.
+inline QString poppler(const QString& tool, const QStringList& arguments)
+{
+    QProcess process;
+    process.start(tool, arguments);
+    process.waitForFinished(30000);
+    return QString::fromUtf8(process.readAllStandardOutput());
+}
+
+// Top-left corner in points of a word on the sheet (letters only: the reader loses some
+// digits of the CJK faces).
+inline QPointF wordCorner(const QString& pdf, const QString& word)
+{
+    static const QRegularExpression pattern(QStringLiteral(R"re(xMin="([\d.]+)" yMin="([\d.]+)"[^>]*>([^<]*)<)re"));
+    for (const QRegularExpressionMatch& m : pattern.globalMatch(poppler("pdftotext", {"-bbox", pdf, "-"})))
+        if (m.captured(3) == word)
+            return {m.captured(1).toDouble(), m.captured(2).toDouble()};
+    return {-1, -1};
 }
 
 inline bool canRenderPdf() { return !QStandardPaths::findExecutable(QStringLiteral("pdftoppm")).isEmpty(); }
