@@ -26,7 +26,7 @@ fi
 cmake --build "$build" --target qarvel_generate qarvel_bench
 
 stamp=$(cat "$root"/bench/Generate.cpp "$root"/bench/Generate.h "$root"/src/store/*.cpp "$root"/src/store/*.h \
-  "$root"/src/pinyin/*.cpp "$root"/src/workstation/PrescriptionText.cpp | sha1sum | cut -c1-16)
+  "$root"/src/pinyin/*.cpp "$root"/src/formats/PrescriptionText.cpp | sha1sum | cut -c1-16)
 data=$build/bench-data
 results=$build/bench-results/$(date +%Y%m%d-%H%M%S)
 mkdir -p "$results"
