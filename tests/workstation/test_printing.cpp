@@ -349,6 +349,12 @@ void TestPrinting::inkStaysInsideRulesAndFrames_data()
         lines << text(2862.88 + i * 290, 220); // 11 point lines and 70 twips
     lines << rule(9387.18);
     QTest::newRow("twenty lines") << false << numbered(25) << QRectF(1790, 2800, 5100, 6650) << lines;
+    // The foot: the signatures right of the box, and each cell of the box.
+    QTest::newRow("foot") << false << "" << QRectF(3000, 9300, 3950, 1100)
+                          << QList<Band>{rule(9387.18), text(9619.92, 220, 19.395), text(10007.82, 220, 19.395)};
+    const QList<Band> cell{rule(9387.18), rule(9542.34), text(9775.08, 220), rule(10318.14)};
+    QTest::newRow("划价 cell") << false << "" << QRectF(650, 9300, 1100, 1100) << cell;
+    QTest::newRow("fee cell") << false << "" << QRectF(1810, 9300, 1110, 1100) << cell;
 }
 
 void TestPrinting::inkStaysInsideRulesAndFrames()
