@@ -28,6 +28,8 @@ private slots:
     void logBookPagesPrintLandscapeInMillimetres();
     void windowsFontNamesResolveToCjkFaces_data();
     void windowsFontNamesResolveToCjkFaces();
+    void textMapsNameIdeographs_data();
+    void textMapsNameIdeographs();
     void savedPdfGivesItsTextsBack_data();
     void savedPdfGivesItsTextsBack();
 };
@@ -98,6 +100,40 @@ void TestPrinterPage::windowsFontNamesResolveToCjkFaces()
     QVERIFY(QFontMetricsF(font).inFontUcs4(U'处'));
     fonts::installFontSubstitutions(); // a second time changes nothing
     QCOMPARE(QFont::substitutes(family).join(u',').toLower(), fonts::substitutesFor(family).join(u',').toLower());
+}
+
+void TestPrinterPage::textMapsNameIdeographs_data()
+{
+    QTest::addColumn<QByteArray>("map");
+    QTest::addColumn<QByteArray>("mended");
+    QTest::addColumn<int>("values");
+    const QByteArray begin = "begincmap\n", end = "endcmap\n";
+    // ⽅ U+2F45 is drawn as 方 U+65B9, ⽣ U+2F63 as 生 U+751F.
+    QTest::newRow("char") << begin + "1 beginbfchar\n<0003> <2F45>\nendbfchar\n" + end
+                          << begin + "1 beginbfchar\n<0003> <65B9>\nendbfchar\n" + end << 1;
+    QTest::newRow("listed range") << begin + "1 beginbfrange\n<0001> <0003> [<5212> <2f63> <2F45>]\nendbfrange\n" + end
+                                  << begin + "1 beginbfrange\n<0001> <0003> [<5212> <751F> <65B9>]\nendbfrange\n" + end << 2;
+    QTest::newRow("range of one") << begin + "1 beginbfrange\n<0004> <0004> <2F45>\nendbfrange\n" + end
+                                  << begin + "1 beginbfrange\n<0004> <0004> <65B9>\nendbfrange\n" + end << 1;
+    // v, v+1, … cannot be mended one by one; a code is never a value.
+    const QByteArray kept = begin + "2 beginbfrange\n<0004> <0005> <2F45>\n<2F45> <2F45> <4E00>\nendbfrange\n" + end;
+    QTest::newRow("spanning range, codes") << kept << kept << 0;
+    const QByteArray pair = begin + "1 beginbfchar\n<0003> <2F45DC00>\nendbfchar\n" + end;
+    QTest::newRow("two units") << pair << pair << 0;
+    const QByteArray outside = "<2F45> stream\n1 beginbfchar\n<0003> <2F45>\nendbfchar\n";
+    QTest::newRow("outside a map") << outside << outside << 0;
+}
+
+void TestPrinterPage::textMapsNameIdeographs()
+{
+    QFETCH(QByteArray, map);
+    QFETCH(QByteArray, mended);
+    QFETCH(int, values);
+    if (!QFontDatabase::families().contains(QStringLiteral("Noto Sans CJK SC")))
+        QSKIP("Noto Sans CJK SC is not installed");
+    QByteArray pdf = map;
+    QCOMPARE(mendPdfTextMaps(pdf), values);
+    QCOMPARE(pdf, mended);
 }
 
 void TestPrinterPage::savedPdfGivesItsTextsBack_data()
