@@ -1,6 +1,7 @@
 #include "startup/Launcher.h"
 
 #include "startup/LoginDialog.h"
+#include "startup/ReportWindowMakers.h"
 #include "workstation/MainWindow.h"
 
 namespace startup {
@@ -30,6 +31,7 @@ void Launcher::showMainWindow()
 {
     if (!m_main) {
         m_main = std::make_unique<MainWindow>(m_store);
+        m_main->setReportWindows(reportWindowMakers());
         connect(m_main.get(), &MainWindow::quitRequested, this, &Launcher::quitRequested);
     }
     m_main->showOnScreen();

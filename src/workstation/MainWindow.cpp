@@ -9,8 +9,6 @@
 #include "dictionaries/DrugCatalogWindow.h"
 #include "dictionaries/WordListWindow.h"
 #include "printing/Twips.h"
-#include "reports/OutpatientLogWindow.h"
-#include "reports/StatisticsWindow.h"
 #include "settings/CurrentSettings.h"
 #include "store/Records.h"
 #include "store/Store.h"
@@ -168,10 +166,10 @@ void MainWindow::buildMenus()
     connect(action(QStringLiteral("退出")), &QAction::triggered, this, &MainWindow::close);
     connect(action(QStringLiteral("综合设置")), &QAction::triggered, this, [this] { m_settings->show(); });
     connect(action(QStringLiteral("统计")), &QAction::triggered, this, [this] {
-        showWindow(m_statisticsWindow, [this] { return new StatisticsWindow(m_store); });
+        showWindow(m_statisticsWindow, [this] { return m_reports.statistics ? m_reports.statistics(m_store) : nullptr; });
     });
     connect(action(QStringLiteral("门诊日志")), &QAction::triggered, this, [this] {
-        showWindow(m_logWindow, [this] { return new OutpatientLogWindow(m_store, *m_settings); });
+        showWindow(m_logWindow, [this] { return m_reports.outpatientLog ? m_reports.outpatientLog(m_store, *m_settings) : nullptr; });
     });
     connect(action(QStringLiteral("药品维护")), &QAction::triggered, this, [this] {
         showWindow(m_drugWindow, [this] { return new DrugCatalogWindow(m_store); });
@@ -220,6 +218,10 @@ void MainWindow::showWindow(QPointer<QWidget>& slot, const std::function<QWidget
 {
     if (!slot) {
         slot = make();
+        if (!slot) {
+            qCWarning(lcWorkstation) << "no window to open: nothing makes it";
+            return;
+        }
         slot->setAttribute(Qt::WA_DeleteOnClose);
     }
     slot->show();

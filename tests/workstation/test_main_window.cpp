@@ -4,6 +4,7 @@
 #include "printing/PrintJob.h"
 #include "settings/CurrentSettings.h"
 #include "settings/SettingsWindow.h"
+#include "startup/ReportWindowMakers.h"
 #include "store/Records.h"
 #include "store/Store.h"
 #include "support/ProgramFolder.h"
@@ -625,6 +626,7 @@ void TestMainWindow::menuOpensEachWindowOnce()
     QFETCH(QString, window);
     ProgramFolder folder;
     MainWindow w(folder.store());
+    w.setReportWindows(startup::reportWindowMakers());
     const Controls ui(w);
     w.show();
     auto openWindows = [&] {
