@@ -194,6 +194,8 @@ void DrugCatalogWindow::pick(QListWidgetItem* item)
     if (!id)
         return;
     pickedRow = id;
+    // Picking a row means editing it: a save then rewrites this row instead of adding one.
+    addingNew = false;
     const DrugEntryParts parts = splitDrugEntry(item->text());
     Text3->setText(parts.name); // recomputes the key box ...
     Text4->setText(parts.usage);
@@ -210,6 +212,9 @@ void DrugCatalogWindow::add()
     Text1->clear(); // refills the list with all rows when it held a search
     if (!self)
         return;
+    // No row shows as picked while none is: a highlighted row would look like the one 删除 acts on.
+    List1->clearSelection();
+    List1->setCurrentItem(nullptr, QItemSelectionModel::NoUpdate);
     Text3->clear();
     Text4->clear();
     Text5->clear();

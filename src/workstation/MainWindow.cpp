@@ -87,6 +87,8 @@ MainWindow::MainWindow(store::Store& store, QWidget* parent)
     m_scroll->setObjectName(QStringLiteral("ContentScroll"));
     m_scroll->setFrameShape(QFrame::NoFrame);
     m_scroll->setWidgetResizable(true);
+    // Never squeezed below its size: on a small screen the panels scroll instead.
+    content->setMinimumSize(content->sizeHint());
     m_scroll->setWidget(content);
     setCentralWidget(m_scroll);
     statusBar();
@@ -259,7 +261,8 @@ void MainWindow::placeOnScreen()
         return;
     }
     // One size whether the sheet shows or not.
-    resize(naturalSize());
+    if (!isVisible())
+        resize(naturalSize());
     // A band of 400 twips at the bottom of the screen is left out of the centring.
     move(area.x() + (area.width() - width()) / 2,
          area.y() + std::max(0, (area.height() - twips::toPixels(400) - height()) / 2));
@@ -267,10 +270,18 @@ void MainWindow::placeOnScreen()
 
 void MainWindow::showOnScreen()
 {
-    if (fitsScreen())
-        show();
-    else
+    if (!fitsScreen()) {
         showMaximized();
+        return;
+    }
+    show();
+    // A window system may take its frame out of the size asked for: give the panels back
+    // their room, so nothing needs scrolling where the screen has space.
+    const QSize missing = m_scroll->widget()->minimumSize() - m_scroll->maximumViewportSize();
+    if (missing.width() > 0 || missing.height() > 0) {
+        resize(size() + missing.expandedTo(QSize(0, 0)));
+        placeOnScreen();
+    }
 }
 
 // --- Dispatch ------------------------------------------------------------------------------
