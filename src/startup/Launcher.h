@@ -3,6 +3,8 @@
 #include "startup/Startup.h"
 
 #include <QObject>
+#include <QTimer>
+#include <functional>
 #include <memory>
 
 class LoginDialog;
@@ -13,6 +15,10 @@ class Store;
 }
 
 namespace startup {
+
+// Runs work on a thread of its own and returns when it is done, showing a busy dialog with the
+// text once it has taken longer than a moment. Meanwhile the user cannot reach another window.
+void runWithProgress(const QString& text, const std::function<void()>& work, int showAfterMs = 400);
 
 // Runs the start-up steps and then shows exactly one window: the login dialog while a login
 // password is set, otherwise the main window. Closing either of them ends the program.
@@ -36,11 +42,13 @@ signals:
 
 private:
     void showMainWindow();
+    void checkBackup();
 
     store::Store& m_store;
     StartupResult m_result;
     std::unique_ptr<LoginDialog> m_login;
     std::unique_ptr<MainWindow> m_main;
+    QTimer m_backupWatch;
 };
 
 } // namespace startup
