@@ -188,6 +188,7 @@ void SettingsWindow::load()
 void SettingsWindow::confirm()
 {
     QStringList refusals;
+    QStringList unstored;
     QLineEdit* firstRefused = nullptr;
 
     // Each value is checked by itself, so a refused one is left out whole while the others of
@@ -212,21 +213,36 @@ void SettingsWindow::confirm()
         }
         if (values.empty())
             return;
-        if (!db)
-            qCWarning(lcSettings) << "nothing stored into" << store::tableName(table) << ": file not open";
-        else if (!store::Store::updateFirstFields(db, table, values))
-            qCWarning(lcSettings) << "nothing stored into" << store::tableName(table) << ":"
-                                  << (store::Store::count(db, store::statements::everyRow(table)) == 0
-                                          ? QStringLiteral("it has no row")
-                                          : db->lastError());
+        QString why;
+        if (!db) {
+            why = QStringLiteral("file not open");
+        } else if (!store::Store::updateFirstFields(db, table, values)) {
+            // An empty table is left empty, as ever: there is no row to change, and the window
+            // never adds one. Anything else is a write that failed.
+            if (store::Store::count(db, store::statements::everyRow(table)) == 0) {
+                qCWarning(lcSettings) << "nothing stored into" << store::tableName(table) << ": it has no row";
+                return;
+            }
+            why = db->lastError();
+        }
+        if (why.isEmpty())
+            return;
+        qCWarning(lcSettings) << "nothing stored into" << store::tableName(table) << ":" << why;
+        unstored << (&table == &store::PasswordTable ? QStringLiteral("登录密码") : QStringLiteral("设置"));
     };
     storeInto(m_store.settings(), store::SettingsTable);
     storeInto(m_store.records(), store::PasswordTable);
 
-    if (firstRefused) {
-        // Stay open with the typed texts, so the user can mend the refused ones and confirm again.
-        MessageBox::information(this, formCaption, refusals.join(QLatin1Char('\n')), MessageBox::Information);
-        firstRefused->setFocus();
+    // The window stays open with the typed texts, so nothing is lost: the user can mend a refused
+    // value, or confirm again once the file can be written.
+    QStringList messages = refusals;
+    if (!unstored.isEmpty())
+        messages.prepend(QStringLiteral("无法写入数据库，%1未保存。").arg(unstored.join(QStringLiteral("和"))));
+    if (!messages.isEmpty()) {
+        MessageBox::information(this, formCaption, messages.join(QLatin1Char('\n')),
+                                unstored.isEmpty() ? MessageBox::Information : MessageBox::Exclamation);
+        if (firstRefused)
+            firstRefused->setFocus();
         return;
     }
     close();
