@@ -26,8 +26,8 @@ QString FileProblem::text() const
         return QStringLiteral("文件没有加密，不是本程序的数据库");
     case NotOurs:
         return QStringLiteral("文件已损坏，或不是本程序的数据库，无法打开");
-    case Truncated:
-        return QStringLiteral("文件不完整（比文件头记载的短），已损坏");
+    case Damaged:
+        return QStringLiteral("文件已损坏（不完整，或内容前后不符）");
     case MissingTable:
         return QStringLiteral("文件缺少数据表“%1”").arg(detail);
     case MissingField:
@@ -38,7 +38,7 @@ QString FileProblem::text() const
     return {};
 }
 
-FileProblem diagnoseUnopenable(const QString& path)
+FileProblem diagnoseUnopenable(const QString& path, const QString& engineError)
 {
     const QFileInfo info(path);
     if (info.isDir())
@@ -53,6 +53,9 @@ FileProblem diagnoseUnopenable(const QString& path)
     // A plain database starts with its format's name in clear; an encrypted one with random salt.
     if (file.read(16) == QByteArray("SQLite format 3", 16))
         return {FileProblem::NotEncrypted, {}};
+    // The password fitted, but the file is shorter than its header says, or its pages disagree.
+    if (engineError == QLatin1String(sqlite3_errstr(SQLITE_CORRUPT)))
+        return {FileProblem::Damaged, {}};
     return {FileProblem::NotOurs, {}};
 }
 
@@ -75,7 +78,7 @@ FileProblem verifyFile(Connection& db, std::span<const Table* const> tables)
     if (pages < 0 || pageSize <= 0)
         return {FileProblem::NotOurs, {}};
     if (pages * pageSize > QFileInfo(db.path()).size())
-        return {FileProblem::Truncated, {}};
+        return {FileProblem::Damaged, {}};
 
     for (const Table* table : tables) {
         std::set<QString> columns;

@@ -20,7 +20,7 @@ struct FileProblem {
         Unreadable,   // the system refuses to read it
         NotEncrypted, // a plain database, not one of ours
         NotOurs,      // does not open with the file's password: damaged, or some other file
-        Truncated,    // shorter than its own header says
+        Damaged,      // ours, but cut short or its pages do not fit together
         MissingTable,
         MissingField,
         ReadOnly, // opens, but nothing can be written to it
@@ -35,8 +35,8 @@ struct FileProblem {
     QString text() const;
 };
 
-// Why a file did not open, judged from the file itself without opening it as a database.
-FileProblem diagnoseUnopenable(const QString& path);
+// Why a file did not open, judged from the engine's complaint and the file itself.
+FileProblem diagnoseUnopenable(const QString& path, const QString& engineError);
 
 // Checks an open file against the tables it must hold (every table and field, by name) and that
 // it is as long as its header says. Reads only.

@@ -70,8 +70,9 @@ Store::File& Store::opened(File& file, const QString& path, const QByteArray& pa
     } else {
         const bool readOnly = QFileInfo(path).isFile()
             && (!markedWritable(path) || !markedWritable(QFileInfo(path).absolutePath()));
-        file.connection = Connection::open(path, password, nullptr, readOnly);
-        file.problem = file.connection ? verifyFile(*file.connection, tables) : diagnoseUnopenable(path);
+        QString error;
+        file.connection = Connection::open(path, password, &error, readOnly);
+        file.problem = file.connection ? verifyFile(*file.connection, tables) : diagnoseUnopenable(path, error);
     }
     if (!file.problem.usable()) {
         qCWarning(lcStore) << "not using" << path << ":" << file.problem.kind << file.problem.detail;
