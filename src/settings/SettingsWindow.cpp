@@ -64,6 +64,13 @@ QString refusalText(const Binding& binding, const store::Refusal& refusal)
     }
 }
 
+// Only a table read to its end without a row is empty; a read that fails says nothing.
+bool isEmpty(store::Connection* db, const store::Table& table)
+{
+    store::Query query = store::Store::select(db, store::statements::everyRow(table), 1);
+    return !query.next() && !query.failed();
+}
+
 } // namespace
 
 SettingsWindow::SettingsWindow(store::Store& store, QWidget* parent)
@@ -216,14 +223,13 @@ void SettingsWindow::confirm()
         QString why;
         if (!db) {
             why = QStringLiteral("file not open");
-        } else if (!store::Store::updateFirstFields(db, table, values)) {
+        } else if (isEmpty(db, table)) {
             // An empty table is left empty, as ever: there is no row to change, and the window
-            // never adds one. Anything else is a write that failed.
-            if (store::Store::count(db, store::statements::everyRow(table)) == 0) {
-                qCWarning(lcSettings) << "nothing stored into" << store::tableName(table) << ": it has no row";
-                return;
-            }
-            why = db->lastError();
+            // never adds one.
+            qCWarning(lcSettings) << "nothing stored into" << store::tableName(table) << ": it has no row";
+            return;
+        } else if (!store::Store::updateFirstFields(db, table, values)) {
+            why = QStringLiteral("the change was not written");
         }
         if (why.isEmpty())
             return;

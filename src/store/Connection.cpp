@@ -90,7 +90,7 @@ std::unique_ptr<Connection> Connection::openWithFlags(const QString& path, const
     } else if (!run(db, "PRAGMA cipher_page_size = 1024") || !run(db, "PRAGMA kdf_iter = 64000")) {
         return fail(errorOf(db));
     }
-    sqlite3_busy_timeout(db, 2000);
+    sqlite3_busy_timeout(db, 10000);
 
     // Reading the schema is the first real read: it fails on a wrong password or a file that
     // is not one of ours, without writing anything to it.

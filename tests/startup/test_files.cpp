@@ -10,6 +10,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLoggingCategory>
 #include <QProgressDialog>
 #include <QTest>
 #include <QTimer>
@@ -240,6 +241,65 @@ private slots:
         startup::prepare(folder.store(), QDate(2026, 12, 7));
         QCOMPARE(QDir(dayFolder).entryList(QDir::Files), QStringList({"档案.dat"}));
         QCOMPARE(ProgramFolder::bytes(dayFolder + "/档案.dat"), QByteArray("kept"));
+    }
+
+    void aCopyFinishesUnderContinuousSaving()
+    {
+        ProgramFolder folder;
+        Store& s = folder.store();
+        Connection* db = s.records();
+        QVERIFY(db->execute("BEGIN"));
+        for (int i = 0; i < 50; ++i)
+            QVERIFY(Store::insert(db, PasswordTable, {QString(50, QLatin1Char('p'))}));
+        QVERIFY(db->execute("COMMIT"));
+
+        // A Save between every two pieces of the copy, from a desk that will not wait.
+        auto desk = Connection::open(s.recordsPath(), Store::recordsPassword());
+        sqlite3_busy_timeout(desk->handle(), 0);
+        int saved = 0;
+        BackupHooks hooks;
+        hooks.pieceBytes = 1024;
+        hooks.betweenPieces = [&](const QString& source, qint64) {
+            if (source == s.recordsPath() && Store::insert(desk.get(), PasswordTable, {QStringLiteral("x")}))
+                ++saved;
+        };
+        // Every Save refused while the copy holds the file says so in the log.
+        QLoggingCategory::setFilterRules(QStringLiteral("qarvel.store.warning=false"));
+        const bool copied = startup::backup(s, QDate(2026, 12, 20), hooks);
+        QLoggingCategory::setFilterRules(QString());
+        QVERIFY(copied);
+        QVERIFY(saved > 0);
+        auto copy = Connection::open(backupFolder(folder.path(), QDate(2026, 12, 20)) + "/档案.dat", Store::recordsPassword());
+        QVERIFY(copy);
+        QVERIFY(Store::count(copy.get(), statements::password()) >= 51);
+    }
+
+    void aCopyThatFailsItsCheckIsRemoved()
+    {
+        ProgramFolder folder;
+        Store& s = folder.store();
+        const QDate day(2026, 12, 10);
+        QVERIFY(startup::backup(s, day));
+        const QString copy = backupFolder(folder.path(), day) + "/档案.dat";
+        const QByteArray earlier = ProgramFolder::bytes(copy);
+        QVERIFY(Store::insert(s.records(), PasswordTable, {QStringLiteral("changed")}));
+
+        // A piece already written goes bad on its way to the disk, unnoticed by the copy itself.
+        BackupHooks hooks;
+        hooks.pieceBytes = 1024;
+        hooks.betweenPieces = [&](const QString& source, qint64 copied) {
+            if (source != s.recordsPath() || copied != 3 * 1024)
+                return;
+            QFile partial(copy + ".new");
+            if (partial.open(QIODevice::ReadWrite) && partial.seek(1024))
+                partial.write(QByteArray(1024, '\0'));
+        };
+        auto running = startup::BackgroundBackup::start(s, day, hooks);
+        QVERIFY(!running.wait());
+        QCOMPARE(running.failures().size(), 1);
+        QVERIFY(running.failures()[0].startsWith("档案.dat"));
+        QCOMPARE(ProgramFolder::bytes(copy), earlier);
+        QCOMPARE(QDir(backupFolder(folder.path(), day)).entryList(QDir::Files), QStringList({"档案.dat", "设置.dat"}));
     }
 
     void aFailedBackupIsToldOnce()

@@ -1,0 +1,293 @@
+#include "common/MessageBox.h"
+#include "dictionaries/DrugCatalogWindow.h"
+#include "settings/SettingsWindow.h"
+#include "startup/Startup.h"
+#include "store/Connection.h"
+#include "store/Records.h"
+#include "store/Store.h"
+#include "store/Templates.h"
+#include "support/FaultVfs.h"
+#include "support/ProgramFolder.h"
+
+#include <QDir>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QLoggingCategory>
+#include <QPointer>
+#include <QPushButton>
+#include <QTest>
+
+using namespace store;
+
+// Every operation that writes is run once for every read, write or sync it makes, with that one
+// failing. Each time the user must be told, nothing may be reported as stored that is not, and
+// the file, opened again, must pass integrity_check and hold the state from before or after.
+
+namespace {
+
+constexpr int MostPoints = 400; // far more than any of these operations reaches
+
+// A file opened again after the operation, with a connection of its own: whether the engine
+// finds it sound, and one column of a table in row order.
+struct Reopened {
+    bool sound = false;
+    QStringList values;
+};
+
+Reopened reopen(const QString& path, const QByteArray& password, const Table& table, int field)
+{
+    Reopened out;
+    auto db = Connection::open(path, password);
+    if (!db)
+        return out;
+    Query check = db->query("PRAGMA integrity_check");
+    out.sound = check.next() && check.string(0) == QLatin1String("ok");
+    for (Query q = Store::select(db.get(), statements::everyRow(table)); q.next();)
+        out.values << q.string(field + 1);
+    return out;
+}
+
+Reopened records(const QString& path) { return reopen(path, Store::recordsPassword(), RecordsTable, 0); }
+Reopened drugs(const QString& path) { return reopen(path, Store::settingsPassword(), DrugTable, 1); }
+Reopened clinic(const QString& path) { return reopen(path, Store::settingsPassword(), SettingsTable, 6); }
+Reopened passwords(const QString& path) { return reopen(path, Store::recordsPassword(), PasswordTable, 0); }
+
+Row recordRow(const QString& key)
+{
+    PatientRecord r;
+    r.key = key;
+    r.name = QStringLiteral("王芳");
+    r.date = key.left(10);
+    r.prescription = QStringLiteral("{\\rtf1 x}");
+    r.fee = Money::fromUnits(125000);
+    return r.toRow();
+}
+
+// A program folder holding copies of the two template files, made once for the whole run.
+class Folder : public ProgramFolder
+{
+public:
+    Folder()
+        : ProgramFolder(false)
+    {
+        static const QByteArray records = templateBytes(true);
+        static const QByteArray settings = templateBytes(false);
+        QDir().mkpath(store().dataFolder());
+        write(store().recordsPath(), records);
+        write(store().settingsPath(), settings);
+    }
+
+private:
+    static QByteArray templateBytes(bool records)
+    {
+        ProgramFolder made;
+        return bytes(records ? made.store().recordsPath() : made.store().settingsPath());
+    }
+    static void write(const QString& path, const QByteArray& data)
+    {
+        QFile f(path);
+        if (f.open(QIODevice::WriteOnly, QFileDevice::ReadOwner | QFileDevice::WriteOwner))
+            f.write(data);
+    }
+};
+
+} // namespace
+
+class TestIoFaults : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase()
+    {
+        faultvfs::install();
+        MessageBox::setTestMode(true);
+        // Failures are expected here by the hundred; their log lines would drown the output.
+        if (qEnvironmentVariableIsEmpty("FAULT_LOG")) QLoggingCategory::setFilterRules(QStringLiteral("qarvel.*.warning=false"));
+    }
+    void init() { MessageBox::clearShownMessages(); }
+
+    void save_data() { modes(); }
+    void save()
+    {
+        QFETCH(int, ops);
+        QFETCH(int, code);
+        QFETCH(bool, persistent);
+        int n = 0;
+        for (bool fired = true; fired && n < MostPoints; ++n) {
+            Folder folder;
+            Store& s = folder.store();
+            Connection* db = s.records();
+            const QStringList before = {"2026-01-01 08:00:00"}; // the template's sample
+            faultvfs::arm(n, ops, code, persistent);
+            const bool stored = Store::insert(db, RecordsTable, recordRow("2026-12-08 09:00:00")).has_value();
+            fired = faultvfs::disarm();
+            s.close();
+            const QString at = QStringLiteral("failing operation %1").arg(n);
+            const Reopened after = records(s.recordsPath());
+            QVERIFY2(after.sound, qPrintable(at));
+            QVERIFY2(after.values == (stored ? before + QStringList{"2026-12-08 09:00:00"} : before), qPrintable(at));
+        }
+        QVERIFY2(n > 1 && n < MostPoints, qPrintable(QString::number(n)));
+    }
+
+    void drugEntry_data() { modes(); }
+    void drugEntry()
+    {
+        QFETCH(int, ops);
+        QFETCH(int, code);
+        QFETCH(bool, persistent);
+        int n = 0;
+        for (bool fired = true; fired && n < MostPoints; ++n) {
+            Folder folder;
+            Store& s = folder.store();
+            const QStringList before = drugs(s.settingsPath()).values;
+            MessageBox::clearShownMessages();
+            {
+                DrugCatalogWindow w(s);
+                QTest::mouseClick(w.Command1, Qt::LeftButton);
+                w.Text3->setText(QStringLiteral("青霉素针"));
+                faultvfs::arm(n, ops, code, persistent);
+                QTest::mouseClick(w.Command2, Qt::LeftButton);
+                fired = faultvfs::disarm();
+                const bool told = !MessageBox::shownMessages().isEmpty();
+                s.close();
+                const QString at = QStringLiteral("failing operation %1").arg(n);
+                const Reopened after = drugs(s.settingsPath());
+                QVERIFY2(after.sound, qPrintable(at));
+                QVERIFY2(after.values == (told ? before : before + QStringList{"青霉素针"}), qPrintable(at));
+                if (told) {
+                    QCOMPARE(MessageBox::shownMessages().value(1), QStringLiteral("无法写入数据库，药品未保存。"));
+                    QCOMPARE(w.Text3->text(), QStringLiteral("青霉素针"));
+                    QVERIFY(w.addingNew);
+                }
+            }
+        }
+        QVERIFY2(n > 1 && n < MostPoints, qPrintable(QString::number(n)));
+    }
+
+    void settingsConfirm_data() { modes(); }
+    void settingsConfirm()
+    {
+        QFETCH(int, ops);
+        QFETCH(int, code);
+        QFETCH(bool, persistent);
+        int n = 0;
+        for (bool fired = true; fired && n < MostPoints; ++n) {
+            Folder folder;
+            Store& s = folder.store();
+            const QStringList clinicBefore = {"Qarvel诊所"};
+            const QStringList passwordBefore = {factoryPassword()};
+            MessageBox::clearShownMessages();
+            QPointer<SettingsWindow> w = new SettingsWindow(s);
+            w->Text1->setText(QStringLiteral("新华诊所"));
+            w->Text8->setText(QStringLiteral("pw2"));
+            faultvfs::arm(n, ops, code, persistent);
+            QTest::mouseClick(w->Command1, Qt::LeftButton);
+            fired = faultvfs::disarm();
+            const QString message = MessageBox::shownMessages().value(1);
+            s.close();
+            const QString at = QStringLiteral("failing operation %1: %2").arg(n).arg(message);
+            // Each file holds what the message says of it.
+            const bool settingsLost = message.contains(QStringLiteral("设置"));
+            const bool passwordLost = message.contains(QStringLiteral("登录密码"));
+            const Reopened settingsAfter = clinic(s.settingsPath());
+            const Reopened passwordAfter = passwords(s.recordsPath());
+            QVERIFY2(settingsAfter.sound && passwordAfter.sound, qPrintable(at));
+            QVERIFY2(settingsAfter.values == (settingsLost ? clinicBefore : QStringList{"新华诊所"}), qPrintable(at));
+            QVERIFY2(passwordAfter.values == (passwordLost ? passwordBefore : QStringList{"pw2"}), qPrintable(at));
+            if (message.isEmpty()) {
+                QTRY_VERIFY(w.isNull());
+            } else {
+                QVERIFY2(w && w->Text1->text() == QStringLiteral("新华诊所") && w->Text8->text() == QStringLiteral("pw2"),
+                         qPrintable(at));
+                delete w.data();
+            }
+        }
+        QVERIFY2(n > 1 && n < MostPoints, qPrintable(QString::number(n)));
+    }
+
+    void templateCreation_data() { modes(); }
+    void templateCreation()
+    {
+        QFETCH(int, ops);
+        QFETCH(int, code);
+        QFETCH(bool, persistent);
+        int n = 0;
+        for (bool fired = true; fired && n < MostPoints; ++n) {
+            ProgramFolder folder(false);
+            Store& s = folder.store();
+            faultvfs::arm(n, ops, code, persistent);
+            const startup::StartupResult result = startup::prepare(s, QDate(2026, 12, 8));
+            fired = faultvfs::disarm();
+            s.close();
+            const QString at = QStringLiteral("failing operation %1: %2").arg(n).arg(result.problems.join(' '));
+            // Nothing half made is left, under the final name or another.
+            QStringList expected;
+            for (const QString& path : {s.recordsPath(), s.settingsPath()}) {
+                if (QFileInfo::exists(path)) {
+                    expected << QFileInfo(path).fileName();
+                    const Reopened made = path == s.recordsPath() ? records(path) : drugs(path);
+                    QVERIFY2(made.sound && made.values.size() == (path == s.recordsPath() ? 1 : 21), qPrintable(at));
+                } else {
+                    QVERIFY2(result.problems.join(' ').contains(QDir::toNativeSeparators(path)), qPrintable(at));
+                }
+            }
+            QDir data(s.dataFolder());
+            QVERIFY2(data.entryList(QDir::Files, QDir::Name) == expected, qPrintable(at + data.entryList(QDir::Files).join(',')));
+        }
+        QVERIFY2(n > 1 && n < MostPoints, qPrintable(QString::number(n)));
+    }
+
+    void backup_data() { modes(); }
+    void backup()
+    {
+        QFETCH(int, ops);
+        QFETCH(int, code);
+        QFETCH(bool, persistent);
+        const QDate day(2026, 12, 10);
+        int n = 0;
+        for (bool fired = true; fired && n < MostPoints; ++n) {
+            Folder folder;
+            Store& s = folder.store();
+            QVERIFY(startup::backup(s, day));
+            const QString dayFolder = startup::backupFolder(s, day);
+            const QByteArray earlier = ProgramFolder::bytes(dayFolder + "/档案.dat");
+            QVERIFY(Store::insert(s.records(), RecordsTable, recordRow("2026-12-10 08:00:00")));
+            const QStringList live = {"2026-01-01 08:00:00", "2026-12-10 08:00:00"};
+
+            faultvfs::arm(n, ops, code, persistent);
+            auto running = startup::BackgroundBackup::start(s, day);
+            const bool ok = running.wait();
+            fired = faultvfs::disarm();
+            const QStringList failures = running.failures();
+            const QString at = QStringLiteral("failing operation %1: %2").arg(n).arg(failures.join(' '));
+            QVERIFY2(ok == failures.isEmpty(), qPrintable(at));
+            // Only whole, sound copies under the final names: the earlier one or a new one.
+            QVERIFY2(QDir(dayFolder).entryList(QDir::Files, QDir::Name) == QStringList({"档案.dat", "设置.dat"}), qPrintable(at));
+            const QString copy = dayFolder + "/档案.dat";
+            const bool renewed = ProgramFolder::bytes(copy) != earlier;
+            QVERIFY2(!ok || renewed, qPrintable(at));
+            if (renewed) {
+                const Reopened copied = records(copy);
+                QVERIFY2(copied.sound && copied.values == live, qPrintable(at));
+            }
+            QVERIFY2(drugs(dayFolder + "/设置.dat").sound, qPrintable(at));
+        }
+        QVERIFY2(n > 1 && n < MostPoints, qPrintable(QString::number(n)));
+    }
+
+private:
+    static void modes()
+    {
+        QTest::addColumn<int>("ops");
+        QTest::addColumn<int>("code");
+        QTest::addColumn<bool>("persistent");
+        QTest::newRow("one read, write or sync fails")
+            << (faultvfs::Read | faultvfs::Write | faultvfs::Sync) << SQLITE_IOERR << false;
+        QTest::newRow("the disk is full from one write on") << int(faultvfs::Write) << SQLITE_FULL << true;
+    }
+};
+
+QTEST_MAIN(TestIoFaults)
+#include "test_io_faults.moc"
