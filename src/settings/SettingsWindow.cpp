@@ -4,6 +4,7 @@
 
 #include "common/Log.h"
 #include "common/MessageBox.h"
+#include "settings/RestoreDialog.h"
 #include "store/Statements.h"
 #include "store/Store.h"
 
@@ -137,7 +138,14 @@ SettingsWindow::SettingsWindow(store::Store& store, QWidget* parent)
         grid->setHorizontalSpacing(8);
     }
 
+    // Out of the Tab chain, which is the same as ever; Alt+R reaches it from the keyboard.
+    Command2 = new QPushButton(QStringLiteral("从备份恢复(&R)…"), this);
+    Command2->setObjectName(QStringLiteral("Command2"));
+    Command2->setAutoDefault(false);
+    Command2->setFocusPolicy(Qt::ClickFocus);
+
     auto* buttons = new QHBoxLayout;
+    buttons->addWidget(Command2);
     buttons->addStretch();
     buttons->addWidget(Command1);
 
@@ -153,6 +161,7 @@ SettingsWindow::SettingsWindow(store::Store& store, QWidget* parent)
     Command1->setFocus();
 
     connect(Command1, &QPushButton::clicked, this, &SettingsWindow::confirm);
+    connect(Command2, &QPushButton::clicked, this, &SettingsWindow::openRestore);
 
     // Polished now, so the size the window is centred with is the size it shows with.
     ensurePolished();
@@ -252,6 +261,14 @@ void SettingsWindow::confirm()
         return;
     }
     close();
+}
+
+void SettingsWindow::openRestore()
+{
+    auto* dialog = new RestoreDialog(m_store, this);
+    // The boxes show the files in use; after a restore those are other files.
+    connect(dialog, &RestoreDialog::restored, this, &SettingsWindow::load);
+    dialog->open();
 }
 
 void SettingsWindow::closeEvent(QCloseEvent* event)
