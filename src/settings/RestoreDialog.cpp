@@ -1,5 +1,6 @@
 #include "settings/RestoreDialog.h"
 
+#include "common/Busy.h"
 #include "common/Clock.h"
 #include "common/Log.h"
 #include "common/MessageBox.h"
@@ -74,8 +75,13 @@ void RestoreDialog::restore()
                               QStringLiteral("确实要用 %1 的备份替换现在的数据吗？\n现在的两个数据库文件会先保存到 %2。")
                                   .arg(day.day.toString(QStringLiteral("yyyy-MM-dd")), aside)))
         return;
+    // Copying and checking files of hundreds of megabytes takes seconds. The store is closed
+    // here, so the copying thread is the only one near the files.
+    m_store.close();
     QString why;
-    if (!store::restoreBackup(m_store, day, now, &why)) {
+    bool ok = false;
+    runWithProgress(QStringLiteral("正在恢复备份…"), [&] { ok = store::restoreBackup(m_store, day, now, &why); });
+    if (!ok) {
         MessageBox::information(this, title, QStringLiteral("没有恢复：%1。").arg(why), MessageBox::Exclamation);
         // A restore stopped halfway may have replaced a file: what was read is out of date too.
         emit restored();

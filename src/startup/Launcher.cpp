@@ -1,14 +1,11 @@
 #include "startup/Launcher.h"
 
+#include "common/Busy.h"
 #include "common/MessageBox.h"
 #include "startup/LoginDialog.h"
 #include "store/Store.h"
 #include "workstation/MainWindow.h"
 
-#include <QApplication>
-#include <QEventLoop>
-#include <QProgressDialog>
-#include <QThread>
 
 namespace startup {
 
@@ -17,28 +14,6 @@ namespace {
 const QString programTitle = QStringLiteral("Qarvel");
 
 } // namespace
-
-void runWithProgress(const QString& text, const std::function<void()>& work, int showAfterMs)
-{
-    QProgressDialog dialog(text, QString(), 0, 0);
-    dialog.setObjectName(QStringLiteral("progress"));
-    dialog.setWindowTitle(programTitle);
-    dialog.setWindowModality(Qt::ApplicationModal);
-    dialog.setCancelButton(nullptr);
-    dialog.setMinimumDuration(0);
-    QTimer later;
-    later.setSingleShot(true);
-    QObject::connect(&later, &QTimer::timeout, &dialog, &QWidget::show);
-
-    QEventLoop loop;
-    std::unique_ptr<QThread> thread(QThread::create(work));
-    QObject::connect(thread.get(), &QThread::finished, &loop, &QEventLoop::quit, Qt::QueuedConnection);
-    thread->start();
-    later.start(showAfterMs);
-    if (!thread->isFinished())
-        loop.exec(QEventLoop::ExcludeUserInputEvents);
-    thread->wait();
-}
 
 Launcher::Launcher(store::Store& store, QObject* parent)
     : QObject(parent)

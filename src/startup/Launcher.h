@@ -16,10 +16,6 @@ class Store;
 
 namespace startup {
 
-// Runs work on a thread of its own and returns when it is done, showing a busy dialog with the
-// text once it has taken longer than a moment. Meanwhile the user cannot reach another window.
-void runWithProgress(const QString& text, const std::function<void()>& work, int showAfterMs = 400);
-
 // Runs the start-up steps and then shows exactly one window: the login dialog while a login
 // password is set, otherwise the main window. Closing either of them ends the program.
 // Destroying the launcher waits for a backup still copying, so the program never ends halfway

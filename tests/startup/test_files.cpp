@@ -1,3 +1,4 @@
+#include "common/Busy.h"
 #include "common/MessageBox.h"
 #include "startup/Launcher.h"
 #include "startup/Startup.h"
@@ -325,7 +326,7 @@ private slots:
         });
         look.start(20);
         bool ran = false;
-        startup::runWithProgress(QStringLiteral("正在优化数据库…"), [&] {
+        runWithProgress(QStringLiteral("正在优化数据库…"), [&] {
             // The work ends once the dialog has been seen, or fails the test after a bound.
             const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(20);
             while (!seen && std::chrono::steady_clock::now() < until)
