@@ -150,16 +150,6 @@ Pass copyPass(Connection* db, sqlite3_file* file, OutFile& out, QByteArray& buff
     return Pass::Copied;
 }
 
-// A copy counts only when it opens with its password and the engine finds it sound.
-bool soundCopy(const QString& path, const QByteArray& password)
-{
-    auto db = Connection::open(path, password, nullptr, true);
-    if (!db)
-        return false;
-    Query check = db->query(QStringLiteral("PRAGMA quick_check"));
-    return check.next() && check.string(0) == QLatin1String("ok");
-}
-
 bool syncFolder(const QString& folder)
 {
     const int fd = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
@@ -171,6 +161,15 @@ bool syncFolder(const QString& folder)
 }
 
 } // namespace
+
+bool soundCopy(const QString& path, const QByteArray& password)
+{
+    auto db = Connection::open(path, password, nullptr, true);
+    if (!db)
+        return false;
+    Query check = db->query(QStringLiteral("PRAGMA quick_check"));
+    return check.next() && check.string(0) == QLatin1String("ok");
+}
 
 QString backupRoot(const QString& programFolder)
 {

@@ -41,6 +41,9 @@ void removeUnfinishedCopies(const QString& programFolder);
 bool copyDatabase(const QString& source, const QByteArray& password, const QString& target,
                   const BackupHooks& hooks = {}, QString* why = nullptr);
 
+// Whether a copy opens with its password, read-only, and the engine's quick_check finds it sound.
+bool soundCopy(const QString& path, const QByteArray& password);
+
 // One day of backups, as the restore lists it.
 struct BackupDay {
     QDate day;

@@ -43,15 +43,6 @@ bool durableCopy(const QString& from, const QString& to)
     return ok;
 }
 
-bool opensAndChecks(const QString& path, const QByteArray& password)
-{
-    auto db = Connection::open(path, password, nullptr, true);
-    if (!db)
-        return false;
-    Query check = db->query(QStringLiteral("PRAGMA quick_check"));
-    return check.next() && check.string(0) == QLatin1String("ok");
-}
-
 } // namespace
 
 std::vector<BackupDay> backupDays(const QString& programFolder)
@@ -80,8 +71,8 @@ bool restoreBackup(Store& store, const BackupDay& day, const QDateTime& now, QSt
         return false;
     };
     const QDir from(day.folder);
-    if (!opensAndChecks(from.filePath(recordsName), Store::recordsPassword())
-        || !opensAndChecks(from.filePath(settingsName), Store::settingsPassword()))
+    if (!soundCopy(from.filePath(recordsName), Store::recordsPassword())
+        || !soundCopy(from.filePath(settingsName), Store::settingsPassword()))
         return fail(QStringLiteral("这一天的备份文件无法打开或已损坏，没有恢复"));
 
     store.close();

@@ -16,6 +16,7 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QTest>
+#include <functional>
 
 using namespace store;
 
@@ -91,6 +92,25 @@ private:
     }
 };
 
+// Runs the attempt once for every failure point, from the first on, until one ends without its
+// failure having been reached. The attempt arms the fault where the operation starts and says
+// whether it fired.
+template <typename Attempt>
+void atEveryPoint(Attempt attempt)
+{
+    QFETCH(int, ops);
+    QFETCH(int, code);
+    QFETCH(bool, persistent);
+    int n = 0;
+    for (bool fired = true; fired && n < MostPoints && !QTest::currentTestFailed(); ++n) {
+        fired = false;
+        attempt([&] { faultvfs::arm(n, ops, code, persistent); }, QStringLiteral("failing operation %1: ").arg(n), fired);
+    }
+    QVERIFY2(n > 1 && n < MostPoints, qPrintable(QString::number(n)));
+}
+
+using Arm = std::function<void()>;
+
 } // namespace
 
 class TestIoFaults : public QObject
@@ -103,151 +123,121 @@ private slots:
         faultvfs::install();
         MessageBox::setTestMode(true);
         // Failures are expected here by the hundred; their log lines would drown the output.
-        if (qEnvironmentVariableIsEmpty("FAULT_LOG")) QLoggingCategory::setFilterRules(QStringLiteral("qarvel.*.warning=false"));
+        // Set FAULT_LOG to see them.
+        if (qEnvironmentVariableIsEmpty("FAULT_LOG"))
+            QLoggingCategory::setFilterRules(QStringLiteral("qarvel.*.warning=false"));
     }
     void init() { MessageBox::clearShownMessages(); }
 
     void save_data() { modes(); }
     void save()
     {
-        QFETCH(int, ops);
-        QFETCH(int, code);
-        QFETCH(bool, persistent);
-        int n = 0;
-        for (bool fired = true; fired && n < MostPoints; ++n) {
+        atEveryPoint([](const Arm& arm, const QString& at, bool& fired) {
             Folder folder;
             Store& s = folder.store();
             Connection* db = s.records();
             const QStringList before = {"2026-01-01 08:00:00"}; // the template's sample
-            faultvfs::arm(n, ops, code, persistent);
+            arm();
             const bool stored = Store::insert(db, RecordsTable, recordRow("2026-12-08 09:00:00")).has_value();
             fired = faultvfs::disarm();
             s.close();
-            const QString at = QStringLiteral("failing operation %1").arg(n);
             const Reopened after = records(s.recordsPath());
             QVERIFY2(after.sound, qPrintable(at));
             QVERIFY2(after.values == (stored ? before + QStringList{"2026-12-08 09:00:00"} : before), qPrintable(at));
-        }
-        QVERIFY2(n > 1 && n < MostPoints, qPrintable(QString::number(n)));
+        });
     }
 
     void drugEntry_data() { modes(); }
     void drugEntry()
     {
-        QFETCH(int, ops);
-        QFETCH(int, code);
-        QFETCH(bool, persistent);
-        int n = 0;
-        for (bool fired = true; fired && n < MostPoints; ++n) {
+        atEveryPoint([](const Arm& arm, const QString& at, bool& fired) {
             Folder folder;
             Store& s = folder.store();
             const QStringList before = drugs(s.settingsPath()).values;
             MessageBox::clearShownMessages();
-            {
-                DrugCatalogWindow w(s);
-                QTest::mouseClick(w.Command1, Qt::LeftButton);
-                w.Text3->setText(QStringLiteral("青霉素针"));
-                faultvfs::arm(n, ops, code, persistent);
-                QTest::mouseClick(w.Command2, Qt::LeftButton);
-                fired = faultvfs::disarm();
-                const bool told = !MessageBox::shownMessages().isEmpty();
-                s.close();
-                const QString at = QStringLiteral("failing operation %1").arg(n);
-                const Reopened after = drugs(s.settingsPath());
-                QVERIFY2(after.sound, qPrintable(at));
-                QVERIFY2(after.values == (told ? before : before + QStringList{"青霉素针"}), qPrintable(at));
-                if (told) {
-                    QCOMPARE(MessageBox::shownMessages().value(1), QStringLiteral("无法写入数据库，药品未保存。"));
-                    QCOMPARE(w.Text3->text(), QStringLiteral("青霉素针"));
-                    QVERIFY(w.addingNew);
-                }
+            DrugCatalogWindow w(s);
+            QTest::mouseClick(w.Command1, Qt::LeftButton);
+            w.Text3->setText(QStringLiteral("青霉素针"));
+            arm();
+            QTest::mouseClick(w.Command2, Qt::LeftButton);
+            fired = faultvfs::disarm();
+            const bool told = !MessageBox::shownMessages().isEmpty();
+            s.close();
+            const Reopened after = drugs(s.settingsPath());
+            QVERIFY2(after.sound, qPrintable(at));
+            QVERIFY2(after.values == (told ? before : before + QStringList{"青霉素针"}), qPrintable(at));
+            if (told) {
+                QCOMPARE(MessageBox::shownMessages().value(1), QStringLiteral("无法写入数据库，药品未保存。"));
+                QCOMPARE(w.Text3->text(), QStringLiteral("青霉素针"));
+                QVERIFY(w.addingNew);
             }
-        }
-        QVERIFY2(n > 1 && n < MostPoints, qPrintable(QString::number(n)));
+        });
     }
 
     void settingsConfirm_data() { modes(); }
     void settingsConfirm()
     {
-        QFETCH(int, ops);
-        QFETCH(int, code);
-        QFETCH(bool, persistent);
-        int n = 0;
-        for (bool fired = true; fired && n < MostPoints; ++n) {
+        atEveryPoint([](const Arm& arm, const QString& at, bool& fired) {
             Folder folder;
             Store& s = folder.store();
-            const QStringList clinicBefore = {"Qarvel诊所"};
-            const QStringList passwordBefore = {factoryPassword()};
             MessageBox::clearShownMessages();
             QPointer<SettingsWindow> w = new SettingsWindow(s);
             w->Text1->setText(QStringLiteral("新华诊所"));
             w->Text8->setText(QStringLiteral("pw2"));
-            faultvfs::arm(n, ops, code, persistent);
+            arm();
             QTest::mouseClick(w->Command1, Qt::LeftButton);
             fired = faultvfs::disarm();
             const QString message = MessageBox::shownMessages().value(1);
             s.close();
-            const QString at = QStringLiteral("failing operation %1: %2").arg(n).arg(message);
             // Each file holds what the message says of it.
-            const bool settingsLost = message.contains(QStringLiteral("设置"));
-            const bool passwordLost = message.contains(QStringLiteral("登录密码"));
             const Reopened settingsAfter = clinic(s.settingsPath());
             const Reopened passwordAfter = passwords(s.recordsPath());
-            QVERIFY2(settingsAfter.sound && passwordAfter.sound, qPrintable(at));
-            QVERIFY2(settingsAfter.values == (settingsLost ? clinicBefore : QStringList{"新华诊所"}), qPrintable(at));
-            QVERIFY2(passwordAfter.values == (passwordLost ? passwordBefore : QStringList{"pw2"}), qPrintable(at));
+            QVERIFY2(settingsAfter.sound && passwordAfter.sound, qPrintable(at + message));
+            QVERIFY2(settingsAfter.values == QStringList{message.contains("设置") ? "Qarvel诊所" : "新华诊所"}, qPrintable(at + message));
+            QVERIFY2(passwordAfter.values == QStringList{message.contains("登录密码") ? factoryPassword() : "pw2"},
+                     qPrintable(at + message));
             if (message.isEmpty()) {
                 QTRY_VERIFY(w.isNull());
             } else {
                 QVERIFY2(w && w->Text1->text() == QStringLiteral("新华诊所") && w->Text8->text() == QStringLiteral("pw2"),
-                         qPrintable(at));
+                         qPrintable(at + message));
                 delete w.data();
             }
-        }
-        QVERIFY2(n > 1 && n < MostPoints, qPrintable(QString::number(n)));
+        });
     }
 
     void templateCreation_data() { modes(); }
     void templateCreation()
     {
-        QFETCH(int, ops);
-        QFETCH(int, code);
-        QFETCH(bool, persistent);
-        int n = 0;
-        for (bool fired = true; fired && n < MostPoints; ++n) {
+        atEveryPoint([](const Arm& arm, const QString& at, bool& fired) {
             ProgramFolder folder(false);
             Store& s = folder.store();
-            faultvfs::arm(n, ops, code, persistent);
+            arm();
             const startup::StartupResult result = startup::prepare(s, QDate(2026, 12, 8));
             fired = faultvfs::disarm();
             s.close();
-            const QString at = QStringLiteral("failing operation %1: %2").arg(n).arg(result.problems.join(' '));
-            // Nothing half made is left, under the final name or another.
+            const QString problems = result.problems.join(' ');
+            // Nothing half made is left, under the final name or another; a file not made is told.
             QStringList expected;
             for (const QString& path : {s.recordsPath(), s.settingsPath()}) {
                 if (QFileInfo::exists(path)) {
                     expected << QFileInfo(path).fileName();
                     const Reopened made = path == s.recordsPath() ? records(path) : drugs(path);
-                    QVERIFY2(made.sound && made.values.size() == (path == s.recordsPath() ? 1 : 21), qPrintable(at));
+                    QVERIFY2(made.sound && made.values.size() == (path == s.recordsPath() ? 1 : 21), qPrintable(at + problems));
                 } else {
-                    QVERIFY2(result.problems.join(' ').contains(QDir::toNativeSeparators(path)), qPrintable(at));
+                    QVERIFY2(problems.contains(QDir::toNativeSeparators(path)), qPrintable(at + problems));
                 }
             }
-            QDir data(s.dataFolder());
-            QVERIFY2(data.entryList(QDir::Files, QDir::Name) == expected, qPrintable(at + data.entryList(QDir::Files).join(',')));
-        }
-        QVERIFY2(n > 1 && n < MostPoints, qPrintable(QString::number(n)));
+            const QStringList left = QDir(s.dataFolder()).entryList(QDir::Files, QDir::Name);
+            QVERIFY2(left == expected, qPrintable(at + left.join(',')));
+        });
     }
 
     void backup_data() { modes(); }
     void backup()
     {
-        QFETCH(int, ops);
-        QFETCH(int, code);
-        QFETCH(bool, persistent);
-        const QDate day(2026, 12, 10);
-        int n = 0;
-        for (bool fired = true; fired && n < MostPoints; ++n) {
+        atEveryPoint([](const Arm& arm, const QString& at, bool& fired) {
+            const QDate day(2026, 12, 10);
             Folder folder;
             Store& s = folder.store();
             QVERIFY(startup::backup(s, day));
@@ -256,25 +246,23 @@ private slots:
             QVERIFY(Store::insert(s.records(), RecordsTable, recordRow("2026-12-10 08:00:00")));
             const QStringList live = {"2026-01-01 08:00:00", "2026-12-10 08:00:00"};
 
-            faultvfs::arm(n, ops, code, persistent);
+            arm();
             auto running = startup::BackgroundBackup::start(s, day);
             const bool ok = running.wait();
             fired = faultvfs::disarm();
-            const QStringList failures = running.failures();
-            const QString at = QStringLiteral("failing operation %1: %2").arg(n).arg(failures.join(' '));
-            QVERIFY2(ok == failures.isEmpty(), qPrintable(at));
+            const QString told = at + running.failures().join(' ');
+            QVERIFY2(ok == running.failures().isEmpty(), qPrintable(told));
             // Only whole, sound copies under the final names: the earlier one or a new one.
-            QVERIFY2(QDir(dayFolder).entryList(QDir::Files, QDir::Name) == QStringList({"档案.dat", "设置.dat"}), qPrintable(at));
+            QVERIFY2(QDir(dayFolder).entryList(QDir::Files, QDir::Name) == QStringList({"档案.dat", "设置.dat"}), qPrintable(told));
             const QString copy = dayFolder + "/档案.dat";
             const bool renewed = ProgramFolder::bytes(copy) != earlier;
-            QVERIFY2(!ok || renewed, qPrintable(at));
+            QVERIFY2(!ok || renewed, qPrintable(told));
             if (renewed) {
                 const Reopened copied = records(copy);
-                QVERIFY2(copied.sound && copied.values == live, qPrintable(at));
+                QVERIFY2(copied.sound && copied.values == live, qPrintable(told));
             }
-            QVERIFY2(drugs(dayFolder + "/设置.dat").sound, qPrintable(at));
-        }
-        QVERIFY2(n > 1 && n < MostPoints, qPrintable(QString::number(n)));
+            QVERIFY2(drugs(dayFolder + "/设置.dat").sound, qPrintable(told));
+        });
     }
 
 private:
