@@ -27,12 +27,12 @@ Launcher::~Launcher() = default;
 
 void Launcher::start(const QDate& today)
 {
-    // Building missing indexes on a large file takes half a minute; the user sees why nothing moves.
+    // Building missing indexes on a large file takes half a minute; the user sees why nothing
+    // moves. Kept for the run: a file put back from a backup is opened again later.
     m_store.setSlowWorkRunner([](const std::function<void()>& work) {
         runWithProgress(QStringLiteral("正在优化数据库…"), work);
     });
     m_result = prepare(m_store, today);
-    m_store.setSlowWorkRunner({});
     if (!m_result.problems.isEmpty()) {
         MessageBox::information(nullptr, programTitle,
                                 QStringLiteral("数据库文件有问题：\n") + m_result.problems.join(QLatin1Char('\n'))
