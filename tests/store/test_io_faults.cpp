@@ -71,11 +71,28 @@ public:
     Folder()
         : ProgramFolder(false)
     {
-        static const QByteArray records = templateBytes(true);
-        static const QByteArray settings = templateBytes(false);
         QDir().mkpath(store().dataFolder());
-        write(store().recordsPath(), records);
-        write(store().settingsPath(), settings);
+        write(store().recordsPath(), records());
+        write(store().settingsPath(), settings());
+    }
+
+    // The template files as a backup of an earlier start that day.
+    void backedUp(const QString& dayFolder)
+    {
+        QDir().mkpath(dayFolder);
+        write(dayFolder + "/档案.dat", records());
+        write(dayFolder + "/设置.dat", settings());
+    }
+
+    static const QByteArray& records()
+    {
+        static const QByteArray bytes = templateBytes(true);
+        return bytes;
+    }
+    static const QByteArray& settings()
+    {
+        static const QByteArray bytes = templateBytes(false);
+        return bytes;
     }
 
 private:
@@ -240,9 +257,9 @@ private slots:
             const QDate day(2026, 12, 10);
             Folder folder;
             Store& s = folder.store();
-            QVERIFY(startup::backup(s, day));
             const QString dayFolder = startup::backupFolder(s, day);
-            const QByteArray earlier = ProgramFolder::bytes(dayFolder + "/档案.dat");
+            folder.backedUp(dayFolder);
+            const QByteArray& earlier = Folder::records();
             QVERIFY(Store::insert(s.records(), RecordsTable, recordRow("2026-12-10 08:00:00")));
             const QStringList live = {"2026-01-01 08:00:00", "2026-12-10 08:00:00"};
 
