@@ -2,23 +2,16 @@
 
 #include "common/Log.h"
 #include "common/Text.h"
-#include "store/Connection.h"
 #include "store/Backup.h"
 #include "store/Records.h"
 #include "store/Store.h"
 #include "store/Templates.h"
 
-#include <QByteArray>
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
-#include <algorithm>
 #include <atomic>
-#include <cstdio>
-#include <optional>
 #include <system_error>
 #include <thread>
-#include <unistd.h>
 #include <sqlite3.h>
 
 namespace startup {
