@@ -432,7 +432,7 @@ void MainWindow::openSelectedRecord()
         m_sheet->showRecord(store::PatientRecord::fromQuery(q));
         m_lookups->setQuiet(false);
     } else {
-        qCWarning(lcWorkstation) << "no record for the selected node";
+        qCWarning(lcWorkstation) << "no record for the key" << keyOfNode(node); // the key, never the name
     }
     m_lookups->hide();
     m_sheet->show();
@@ -455,11 +455,12 @@ void MainWindow::deleteSelectedRecord()
         break;
     case store::Deleted::None:
         // The node was not made from a record; there is nothing to keep it for.
-        qCWarning(lcWorkstation) << "no record to delete for the selected node";
+        qCWarning(lcWorkstation) << "no record to delete for the key" << keyOfNode(node);
         break;
     case store::Deleted::Failed:
         // The record is still in the file: its node stays, and the doctor learns why.
-        qCWarning(lcWorkstation) << "delete failed:" << (m_store.records() ? m_store.records()->lastError() : QString());
+        qCWarning(lcWorkstation) << "delete of the key" << keyOfNode(node) << "failed:"
+                                 << (m_store.records() ? m_store.records()->lastError() : QString());
         MessageBox::information(this, QStringLiteral("提示"), QStringLiteral("无法写入数据库，档案未删除。"),
                                 MessageBox::Exclamation);
         return;

@@ -126,6 +126,34 @@ private slots:
         QCOMPARE(w->Text5->text(), storedRow.section(QLatin1Char('|'), 1));
     }
 
+    void readOnlyFileSaysTheDrugWasNotSaved_data()
+    {
+        QTest::addColumn<bool>("adding");
+        QTest::newRow("new drug") << true;
+        QTest::newRow("picked drug") << false;
+    }
+    void readOnlyFileSaysTheDrugWasNotSaved()
+    {
+        QFETCH(bool, adding);
+        ProgramFolder own;
+        seed(own, DrugTable, {{"甲", "j"}});
+        own.makeReadOnly(own.store().settingsPath());
+        Shown w(new DrugCatalogWindow(own.store()));
+        if (adding)
+            QTest::mouseClick(w->Command1, Qt::LeftButton);
+        else
+            click(w->List1, 0);
+        type(w->Text3, QStringLiteral("乙"));
+        type(w->Text4, QStringLiteral("0.5 tid"));
+        QTest::mouseClick(w->Command2, Qt::LeftButton);
+        QCOMPARE(MessageBox::shownMessages(), QStringList({w->windowTitle(), QStringLiteral("无法写入数据库，药品未保存。")}));
+        // What was typed and the mode stay, so the same save can be made again.
+        QCOMPARE(w->Text3->text(), adding ? QStringLiteral("乙") : QStringLiteral("甲乙"));
+        QCOMPARE(w->Text4->text(), QStringLiteral("0.5 tid"));
+        QCOMPARE(w->addingNew, adding);
+        QCOMPARE(stored(own, DrugTable), QStringList({"甲|j"}));
+    }
+
     void keyboardOnlyEntry()
     {
         seed(folder, DrugTable, {});
