@@ -164,10 +164,35 @@ void FieldBox::contextMenuEvent(QContextMenuEvent* event)
 }
 
 RichBox::RichBox(QWidget* parent)
-    : QPlainTextEdit(parent)
+    : QTextEdit(parent)
 {
     setTabChangesFocus(true);
-    setLineWrapMode(QPlainTextEdit::NoWrap);
+    setLineWrapMode(QTextEdit::NoWrap);
+    setAcceptRichText(false);
+    connect(document(), &QTextDocument::contentsChanged, this, &RichBox::keepLineHeight);
+    keepLineHeight();
+}
+
+void RichBox::keepLineHeight()
+{
+    const double em = fonts::emPixels(font(), *this);
+    const QTextBlockFormat first = document()->firstBlock().blockFormat();
+    if (m_settingLineHeight || (first.lineHeightType() == QTextBlockFormat::FixedHeight && qFuzzyCompare(first.lineHeight(), em)))
+        return;
+    m_settingLineHeight = true;
+    QTextBlockFormat format;
+    format.setLineHeight(em, QTextBlockFormat::FixedHeight);
+    QTextCursor all(document());
+    all.select(QTextCursor::Document);
+    all.mergeBlockFormat(format);
+    m_settingLineHeight = false;
+}
+
+void RichBox::changeEvent(QEvent* event)
+{
+    QTextEdit::changeEvent(event);
+    if (event->type() == QEvent::FontChange)
+        keepLineHeight();
 }
 
 QString RichBox::text() const { return toCrLf(toPlainText()); }
@@ -185,13 +210,13 @@ void RichBox::moveCaretToEnd()
 
 void RichBox::focusInEvent(QFocusEvent* event)
 {
-    QPlainTextEdit::focusInEvent(event);
+    QTextEdit::focusInEvent(event);
     emit focused();
 }
 
 void RichBox::mousePressEvent(QMouseEvent* event)
 {
-    QPlainTextEdit::mousePressEvent(event);
+    QTextEdit::mousePressEvent(event);
     emit clicked();
 }
 

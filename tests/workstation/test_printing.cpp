@@ -387,6 +387,12 @@ void TestPrinting::panesShowTextsWherePaperHasThem_data()
     const double em = 20; // twips to the point
     QTest::newRow("card header") << true << QRectF(320, 250, 3200, 750)
                                  << QList<Band>{text(300, 12 * em), text(660, 9.75 * em), rule(900)};
+    // Lines one em apart below the box's margin of 4 pixels, so the fifteen the card prints all
+    // show. Each line is 一, whose one stroke lies across the middle of its em box.
+    QList<Band> box;
+    for (int i = 0; i < 15; ++i)
+        box << Band{1200 + i * 10 * em, 1200 + (i + 1) * 10 * em, 1200 + (i + 0.7) * 10 * em};
+    QTest::newRow("card box") << true << QRectF(560, 1140, 2800, 4035) << box;
     QTest::newRow("patient block") << false << QRectF(500, 300, 4880, 1400)
                                    << QList<Band>{text(360, 15.75 * em), rule(840), text(960, 10.5 * em), text(1380, 10.5 * em), rule(1680)};
 }
@@ -401,6 +407,7 @@ void TestPrinting::panesShowTextsWherePaperHasThem()
         auto* card = new CardPane;
         card->Label6[1]->setText(cardSample.header);
         card->Label6[2]->setText(cardSample.date);
+        card->R2->setText(QStringList(15, QStringLiteral("一一一")).join("\r\n"));
         pane.reset(card);
     } else {
         auto* sheet = new PrescriptionPane;
