@@ -11,9 +11,11 @@ packages=(
   poppler-utils
   libbenchmark-dev
 )
-if [ "${1:-}" = "--fuzz" ]; then
-  packages+=(clang libclang-rt-14-dev)
-fi
+case "${1:-}" in
+  --fuzz) packages+=(clang libclang-rt-14-dev) ;;
+  # Making and checking the .deb: shared-library dependencies, icon rendering, the checkers.
+  --package) packages+=(dpkg-dev file fakeroot librsvg2-bin lintian desktop-file-utils appstream) ;;
+esac
 
 missing=()
 for p in "${packages[@]}"; do

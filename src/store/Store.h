@@ -30,7 +30,8 @@ using Row = std::vector<Value>; // one value per field, in stored order
 Refusal checkRow(const Table& table, const Row& row);
 
 // The program's two database files in <program folder>/数据库, each opened once with its own
-// fixed password on first use and kept open for the run.
+// fixed password on first use and kept open for the run. The "program folder" is where the data
+// live: the executable's own folder, or the user's data folder when that one is read-only.
 class Store
 {
 public:

@@ -14,6 +14,7 @@
 #include "store/Store.h"
 #include "workstation/CardPrint.h"
 #include "workstation/DrugPanel.h"
+#include "workstation/HelpPage.h"
 #include "workstation/Keypad.h"
 #include "workstation/LookupLists.h"
 #include "workstation/PrescriptionPrint.h"
@@ -26,7 +27,6 @@
 #include <QCloseEvent>
 #include <QDesktopServices>
 #include <QDir>
-#include <QFile>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLineEdit>
@@ -39,12 +39,6 @@
 #include <QStyle>
 #include <QToolBar>
 #include <QUrl>
-
-static void initHelpResource()
-{
-    // The help page lives in the static library; make sure the linker keeps it.
-    Q_INIT_RESOURCE(help);
-}
 
 namespace {
 
@@ -63,7 +57,6 @@ MainWindow::MainWindow(store::Store& store, QWidget* parent)
     , m_store(store)
     , m_settings(new CurrentSettings(store, this))
 {
-    initHelpResource();
     setObjectName(QStringLiteral("MainWindow"));
     setWindowTitle(QStringLiteral("Qarvel V2.0"));
 
@@ -479,16 +472,9 @@ void MainWindow::pasteSheet() { m_sheet->paste(m_copyBuffer); }
 void MainWindow::openHelp()
 {
     // The help page ships inside the program and is written out where a browser can read it.
-    const QString folder = QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation);
-    QDir().mkpath(folder);
-    const QString path = QDir(folder).filePath(QStringLiteral("qarvel-help.html"));
-    QFile::remove(path);
-    if (!QFile::copy(QStringLiteral(":/help/index.html"), path)) {
-        qCWarning(lcWorkstation) << "cannot write the help page to" << path;
-        return;
-    }
-    QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadOther | QFile::ReadGroup);
-    if (!QDesktopServices::openUrl(QUrl::fromLocalFile(path)))
+    const QString path = QDir(QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation))
+                             .filePath(QStringLiteral("qarvel-help.html"));
+    if (writeHelpPage(path, m_store.dataFolder()) && !QDesktopServices::openUrl(QUrl::fromLocalFile(path)))
         qCWarning(lcWorkstation) << "no browser opened" << path;
 }
 
@@ -498,8 +484,9 @@ void MainWindow::showAbout()
         auto* box = new QMessageBox(QMessageBox::Information, QStringLiteral("关于"),
                                     QStringLiteral("<b>Qarvel V2.0</b><br>版本 %1<br><br>"
                                                    "门诊处方工作站：开处方、存病历、打印处方和注射卡、"
-                                                   "统计工作量、打印门诊日志。")
-                                        .arg(QCoreApplication::applicationVersion()),
+                                                   "统计工作量、打印门诊日志。<br><br>数据文件夹：%2")
+                                        .arg(QCoreApplication::applicationVersion(),
+                                             QDir::toNativeSeparators(m_store.dataFolder()).toHtmlEscaped()),
                                     QMessageBox::Ok, this);
         box->setObjectName(QStringLiteral("AboutBox"));
         box->button(QMessageBox::Ok)->setText(QStringLiteral("确定"));
