@@ -9,7 +9,7 @@
 #include <QInputMethodEvent>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPlainTextEdit>
+#include <QTextEdit>
 #include <QTest>
 
 // Chinese arrives through an input method: pinyin is composed as pre-edit text, which belongs to
@@ -33,14 +33,14 @@ QString shown(QWidget* widget)
         return box->text();
     if (auto* label = qobject_cast<QLabel*>(widget))
         return label->text();
-    if (auto* rich = qobject_cast<QPlainTextEdit*>(widget))
+    if (auto* rich = qobject_cast<QTextEdit*>(widget))
         return rich->toPlainText();
     return QStringLiteral("(unknown control)");
 }
 
 QString boxText(QWidget* box)
 {
-    if (auto* rich = qobject_cast<QPlainTextEdit*>(box))
+    if (auto* rich = qobject_cast<QTextEdit*>(box))
         return rich->toPlainText();
     return qobject_cast<QLineEdit*>(box)->text();
 }
