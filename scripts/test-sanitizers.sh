@@ -20,7 +20,6 @@ fi
 cmake --build "$build"
 
 export ASAN_OPTIONS="halt_on_error=1:detect_leaks=1:strict_string_checks=1:detect_stack_use_after_return=1"
-export LSAN_OPTIONS="suppressions=$root/scripts/lsan.supp:print_suppressions=0"
 export UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1"
 cd "$build"
 ctest --output-on-failure --timeout 900 -j "$(nproc)"
