@@ -20,6 +20,9 @@
 #include "startup/Startup.h"
 #include "store/Records.h"
 #include "store/Store.h"
+#include "workstation/DrugPanel.h"
+#include "workstation/LookupLists.h"
+#include "support/Workstation.h"
 #include "workstation/MainWindow.h"
 #include "workstation/PrescriptionPrint.h"
 #include "workstation/PrescriptionSheet.h"
@@ -289,7 +292,7 @@ void startupQarvel(benchmark::State& state, QDate today)
         settle();
         state.PauseTiming();
         // The copy goes on behind the window; it is timed on its own (backupQarvel).
-        const bool ok = main->T1->count() == treeRows && main->List1->count() > 0
+        const bool ok = Controls(*main).T1->count() == treeRows && Controls(*main).List1->count() > 0
             && (today != BackupDay || (result.backup.started() && result.backup.wait()));
         main.reset();
         store.reset();
@@ -555,15 +558,16 @@ std::unique_ptr<BareStatement> searchTwin(const Search& search)
 void searchQarvel(benchmark::State& state, const Search& search, Shown shown)
 {
     MainWindow& w = window();
+    const Controls ui(w);
     const qint64 rows = expected(search.op, [&] { return searchTwin(search)->run(); });
-    w.Text2->setText(search.name);
-    w.Text3->setText(search.date);
+    ui.Text2->setText(search.name);
+    ui.Text3->setText(search.date);
     for (auto _ : state) {
         w.search();
         finishStep(state, shown);
     }
     clinic->treeHolds.clear();
-    check(state, w.T1->count() == rows, QStringLiteral("tree rows"));
+    check(state, ui.T1->count() == rows, QStringLiteral("tree rows"));
     state.counters["rows"] = double(rows);
 }
 
@@ -596,19 +600,20 @@ const QString SaveAddress = QStringLiteral("城关镇");
 void saveQarvel(benchmark::State& state, Shown shown)
 {
     MainWindow& w = window();
+    const Controls ui(w);
     const QString text = samplePrescriptionText();
     const int treeRows = std::min(clinic->size, MainWindow::TreeRows);
     MessageBox::clearShownMessages();
     for (auto _ : state) {
         state.PauseTiming();
         w.newPrescription();
-        w.Text4[0]->setText(CommonName);
-        w.Text4[1]->setText(QStringLiteral("女"));
-        w.Text4[2]->setText(QStringLiteral("35"));
-        w.Text4[4]->setText(SaveDiagnosis);
-        w.Text4[5]->setText(SaveAddress);
-        w.R1->setText(text);
-        w.Text4[8]->setText(QStringLiteral("35.5"));
+        ui.Text4[0]->setText(CommonName);
+        ui.Text4[1]->setText(QStringLiteral("女"));
+        ui.Text4[2]->setText(QStringLiteral("35"));
+        ui.Text4[4]->setText(SaveDiagnosis);
+        ui.Text4[5]->setText(SaveAddress);
+        ui.R1->setText(text);
+        ui.Text4[8]->setText(QStringLiteral("35.5"));
         settle();
         state.ResumeTiming();
 
@@ -620,7 +625,7 @@ void saveQarvel(benchmark::State& state, Shown shown)
         settle();
         // Saved means the sheet was put away; the row goes again, so every save meets the same table.
         const bool saved = !w.sheetGroup()->isVisible() && MessageBox::shownMessages().isEmpty()
-            && w.T1->count() == treeRows;
+            && ui.T1->count() == treeRows;
         const bool removed = saved
             && store::Store::deleteRow(clinic->records(), store::RecordsTable, clinic->records()->lastInsertRowId());
         if (!check(state, saved && removed, QStringLiteral("save: %1").arg(MessageBox::shownMessages().join(u' '))))
@@ -671,14 +676,15 @@ int dayNode(benchmark::State& state, const QString& key)
 {
     Clinic& c = *clinic;
     MainWindow& w = window();
+    const Controls ui(w);
     if (c.treeHolds != c.lastDay) {
-        w.Text2->clear();
-        w.Text3->setText(c.lastDay);
+        ui.Text2->clear();
+        ui.Text3->setText(c.lastDay);
         w.search();
         c.treeHolds = c.lastDay;
     }
-    for (int i = 0; i < w.T1->count(); ++i)
-        if (w.T1->text(i).contains(key))
+    for (int i = 0; i < ui.T1->count(); ++i)
+        if (ui.T1->text(i).contains(key))
             return i;
     check(state, false, QStringLiteral("no node for %1").arg(key));
     return -1;
@@ -689,22 +695,23 @@ int dayNode(benchmark::State& state, const QString& key)
 void openQarvel(benchmark::State& state)
 {
     MainWindow& w = window();
+    const Controls ui(w);
     const int nodes[] = {dayNode(state, clinic->otherKey), dayNode(state, clinic->dayKey)};
     if (nodes[0] < 0 || nodes[1] < 0)
         return;
     int i = 0;
     for (auto _ : state) {
         state.PauseTiming();
-        w.T1->setCurrentRow(nodes[i++ % 2]);
+        ui.T1->setCurrentRow(nodes[i++ % 2]);
         state.ResumeTiming();
         w.openSelectedRecord();
         finishStep(state, Shown::No);
     }
     // The sheet is left on the last visit, which the prescription print takes.
-    w.T1->setCurrentRow(nodes[1]);
+    ui.T1->setCurrentRow(nodes[1]);
     w.openSelectedRecord();
     clinic->sheetHoldsDayKey = true;
-    check(state, w.Label10->text() == clinic->dayKey && !w.R1->text().isEmpty(), QStringLiteral("opened record"));
+    check(state, ui.Label10->text() == clinic->dayKey && !ui.R1->text().isEmpty(), QStringLiteral("opened record"));
 }
 
 StatementCycle openTwins()
@@ -821,11 +828,12 @@ void printLogBook(benchmark::State& state)
 void printPrescription(benchmark::State& state)
 {
     MainWindow& w = window();
+    const Controls ui(w);
     if (!clinic->sheetHoldsDayKey) {
         const int node = dayNode(state, clinic->dayKey);
         if (node < 0)
             return;
-        w.T1->setCurrentRow(node);
+        ui.T1->setCurrentRow(node);
         w.openSelectedRecord();
         clinic->sheetHoldsDayKey = true;
     }
@@ -834,10 +842,10 @@ void printPrescription(benchmark::State& state)
     for (auto _ : state) {
         // What the print command reads: the sheet as shown and the offsets as stored now.
         printing::PrescriptionContent content;
-        content.title = w.Picture2->Label3[0]->text();
+        content.title = ui.Picture2->Label3[0]->text();
         for (size_t i = 0; i < content.fields.size(); ++i)
-            content.fields[i] = w.Text4[i]->text();
-        content.text = w.R1->text();
+            content.fields[i] = ui.Text4[i]->text();
+        content.text = ui.R1->text();
         const printing::PageOffsets offsets = printing::prescriptionOffsets(*clinic->store);
         ok = printing::printToPdf(pdf, [&](printing::PrinterPage& page) {
                  printing::drawPrescription(page, content, offsets);
@@ -918,21 +926,21 @@ void registerAll()
 
     using namespace store::statements;
     static std::vector<Lookup> lookups = {
-        {"lookup_drug", [] { return window().Text1; }, [] { return window().List1; }, DrugTwin, drugNamesByInitials,
-         MainWindow::DrugListRows, typing(c.drugKeys, 5, true)},
-        {"lookup_diagnosis", [] { return static_cast<QLineEdit*>(window().Text4[4]); },
-         [] { return window().list2; }, DiagnosisTwin, diagnosisNamesByInitials, -1, typing(c.diagnosisKeys, 4, false)},
-        {"lookup_address", [] { return static_cast<QLineEdit*>(window().Text4[5]); },
-         [] { return window().list5; }, AddressTwin, addressNamesContainingInitials, -1,
+        {"lookup_drug", [] { return Controls(window()).Text1; }, [] { return Controls(window()).List1; }, DrugTwin, drugNamesByInitials,
+         DrugPanel::DrugListRows, typing(c.drugKeys, 5, true)},
+        {"lookup_diagnosis", [] { return static_cast<QLineEdit*>(Controls(window()).Text4[4]); },
+         [] { return Controls(window()).list2; }, DiagnosisTwin, diagnosisNamesByInitials, -1, typing(c.diagnosisKeys, 4, false)},
+        {"lookup_address", [] { return static_cast<QLineEdit*>(Controls(window()).Text4[5]); },
+         [] { return Controls(window()).list5; }, AddressTwin, addressNamesContainingInitials, -1,
          typing(c.addressKeys, 4, false)},
         // The worst keystrokes: a drug key nothing matches reads the whole catalogue; an empty
         // diagnosis or address box (as on entering it) lists the whole dictionary.
-        {"lookup_drug_nomatch", [] { return window().Text1; }, [] { return window().List1; }, DrugTwin,
-         drugNamesByInitials, MainWindow::DrugListRows, {QStringLiteral("qqqqq")}},
-        {"lookup_diagnosis_all", [] { return static_cast<QLineEdit*>(window().Text4[4]); },
-         [] { return window().list2; }, DiagnosisTwin, diagnosisNamesByInitials, -1, {QString()}},
-        {"lookup_address_all", [] { return static_cast<QLineEdit*>(window().Text4[5]); },
-         [] { return window().list5; }, AddressTwin, addressNamesContainingInitials, -1, {QString()}},
+        {"lookup_drug_nomatch", [] { return Controls(window()).Text1; }, [] { return Controls(window()).List1; }, DrugTwin,
+         drugNamesByInitials, DrugPanel::DrugListRows, {QStringLiteral("qqqqq")}},
+        {"lookup_diagnosis_all", [] { return static_cast<QLineEdit*>(Controls(window()).Text4[4]); },
+         [] { return Controls(window()).list2; }, DiagnosisTwin, diagnosisNamesByInitials, -1, {QString()}},
+        {"lookup_address_all", [] { return static_cast<QLineEdit*>(Controls(window()).Text4[5]); },
+         [] { return Controls(window()).list5; }, AddressTwin, addressNamesContainingInitials, -1, {QString()}},
     };
     window().newPrescription(); // the boxes are typed into on an open sheet
     for (const Lookup& lookup : lookups) {

@@ -238,7 +238,7 @@ bool fillRecords(store::Connection* db, int records, Random& random, const Dicti
 {
     // The template's sample visit would sit before the oldest generated one with a key from its
     // own year; a clinic deletes it, and so do we, so keys follow the row order throughout.
-    if (!store::Store::deleteFirst(db, store::statements::allRecords()))
+    if (store::Store::deleteFirst(db, store::statements::allRecords()) != store::Deleted::One)
         return false;
 
     const std::vector<int> days = visitsPerDay(random, records);

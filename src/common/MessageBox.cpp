@@ -27,6 +27,12 @@ QMessageBox::StandardButton run(QWidget* parent, const QString& title, const QSt
         ok->setText(QStringLiteral("确定"));
     if (auto* cancel = box.button(QMessageBox::Cancel))
         cancel->setText(QStringLiteral("取消"));
+    if (auto* yes = box.button(QMessageBox::Yes))
+        yes->setText(QStringLiteral("是"));
+    if (auto* no = box.button(QMessageBox::No)) {
+        no->setText(QStringLiteral("否"));
+        box.setDefaultButton(QMessageBox::No);
+    }
     return static_cast<QMessageBox::StandardButton>(box.exec());
 }
 } // namespace
@@ -52,6 +58,19 @@ bool MessageBox::okCancel(QWidget* parent, const QString& title, const QString& 
     if (testMode)
         return false;
     return run(parent, title, text, icon, QMessageBox::Ok | QMessageBox::Cancel) == QMessageBox::Ok;
+}
+
+bool MessageBox::yesNo(QWidget* parent, const QString& title, const QString& text, Icon icon)
+{
+    shown << title << text;
+    if (nextAnswer) {
+        const bool answer = *nextAnswer;
+        nextAnswer.reset();
+        return answer;
+    }
+    if (testMode)
+        return false;
+    return run(parent, title, text, icon, QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
 }
 
 void MessageBox::setNextAnswer(bool ok) { nextAnswer = ok; }

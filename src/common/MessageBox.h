@@ -16,6 +16,9 @@ public:
     static void information(QWidget* parent, const QString& title, const QString& text, Icon icon = NoIcon);
     // OK / Cancel question; true only for OK.
     static bool okCancel(QWidget* parent, const QString& title, const QString& text, Icon icon = Exclamation);
+    // 是 / 否 question with 否 as the default button; true only for 是. In test mode without a
+    // prepared answer it is answered 否.
+    static bool yesNo(QWidget* parent, const QString& title, const QString& text, Icon icon = Exclamation);
 
     // Test hooks: the next question is answered without showing anything, and every message
     // shown is recorded (title, then text) so a test can check what the user would have read.

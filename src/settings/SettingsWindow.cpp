@@ -1,9 +1,10 @@
 #include "settings/SettingsWindow.h"
 
-#include "common/Window.h"
-
 #include "common/Log.h"
 #include "common/MessageBox.h"
+#include "common/Window.h"
+
+#include "store/Records.h"
 #include "store/Statements.h"
 #include "store/Store.h"
 
@@ -30,16 +31,17 @@ struct Binding {
     const char16_t* field;
     const char16_t* caption;
     const char16_t* initialText; // kept where the store has no value
+    bool millimetres = false;    // a print offset: a whole number of millimetres
 };
 
 const std::array<Binding, 8> bindings{{
     {&store::SettingsTable, u"名称", u"名称：", u""},
     {&store::SettingsTable, u"医生", u"医生：", u""},
     {&store::SettingsTable, u"配药", u"配药：", u""},
-    {&store::SettingsTable, u"左边距", u"处方左边距：", u"120"},
-    {&store::SettingsTable, u"上边距", u"处方上边距：", u"200"},
-    {&store::SettingsTable, u"左边距1", u"注射卡左边距：", u"120"},
-    {&store::SettingsTable, u"上边距1", u"注射卡上边距：", u"200"},
+    {&store::SettingsTable, u"左边距", u"处方左边距：", u"120", true},
+    {&store::SettingsTable, u"上边距", u"处方上边距：", u"200", true},
+    {&store::SettingsTable, u"左边距1", u"注射卡左边距：", u"120", true},
+    {&store::SettingsTable, u"上边距1", u"注射卡上边距：", u"200", true},
     {&store::PasswordTable, u"密码", u"密码：", u""},
 }};
 
@@ -204,6 +206,14 @@ void SettingsWindow::confirm()
                 qCWarning(lcSettings) << "value of" << m_boxes[i]->objectName() << "refused, kind"
                                       << refusal.kind;
                 refusals << refusalText(bindings[i], refusal);
+                if (!firstRefused)
+                    firstRefused = m_boxes[i];
+                continue;
+            }
+            if (bindings[i].millimetres && !store::isWholeMillimetres(m_boxes[i]->text())) {
+                // The print reads a whole number; anything else would move the paper by a guess.
+                qCWarning(lcSettings) << "value of" << m_boxes[i]->objectName() << "refused: not whole millimetres";
+                refusals << QStringLiteral("%1须为整数（毫米），未保存。").arg(caption(bindings[i]));
                 if (!firstRefused)
                     firstRefused = m_boxes[i];
                 continue;

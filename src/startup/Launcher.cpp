@@ -32,7 +32,7 @@ void Launcher::showMainWindow()
         m_main = std::make_unique<MainWindow>(m_store);
         connect(m_main.get(), &MainWindow::quitRequested, this, &Launcher::quitRequested);
     }
-    m_main->show();
+    m_main->showOnScreen();
     m_main->raise();
     m_main->activateWindow();
 }

@@ -78,6 +78,8 @@ LoginDialog::LoginDialog(QString storedPassword, QWidget* parent)
     Text1 = new QLineEdit(this);
     Text1->setObjectName(QStringLiteral("Text1"));
     Text1->setEchoMode(QLineEdit::Password);
+    // Each typed character shows as "*", not the style's dot.
+    Text1->setStyleSheet(QStringLiteral("lineedit-password-character: 42;"));
     Text1->setMaxLength(15);
     Text1->installEventFilter(this);
 

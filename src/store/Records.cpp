@@ -1,6 +1,7 @@
 #include "store/Records.h"
 
 #include <QLocale>
+#include <QRegularExpression>
 #include <cmath>
 
 namespace store {
@@ -113,6 +114,12 @@ int offsetMillimetres(const std::optional<QString>& text)
     if (!ok || !std::isfinite(value) || std::abs(value) > 1e6)
         return 0;
     return int(std::nearbyint(value));
+}
+
+bool isWholeMillimetres(const QString& text)
+{
+    static const QRegularExpression whole(QStringLiteral("^ *[+-]?[0-9]{1,4} *$"));
+    return whole.match(text).hasMatch();
 }
 
 } // namespace store

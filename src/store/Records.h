@@ -62,5 +62,8 @@ std::optional<SettingsRow> readSettings(Store& store);
 
 // Converts a stored offset text to whole millimetres; empty or non-numeric text counts as 0.
 int offsetMillimetres(const std::optional<QString>& text);
+// Whether a typed offset is a whole number of millimetres: digits with an optional sign,
+// blanks around them allowed, at most four digits.
+bool isWholeMillimetres(const QString& text);
 
 } // namespace store

@@ -213,6 +213,12 @@ Select recordNodes()
     return with(shape);
 }
 
+Select newestRecordNodes()
+{
+    static const SelectShape shape(RecordsTable, {}, QStringLiteral("rowid DESC"), NodeFields);
+    return with(shape);
+}
+
 Select recordNodesByNameAndDate(const QString& name, const QString& date)
 {
     static const NameAndDateShapes shapes(NodeFields);

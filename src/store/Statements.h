@@ -55,6 +55,8 @@ Select allRecords();                                                    // every
 Select recordsByNameAndDate(const QString& name, const QString& date);  // name contains, date begins with
 // The same rows for the record tree, reading only 名称 and 姓名.
 Select recordNodes();
+// The same fields, the newest rows first: the tree's start-up and after-save list.
+Select newestRecordNodes();
 Select recordNodesByNameAndDate(const QString& name, const QString& date);
 Select recordByKey(const QString& key);                                 // 名称 equal to the key
 Select recordsOfDay(const QString& day);                                // 日期 equal to the day

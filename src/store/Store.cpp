@@ -223,15 +223,25 @@ bool Store::updateRow(Connection* db, const Table& table, qint64 rowId, const Ro
     return query.exec() && db->changes() == 1;
 }
 
-bool Store::deleteFirst(Connection* db, const Select& select)
+Deleted Store::deleteFirst(Connection* db, const Select& select)
 {
+    if (!db)
+        return Deleted::Failed;
     std::optional<qint64> rowId;
     {
         Query query = Store::select(db, select, 1);
         if (query.next())
             rowId = query.rowId();
+        else if (query.failed() || !query.isValid())
+            return Deleted::Failed;
     }
-    return rowId && deleteRow(db, select.table(), *rowId);
+    if (!rowId)
+        return Deleted::None;
+    Query query = db->query(QStringLiteral("DELETE FROM %1 WHERE rowid = ?1").arg(quoteIdentifier(tableName(select.table()))));
+    query.bind(1, *rowId);
+    if (!query.exec())
+        return Deleted::Failed;
+    return db->changes() == 1 ? Deleted::One : Deleted::None;
 }
 
 bool Store::deleteRow(Connection* db, const Table& table, qint64 rowId)

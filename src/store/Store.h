@@ -11,6 +11,8 @@
 
 namespace store {
 
+enum class Deleted { One, None, Failed };
+
 // What is wrong with a row before the store would refuse it.
 struct Refusal {
     enum Kind { None, Empty, TooLong, NotText, NotMoney };
@@ -62,8 +64,9 @@ public:
     static bool updateFirstFields(Connection* db, const Table& table, const std::vector<std::pair<int, Value>>& fields);
     // Rewrites the row with this identity; false when it is gone or the row is refused.
     static bool updateRow(Connection* db, const Table& table, qint64 rowId, const Row& row);
-    // Deletes only the first row that the SELECT yields; false when it yields none.
-    static bool deleteFirst(Connection* db, const Select& select);
+    // Deletes only the first row that the SELECT yields. None when it yields none; Failed when
+    // the file could not be read or written, and the row is still there.
+    static Deleted deleteFirst(Connection* db, const Select& select);
     // Deletes the row with this identity; false when it is gone.
     static bool deleteRow(Connection* db, const Table& table, qint64 rowId);
     // Number of rows the SELECT yields, without reading them.

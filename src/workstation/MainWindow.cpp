@@ -3,48 +3,44 @@
 #include "common/Clock.h"
 #include "common/Log.h"
 #include "common/MessageBox.h"
+#include "common/Text.h"
+#include "common/TextList.h"
+#include "common/Window.h"
 #include "dictionaries/DrugCatalogWindow.h"
 #include "dictionaries/WordListWindow.h"
 #include "reports/OutpatientLogWindow.h"
 #include "reports/StatisticsWindow.h"
-#include "common/Text.h"
-#include "common/TextList.h"
-#include "common/Window.h"
 #include "settings/CurrentSettings.h"
 #include "store/Records.h"
 #include "store/Store.h"
 #include "workstation/CardPrint.h"
+#include "workstation/DrugPanel.h"
 #include "workstation/Keypad.h"
+#include "workstation/LookupLists.h"
 #include "workstation/PrescriptionPrint.h"
-#include "workstation/PrintJob.h"
 #include "workstation/PrescriptionSheet.h"
-#include "workstation/PrescriptionText.h"
-#include "workstation/SheetLayout.h"
+#include "workstation/SearchPanel.h"
 #include "workstation/Twips.h"
 
+#include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
-#include <QCoreApplication>
 #include <QDesktopServices>
 #include <QDir>
 #include <QFile>
-#include <QGridLayout>
 #include <QHBoxLayout>
 #include <QKeyEvent>
-#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
-#include <QMouseEvent>
-#include <QPushButton>
 #include <QScreen>
+#include <QScrollArea>
 #include <QStandardPaths>
 #include <QStatusBar>
+#include <QStyle>
 #include <QToolBar>
-#include <QStringBuilder>
 #include <QUrl>
-#include <QVBoxLayout>
 
 static void initHelpResource()
 {
@@ -54,16 +50,13 @@ static void initHelpResource()
 
 namespace {
 
-QLabel* caption(const QString& text, QWidget* parent)
-{
-    return new QLabel(text, parent);
-}
-
 // The record key is the 19 characters in front of the node text's final "]".
 QString keyOfNode(const QString& text)
 {
     return text.size() >= 20 ? text.mid(text.size() - 20, 19) : QString();
 }
+
+QString withoutMnemonic(QString caption) { return caption.remove(QLatin1Char('&')); }
 
 } // namespace
 
@@ -79,48 +72,46 @@ MainWindow::MainWindow(store::Store& store, QWidget* parent)
     buildMenus();
     buildToolbar();
 
-    auto* central = new QWidget(this);
-    auto* row = new QHBoxLayout(central);
-    row->addWidget(buildSearchPanel());
-    row->addWidget(buildSheetGroup(), 0, Qt::AlignTop);
-    row->addWidget(buildDrugPanel());
-    setCentralWidget(central);
+    auto* content = new QWidget;
+    content->setObjectName(QStringLiteral("Content"));
+    auto* row = new QHBoxLayout(content);
+    m_search = new SearchPanel(store, content);
+    m_sheet = new SheetGroup(content);
+    m_drugs = new DrugPanel(store, content);
+    // Room the screen gives beyond the panels goes to the record tree; the sheet and the drug
+    // entry keep their size and place.
+    row->addWidget(m_search, 1);
+    row->addWidget(m_sheet, 0, Qt::AlignTop);
+    row->addWidget(m_drugs, 0);
+    m_scroll = new QScrollArea(this);
+    m_scroll->setObjectName(QStringLiteral("ContentScroll"));
+    m_scroll->setFrameShape(QFrame::NoFrame);
+    m_scroll->setWidgetResizable(true);
+    m_scroll->setWidget(content);
+    setCentralWidget(m_scroll);
     statusBar();
 
     // The pick lists pop up over the sheet, below their boxes.
-    list2 = new TextList(QStringLiteral("list2"), this);
-    list5 = new TextList(QStringLiteral("list5"), this);
-    for (TextList* list : {list2, list5}) {
-        list->hide();
-        list->setFocusPolicy(Qt::ClickFocus);
-        list->resize(twips::toPixels(2600), twips::toPixels(2400));
-        list->installEventFilter(this);
-    }
-    connect(list2, &TextList::clicked, this, &MainWindow::pickDiagnosis);
-    connect(list5, &TextList::clicked, this, &MainWindow::pickAddress);
-
-    for (int i = 0; i < int(Text4.size()); ++i) {
-        connect(Text4[size_t(i)], &QLineEdit::textChanged, this, [this, i] { fieldChanged(i); });
-        Text4[size_t(i)]->installEventFilter(this);
-    }
-    Text2->installEventFilter(this);
-    R1->installEventFilter(this);
-    R2->installEventFilter(this);
-    Picture1->installEventFilter(this);
-    Picture2->installEventFilter(this);
-    Label7->installEventFilter(this);
-    cardPreviewLink->installEventFilter(this);
+    m_lookups = new LookupLists(store, this, m_sheet->box(4), m_sheet->box(5));
+    connectPanels();
 
     // Enter walks the visit: name, sex, age, diagnosis, address, drug initials, prescription,
     // fee, then doctor, dispenser and date.
-    setTabChain({Text4[0], Text4[1], Text4[2], Text4[4], Text4[5], Text1, R1, Text4[8], Text4[6], Text4[7],
-                 Text4[3], R2});
+    setTabChain({m_sheet->box(0), m_sheet->box(1), m_sheet->box(2), m_sheet->box(4), m_sheet->box(5),
+                 m_drugs->drugBox(), m_sheet->prescriptionBox(), m_sheet->box(8), m_sheet->box(6),
+                 m_sheet->box(7), m_sheet->box(3), m_sheet->cardBox()});
 
-    m_sheetGroup->hide();
+    // The menu's keys win over the boxes' own bindings (Ctrl+E, Ctrl+Z, ...) wherever the focus is.
+    for (QWidget* child : findChildren<QWidget*>())
+        if (child->focusPolicy() != Qt::NoFocus)
+            child->installEventFilter(this);
+    connect(qApp, &QApplication::focusChanged, this, [this](QWidget*, QWidget* now) { focusChanged(now); });
+
+    m_sheet->hide();
     setSaveEnabled(false);
 
     placeOnScreen();
-    fillDrugList(QString());
+    m_drugs->fillDrugList(QString());
     fillTree(TreeRows);
 }
 
@@ -150,7 +141,8 @@ void MainWindow::buildMenus()
         }
     };
     const Item separator{nullptr, nullptr, nullptr};
-    addMenu(QStringLiteral("文件(F)"), {
+    // "(&F)" shows as "(F)" and makes Alt+F open the menu instead of typing an "f".
+    addMenu(QStringLiteral("文件(&F)"), {
         {"新建", "Ctrl+N", &MainWindow::newPrescription},
         {"保存", "Ctrl+S", &MainWindow::savePrescription},
         separator,
@@ -162,14 +154,14 @@ void MainWindow::buildMenus()
         separator,
         {"退出", "Ctrl+E", nullptr},
     });
-    addMenu(QStringLiteral("设置(S)"), {
+    addMenu(QStringLiteral("设置(&S)"), {
         {"药品维护", "Ctrl+J", nullptr},
         {"诊断名称", "Ctrl+I", nullptr},
         {"地址库", "Ctrl+M", nullptr},
         separator,
         {"综合设置", "Ctrl+W", nullptr},
     });
-    addMenu(QStringLiteral("帮助(H)"), {
+    addMenu(QStringLiteral("帮助(&H)"), {
         {"在线帮助", "Ctrl+H", &MainWindow::openHelp},
         {"关于", "Ctrl+Z", &MainWindow::showAbout},
     });
@@ -209,142 +201,19 @@ void MainWindow::buildToolbar()
     connect(Toolbar1, &QToolBar::actionTriggered, this, &MainWindow::toolbarClicked);
 }
 
-QWidget* MainWindow::buildSearchPanel()
+void MainWindow::connectPanels()
 {
-    auto* panel = new QWidget(this);
-    panel->setObjectName(QStringLiteral("SearchPanel"));
-    auto* grid = new QGridLayout(panel);
-    grid->setContentsMargins(0, 0, 0, 0);
-    Text2 = new QLineEdit(panel);
-    Text2->setObjectName(QStringLiteral("Text2"));
-    Text3 = new QLineEdit(panel);
-    Text3->setObjectName(QStringLiteral("Text3"));
-    Text3->installEventFilter(this);
-    Command2 = new QPushButton(QStringLiteral("查询"), panel);
-    Command2->setObjectName(QStringLiteral("Command2"));
-    T1 = new TextList(QStringLiteral("T1"), panel);
-    T1->setMinimumWidth(twips::toPixels(3000));
-    T1->viewport()->installEventFilter(this);
-
-    grid->addWidget(caption(QStringLiteral("患者姓名"), panel), 0, 0);
-    grid->addWidget(Text2, 0, 1);
-    grid->addWidget(caption(QStringLiteral("就诊日期"), panel), 1, 0);
-    grid->addWidget(Text3, 1, 1);
-    grid->addWidget(Command2, 2, 1, Qt::AlignRight);
-    grid->addWidget(T1, 3, 0, 1, 2);
-
-    connect(Command2, &QPushButton::clicked, this, &MainWindow::search);
-    connect(Text2, &QLineEdit::returnPressed, this, &MainWindow::search);
-    connect(Text3, &QLineEdit::returnPressed, this, &MainWindow::search);
-    connect(T1, &TextList::clicked, this, &MainWindow::openSelectedRecord);
-    T1->installEventFilter(this);
-
-    m_treeMenu = new QMenu(this);
-    m_treeMenu->setObjectName(QStringLiteral("TreeMenu"));
-    connect(m_treeMenu->addAction(QStringLiteral("删除")), &QAction::triggered, this,
-            &MainWindow::deleteSelectedRecord);
-    m_treeMenu->addAction(QStringLiteral("取消"));
-    return panel;
-}
-
-QWidget* MainWindow::buildSheetGroup()
-{
-    m_sheetGroup = new QWidget(this);
-    m_sheetGroup->setObjectName(QStringLiteral("SheetGroup"));
-    auto* row = new QHBoxLayout(m_sheetGroup);
-    row->setContentsMargins(0, 0, 0, 0);
-
-    Picture2 = new PrescriptionPane(m_sheetGroup);
-    Text4 = Picture2->Text4;
-    R1 = Picture2->R1;
-    Label10 = Picture2->Label10;
-    row->addWidget(Picture2, 0, Qt::AlignTop);
-
-    auto* cardColumn = new QVBoxLayout;
-    Picture1 = new CardPane(m_sheetGroup);
-    R2 = Picture1->R2;
-    cardColumn->addWidget(Picture1);
-    Label7 = new QLabel(QStringLiteral("打印注射卡"), m_sheetGroup);
-    Label7->setObjectName(QStringLiteral("Label7"));
-    Label7->setCursor(Qt::PointingHandCursor);
-    Label7->setStyleSheet(QStringLiteral("color: blue; text-decoration: underline;"));
-    cardPreviewLink = new QLabel(QStringLiteral("打印预览"), m_sheetGroup);
-    cardPreviewLink->setObjectName(QStringLiteral("CardPreview"));
-    cardPreviewLink->setCursor(Qt::PointingHandCursor);
-    cardPreviewLink->setStyleSheet(QStringLiteral("color: blue; text-decoration: underline; font-size: small;"));
-    auto* links = new QHBoxLayout;
-    links->addStretch();
-    links->addWidget(Label7);
-    links->addSpacing(12);
-    links->addWidget(cardPreviewLink);
-    links->addStretch();
-    cardColumn->addLayout(links);
-    cardColumn->addStretch();
-    row->addLayout(cardColumn);
-
-    // Covers the sheet while New or Open fills it, so half-filled boxes are never seen.
-    m_cover = new QFrame(Picture2);
-    m_cover->setObjectName(QStringLiteral("Cover"));
-    m_cover->setAutoFillBackground(true);
-    m_cover->setGeometry(Picture2->rect());
-    m_cover->hide();
-
-    connect(R1, &RichBox::clicked, this, &MainWindow::hideLookupLists);
-    return m_sheetGroup;
-}
-
-QWidget* MainWindow::buildDrugPanel()
-{
-    auto* panel = new QWidget(this);
-    panel->setObjectName(QStringLiteral("DrugPanel"));
-    auto* column = new QVBoxLayout(panel);
-    column->setContentsMargins(0, 0, 0, 0);
-    column->addWidget(caption(QStringLiteral("拼音码查询："), panel));
-    Text1 = new QLineEdit(panel);
-    Text1->setObjectName(QStringLiteral("Text1"));
-    column->addWidget(Text1);
-    List1 = new TextList(QStringLiteral("List1"), panel);
-    List1->setMinimumWidth(twips::toPixels(3200));
-    // Reached with the Down arrow from the drug box, not as a stop of its own in the Tab walk.
-    List1->setFocusPolicy(Qt::ClickFocus);
-    column->addWidget(List1, 1);
-
-    static const char* const phrases[17] = {
-        "    用法：iv/gtt qd", "ml", "qid", "tid", "bid", "iv", "qod", "st", "#",
-        "mg", "q8h", "qn", "prn", "    用法：iv/gtt bid", "HS", "qd", "×",
-    };
-    auto* phraseGrid = new QGridLayout;
-    phraseGrid->setSpacing(4);
-    int cell = 0;
-    for (int i = 0; i < 17; ++i) {
-        Label5[size_t(i)] = new ClickLabel(QString::fromUtf8(phrases[i]), panel);
-        Label5[size_t(i)]->setObjectName(QStringLiteral("Label5_%1").arg(i));
-        Label5[size_t(i)]->setStyleSheet(QStringLiteral("color: #1a4f8b;"));
-        connect(Label5[size_t(i)], &ClickLabel::clicked, this, [this, i] { insertPhrase(i); });
-        // The two usage lines take a whole row; the short words share rows of four.
-        if (i == 0 || i == 13) {
-            if (cell % 4)
-                cell += 4 - cell % 4;
-            phraseGrid->addWidget(Label5[size_t(i)], cell / 4, 0, 1, 4);
-            cell += 4;
-        } else {
-            phraseGrid->addWidget(Label5[size_t(i)], cell / 4, cell % 4);
-            ++cell;
-        }
-    }
-    column->addLayout(phraseGrid);
-
-    keypad = new Keypad(panel);
-    column->addWidget(keypad);
+    connect(m_search, &SearchPanel::openRequested, this, &MainWindow::openSelectedRecord);
+    connect(m_search, &SearchPanel::deleteRequested, this, &MainWindow::deleteSelectedRecord);
+    connect(m_sheet, &SheetGroup::sheetClicked, m_lookups, &LookupLists::hide);
+    connect(m_sheet, &SheetGroup::printCardRequested, this, &MainWindow::printCard);
+    connect(m_sheet, &SheetGroup::previewCardRequested, this, &MainWindow::previewCard);
+    connect(m_drugs, &DrugPanel::drugPicked, this, &MainWindow::appendDrug);
+    connect(m_drugs, &DrugPanel::phraseClicked, this, &MainWindow::insertPhrase);
+    Keypad* keypad = m_drugs->keypad();
     connect(keypad, &Keypad::keyTyped, this, &MainWindow::typeKey);
     connect(keypad, &Keypad::enterPressed, this, [this] { sendKey(Qt::Key_Return); });
     connect(keypad, &Keypad::backspacePressed, this, [this] { sendKey(Qt::Key_Backspace); });
-
-    connect(Text1, &QLineEdit::textChanged, this, &MainWindow::fillDrugList);
-    Text1->installEventFilter(this);
-    List1->installEventFilter(this);
-    connect(List1, &TextList::clicked, this, &MainWindow::pickDrug);
-    return panel;
 }
 
 void MainWindow::showWindow(QPointer<QWidget>& slot, const std::function<QWidget*()>& make)
@@ -358,16 +227,50 @@ void MainWindow::showWindow(QPointer<QWidget>& slot, const std::function<QWidget
     slot->activateWindow();
 }
 
+// --- Placement -----------------------------------------------------------------------------
+
+QSize MainWindow::naturalSize() const
+{
+    // A scroll area asks for little room of its own; the window wants its panels' whole size.
+    return sizeHint() - m_scroll->sizeHint() + m_scroll->widget()->sizeHint();
+}
+
+bool MainWindow::fitsScreen() const
+{
+    const QScreen* screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen();
+    if (!screen)
+        return true;
+    // The frame is not known before the window is shown; the title bar is the most of it.
+    const int titleBar = style()->pixelMetric(QStyle::PM_TitleBarHeight);
+    const QSize needed = naturalSize() + QSize(0, titleBar);
+    const QSize room = screen->availableGeometry().size();
+    return needed.width() <= room.width() && needed.height() <= room.height();
+}
+
 void MainWindow::placeOnScreen()
 {
-    const QScreen* screen = QGuiApplication::primaryScreen();
+    const QScreen* screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen();
     if (!screen)
         return;
     const QRect area = screen->availableGeometry();
-    resize(sizeHint().boundedTo(area.size()));
+    if (!fitsScreen()) {
+        // Too small a screen: the whole screen, and the panels scroll within it.
+        setGeometry(area);
+        return;
+    }
+    // One size whether the sheet shows or not.
+    resize(naturalSize());
     // A band of 400 twips at the bottom of the screen is left out of the centring.
     move(area.x() + (area.width() - width()) / 2,
          area.y() + std::max(0, (area.height() - twips::toPixels(400) - height()) / 2));
+}
+
+void MainWindow::showOnScreen()
+{
+    if (fitsScreen())
+        show();
+    else
+        showMaximized();
 }
 
 // --- Dispatch ------------------------------------------------------------------------------
@@ -375,7 +278,7 @@ void MainWindow::placeOnScreen()
 QAction* MainWindow::action(const QString& caption) const
 {
     for (QAction* a : m_menuActions)
-        if (a->text() == caption)
+        if (withoutMnemonic(a->text()) == caption)
             return a;
     return nullptr;
 }
@@ -407,176 +310,78 @@ void MainWindow::setSaveEnabled(bool enabled)
 
 void MainWindow::closeEvent(QCloseEvent* event)
 {
+    // A prescription being written is the one thing closing could lose: ask once.
+    const bool unsaved = m_sheet->isVisible() && action(QStringLiteral("保存"))->isEnabled() && m_sheet->changedSinceMark();
+    if (unsaved && !MessageBox::yesNo(this, QStringLiteral("提示"), QStringLiteral("处方尚未保存，确定退出吗？"))) {
+        event->ignore();
+        return;
+    }
     event->accept();
     emit quitRequested();
 }
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event)
 {
-    const QEvent::Type type = event->type();
-    if (type == QEvent::FocusIn) {
-        if (watched == Text1) {
-            hideLookupLists();
-            activeTextBox = Text1;
-            richBoxActive = false;
-        } else if (watched == Text2) {
-            activeTextBox = Text2;
-            richBoxActive = false;
-        } else if (watched == R1 || watched == R2) {
-            activeRichBox = static_cast<RichBox*>(watched);
-            richBoxActive = true;
-        } else if (watched == List1 && !List1->hasSelection() && List1->count() > 0) {
-            List1->setCurrentRow(0);
-        } else {
-            for (size_t i = 0; i < Text4.size(); ++i)
-                if (watched == Text4[i])
-                    fieldFocused(int(i));
-        }
-    } else if (type == QEvent::KeyPress) {
-        auto* key = static_cast<QKeyEvent*>(event);
-        const bool enter = key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter;
-        if (watched == Text1 && key->key() == Qt::Key_Down) {
-            List1->setFocus();
-            return true;
-        }
-        if (watched == T1 && enter) {
-            openSelectedRecord(); // the keyboard's way to open a record
-            return true;
-        }
-        if (watched == List1 && enter) {
-            pickDrug();
-            return true;
-        }
-        if ((watched == list2 || watched == list5) && enter) {
-            watched == list2 ? pickDiagnosis() : pickAddress();
-            return true;
-        }
-        for (size_t i = 0; i < Text4.size(); ++i) {
-            if (watched != Text4[i])
-                continue;
-            if (key->key() == Qt::Key_Down) {
-                if (i == 4 || i == 5) {
-                    TextList* list = i == 4 ? list2 : list5;
-                    list->setFocus();
-                    if (!list->hasSelection() && list->count() > 0)
-                        list->setCurrentRow(0);
-                }
+    if (event->type() == QEvent::ShortcutOverride) {
+        const QKeySequence pressed(static_cast<QKeyEvent*>(event)->keyCombination());
+        for (const QAction* item : std::as_const(m_menuActions)) {
+            if (!item->shortcut().isEmpty() && item->shortcut() == pressed) {
+                event->ignore(); // not the box's: the menu takes it
                 return true;
             }
-            if (enter) {
-                focusNextChild();
-                return true;
-            }
-        }
-    } else if (type == QEvent::MouseButtonPress) {
-        if (watched == Picture1 || watched == Picture2)
-            hideLookupLists();
-        else if (watched == Label7)
-            printCard();
-        else if (watched == cardPreviewLink)
-            previewCard();
-    }
-
-    if (watched == Text4[1] && type == QEvent::MouseButtonRelease) {
-        // A click toggles the sex between 男 and 女.
-        Text4[1]->setText(Text4[1]->text() != QStringLiteral("男") ? QStringLiteral("男") : QStringLiteral("女"));
-        Text4[1]->end(false);
-    } else if (watched == Text3 && type == QEvent::MouseButtonRelease) {
-        // A click puts today's date into the date box, ready to be shortened to a month.
-        Text3->setText(Clock::today().toString(QStringLiteral("yyyy-MM-dd")));
-        Text3->end(false);
-    } else if (watched == T1->viewport() && type == QEvent::MouseButtonRelease) {
-        auto* mouse = static_cast<QMouseEvent*>(event);
-        if (mouse->button() == Qt::RightButton && T1->count() > 0) {
-            m_treeMenu->popup(mouse->globalPosition().toPoint());
-            return true;
         }
     }
     return QMainWindow::eventFilter(watched, event);
 }
 
+void MainWindow::focusChanged(QWidget* now)
+{
+    if (!now || now->window() != this)
+        return;
+    if (auto* rich = qobject_cast<RichBox*>(now)) {
+        activeRichBox = rich;
+        richBoxActive = true;
+        return;
+    }
+    const bool sheetBox = qobject_cast<FieldBox*>(now) && m_sheet->isAncestorOf(now);
+    if (sheetBox || now == m_drugs->drugBox() || now == m_search->nameBox()) {
+        activeTextBox = now;
+        richBoxActive = false;
+    }
+    if ((sheetBox && now != m_sheet->box(4) && now != m_sheet->box(5)) || now == m_drugs->drugBox())
+        m_lookups->hide();
+}
+
 // --- Record tree ---------------------------------------------------------------------------
 
-void MainWindow::showRecords(const store::Select& select, int limit)
-{
-    QStringList nodes;
-    // Node text: name[key]; the key is read back from it on Open and Delete.
-    for (store::Query q = store::Store::select(m_store.records(), select, limit); q.next();)
-        nodes << q.string(2) % QLatin1Char('[') % q.string(1) % QLatin1Char(']');
-    T1->setTexts(std::move(nodes));
-}
+void MainWindow::fillTree(int limit) { m_search->showNewest(limit); }
 
-void MainWindow::fillTree(int limit) { showRecords(store::statements::recordNodes(), limit); }
-
-void MainWindow::search()
-{
-    showRecords(store::statements::recordNodesByNameAndDate(Text2->text(), Text3->text()), -1);
-}
-
-QString MainWindow::selectedKey() const
-{
-    const int row = T1->selectedRow();
-    return row >= 0 ? keyOfNode(T1->text(row)) : QString();
-}
-
-// --- Drug list -----------------------------------------------------------------------------
-
-void MainWindow::fillDrugList(const QString& initials)
-{
-    List1->setTexts(store::readNames(m_store.settings(), store::statements::drugNamesByInitials(initials), DrugListRows));
-}
-
-void MainWindow::hideLookupLists()
-{
-    list2->hide();
-    list5->hide();
-}
+void MainWindow::search() { m_search->search(); }
 
 // --- Prescription life cycle ---------------------------------------------------------------
 
-void MainWindow::updateTitle()
-{
-    Picture2->setTitle(trimBlanks(m_settings->clinicName()) + QStringLiteral("处方笺"));
-}
+void MainWindow::updateTitle() { m_sheet->setTitle(trimBlanks(m_settings->clinicName())); }
 
 void MainWindow::newPrescription()
 {
-    m_cover->show();
-    for (FieldBox* box : Text4)
-        box->clear();
-    Text4[3]->setText(Clock::today().toString(QStringLiteral("yyyy-MM-dd")));
-    Label10->setText(Clock::now().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")));
-    Text4[6]->setText(m_settings->doctor());
-    Text4[7]->setText(m_settings->dispenser());
-    Picture1->Label6[1]->clear();
-    R2->clear();
-    R1->clear();
-    hideLookupLists();
-    m_sheetGroup->show();
+    m_sheet->setCovered(true);
+    m_sheet->startNew(Clock::now().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")),
+                      Clock::today().toString(QStringLiteral("yyyy-MM-dd")), m_settings->doctor(),
+                      m_settings->dispenser());
+    m_lookups->hide();
+    m_sheet->show();
     setSaveEnabled(true);
-    Text4[0]->setFocus();
-    m_cover->hide();
+    m_sheet->box(0)->setFocus();
+    m_sheet->setCovered(false);
     updateTitle();
+    m_sheet->markUnchanged();
 }
 
 void MainWindow::savePrescription()
 {
     if (!action(QStringLiteral("保存"))->isEnabled())
         return;
-    Text4[8]->setText(Text4[8]->text().replace(QStringLiteral("。"), QStringLiteral(".")));
-
-    store::PatientRecord record;
-    record.key = Label10->text();
-    record.name = Text4[0]->text();
-    record.sex = Text4[1]->text();
-    record.age = Text4[2]->text();
-    record.date = Text4[3]->text();
-    record.diagnosis = Text4[4]->text();
-    record.address = Text4[5]->text();
-    record.doctor = Text4[6]->text();
-    record.dispenser = Text4[7]->text();
-    record.prescription = prescription::toStoredRtf(R1->text());
-    record.fee = store::Money::parse(Text4[8]->text());
+    const store::PatientRecord record = m_sheet->record();
 
     // A save that would store nothing says why and keeps the sheet, so no prescription is lost.
     QString problem;
@@ -598,71 +403,62 @@ void MainWindow::savePrescription()
         return;
     }
 
-    fillTree(TreeRows);
-    m_sheetGroup->hide();
+    m_search->showNewest(TreeRows, true);
+    m_sheet->hide();
     setSaveEnabled(false);
 }
 
 void MainWindow::openSelectedRecord()
 {
-    const int row = T1->currentRow();
-    if (row < 0)
+    const QString node = m_search->currentNode();
+    if (node.isEmpty())
         return;
-    const QString node = T1->text(row);
-    m_cover->show();
+    m_sheet->setCovered(true);
     store::Query q = store::Store::select(m_store.records(), store::statements::recordByKey(keyOfNode(node)), 1);
     if (q.next()) {
-        const store::PatientRecord r = store::PatientRecord::fromQuery(q);
-        // A field without a value shows empty, never the previous patient's text.
-        Label10->setText(r.key.value_or(QString()));
-        const std::optional<QString>* fields[] = {&r.name, &r.sex, &r.age, &r.date, &r.diagnosis,
-                                                  &r.address, &r.doctor, &r.dispenser};
-        m_fillingFromRecord = true;
-        for (size_t i = 0; i < 8; ++i)
-            Text4[i]->setText(fields[i]->value_or(QString()));
-        m_fillingFromRecord = false;
-        Text4[8]->setText(r.fee ? r.fee->toString() : QString());
-        R1->setText(prescription::storedRtfToPlainText(r.prescription.value_or(QString())));
+        // The record's texts are not the doctor's typing: they look nothing up.
+        m_lookups->setQuiet(true);
+        m_sheet->showRecord(store::PatientRecord::fromQuery(q));
+        m_lookups->setQuiet(false);
     } else {
-        qCWarning(lcWorkstation) << "no record for node" << node;
+        qCWarning(lcWorkstation) << "no record for the selected node";
     }
-    hideLookupLists();
-    m_sheetGroup->show();
+    m_lookups->hide();
+    m_sheet->show();
     setSaveEnabled(false);
-    m_cover->hide();
+    m_sheet->setCovered(false);
     updateTitle();
+    m_sheet->markUnchanged();
 }
 
 void MainWindow::deleteSelectedRecord()
 {
-    const int row = T1->currentRow();
-    if (row < 0)
+    const QString node = m_search->currentNode();
+    if (node.isEmpty())
         return;
-    const QString node = T1->text(row);
     if (!MessageBox::okCancel(this, QStringLiteral("提示"), QStringLiteral("确实要永久删除该病人档案吗？"),
                               MessageBox::Exclamation))
         return;
-    if (!store::Store::deleteFirst(m_store.records(), store::statements::recordByKey(keyOfNode(node))))
-        qCWarning(lcWorkstation) << "nothing deleted for node" << node;
-    T1->removeRow(row);
+    switch (store::Store::deleteFirst(m_store.records(), store::statements::recordByKey(keyOfNode(node)))) {
+    case store::Deleted::One:
+        break;
+    case store::Deleted::None:
+        // The node was not made from a record; there is nothing to keep it for.
+        qCWarning(lcWorkstation) << "no record to delete for the selected node";
+        break;
+    case store::Deleted::Failed:
+        // The record is still in the file: its node stays, and the doctor learns why.
+        qCWarning(lcWorkstation) << "delete failed:" << (m_store.records() ? m_store.records()->lastError() : QString());
+        MessageBox::information(this, QStringLiteral("提示"), QStringLiteral("无法写入数据库，档案未删除。"),
+                                MessageBox::Exclamation);
+        return;
+    }
+    m_search->removeCurrentNode();
 }
 
-void MainWindow::copySheet()
-{
-    for (size_t i = 0; i < Text4.size(); ++i)
-        m_copyBuffer[i] = Text4[i]->text();
-    m_copyBuffer[9] = R1->text();
-}
+void MainWindow::copySheet() { m_copyBuffer = m_sheet->copy(); }
 
-void MainWindow::pasteSheet()
-{
-    for (size_t i = 0; i < Text4.size(); ++i)
-        if (i != 3) // the date stays today's
-            Text4[i]->setText(m_copyBuffer[i]);
-    R1->setText(m_copyBuffer[9]);
-    R1->moveCaretToEnd();
-    R1->setFocus();
-}
+void MainWindow::pasteSheet() { m_sheet->paste(m_copyBuffer); }
 
 // --- Help ----------------------------------------------------------------------------------
 
@@ -692,36 +488,35 @@ void MainWindow::showAbout()
                                         .arg(QCoreApplication::applicationVersion()),
                                     QMessageBox::Ok, this);
         box->setObjectName(QStringLiteral("AboutBox"));
+        box->button(QMessageBox::Ok)->setText(QStringLiteral("确定"));
         box->setAttribute(Qt::WA_DeleteOnClose);
         box->setModal(false);
         m_about = box;
+        // A message box takes its size when shown: centre it after that.
+        box->show();
+        centreOnScreen(box);
     }
     m_about->show();
     m_about->raise();
     m_about->activateWindow();
 }
 
-// --- Drug entry ----------------------------------------------------------------------------
+// --- Entry aids ----------------------------------------------------------------------------
 
-void MainWindow::pickDrug()
+void MainWindow::appendDrug(const QString& lines)
 {
-    // Each step on its own: with nothing selected the text stays, the rest still happens.
-    if (const int row = List1->selectedRow(); row >= 0) {
-        QString drug = List1->text(row);
-        drug.replace(QLatin1Char('/'), QStringLiteral("\r\n    用法："));
-        R1->setText(R1->text() + drug + QStringLiteral("\r\n"));
-    }
+    RichBox* R1 = m_sheet->prescriptionBox();
+    if (!lines.isEmpty())
+        R1->setText(R1->text() + lines);
     R1->moveCaretToEnd();
-    Text1->clear();
-    Text1->setFocus();
 }
 
-void MainWindow::insertPhrase(int index)
+void MainWindow::insertPhrase(const QString& caption)
 {
-    const QString caption = Label5[size_t(index)]->text();
+    RichBox* R1 = m_sheet->prescriptionBox();
     R1->setFocus();
     R1->insertAtCaret(caption.contains(QStringLiteral("用法：")) ? caption + QStringLiteral("\r\n") : caption);
-    Text1->setFocus();
+    m_drugs->drugBox()->setFocus();
 }
 
 void MainWindow::typeKey(const QString& caption)
@@ -747,83 +542,6 @@ void MainWindow::sendKey(int key)
     QCoreApplication::postEvent(target, new QKeyEvent(QEvent::KeyRelease, key, Qt::NoModifier, text));
 }
 
-// --- Diagnosis and address entry -----------------------------------------------------------
-
-void MainWindow::fieldChanged(int index)
-{
-    FieldBox* box = Text4[size_t(index)];
-    if (index == 1) {
-        if (box->text() == QStringLiteral("1"))
-            box->setText(QStringLiteral("男"));
-        else if (box->text() == QStringLiteral("2"))
-            box->setText(QStringLiteral("女"));
-        box->end(false);
-    }
-    if (index <= 2) {
-        Picture1->Label6[1]->setText(Text4[0]->text() + QStringLiteral("，") + Text4[1]->text()
-                                     + QStringLiteral("，") + Text4[2]->text());
-    } else if (index == 3) {
-        Picture1->Label6[2]->setText(box->text());
-    } else if (m_fillingFromRecord) {
-        return;
-    } else if (index == 4) {
-        fillLookupList(list2, store::statements::diagnosisNamesByInitials(box->text()));
-    } else if (index == 5) {
-        fillLookupList(list5, store::statements::addressNamesContainingInitials(box->text()));
-    }
-}
-
-void MainWindow::fieldFocused(int index)
-{
-    if (index == 4) {
-        list5->hide();
-        fillLookupList(list2, store::statements::diagnosisNamesByInitials(Text4[4]->text()));
-    } else if (index == 5) {
-        list2->hide();
-        // On arrival the address matches from the start of its key; while typing, anywhere in it.
-        fillLookupList(list5, store::statements::addressNamesByInitials(Text4[5]->text()));
-    } else {
-        hideLookupLists();
-    }
-    activeTextBox = Text4[size_t(index)];
-    richBoxActive = false;
-}
-
-void MainWindow::fillLookupList(TextList* list, const store::Select& select)
-{
-    QStringList names = store::readNames(m_store.settings(), select);
-    const bool empty = names.isEmpty();
-    list->setTexts(std::move(names));
-    if (empty) {
-        list->hide();
-        return;
-    }
-    // A list already showing is refilled where it is: hiding and showing it again on every
-    // keystroke would cost more than the rows.
-    placeLookupList(list, list == list2 ? Text4[4] : Text4[5]);
-    list->show();
-    list->raise();
-}
-
-void MainWindow::placeLookupList(TextList* list, QWidget* below)
-{
-    const QPoint corner = below->mapTo(this, QPoint(0, below->height()));
-    list->move(std::min(corner.x(), std::max(0, width() - list->width())), corner.y());
-}
-
-void MainWindow::pickInto(TextList* list, int index)
-{
-    FieldBox* box = Text4[size_t(index)];
-    if (const int row = list->selectedRow(); row >= 0)
-        box->setText(list->text(row));
-    box->end(false);
-    box->setFocus();
-    list->hide();
-}
-
-void MainWindow::pickDiagnosis() { pickInto(list2, 4); }
-void MainWindow::pickAddress() { pickInto(list5, 5); }
-
 // --- Printing ------------------------------------------------------------------------------
 
 namespace {
@@ -848,22 +566,22 @@ printing::CardContent cardOf(const CardPane* pane)
 void MainWindow::printPrescription()
 {
     // The offsets are read at the moment of printing, so a changed setting applies at once.
-    if (!printing::printPrescription(prescriptionOf(Picture2), printing::prescriptionOffsets(m_store)))
+    if (!printing::printPrescription(prescriptionOf(m_sheet->prescriptionPane()), printing::prescriptionOffsets(m_store)))
         statusBar()->showMessage(QStringLiteral("未找到打印机"));
 }
 
 void MainWindow::previewPrescription()
 {
-    printing::previewPrescription(this, prescriptionOf(Picture2), printing::prescriptionOffsets(m_store));
+    printing::previewPrescription(this, prescriptionOf(m_sheet->prescriptionPane()), printing::prescriptionOffsets(m_store));
 }
 
 void MainWindow::printCard()
 {
-    if (!printing::printInjectionCard(cardOf(Picture1), printing::cardOffsets(m_store)))
+    if (!printing::printInjectionCard(cardOf(m_sheet->cardPane()), printing::cardOffsets(m_store)))
         statusBar()->showMessage(QStringLiteral("未找到打印机"));
 }
 
 void MainWindow::previewCard()
 {
-    printing::previewInjectionCard(this, cardOf(Picture1), printing::cardOffsets(m_store));
+    printing::previewInjectionCard(this, cardOf(m_sheet->cardPane()), printing::cardOffsets(m_store));
 }

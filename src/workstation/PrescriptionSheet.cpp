@@ -1,38 +1,21 @@
 #include "workstation/PrescriptionSheet.h"
 
+#include "common/TypedLength.h"
 #include "workstation/SheetLayout.h"
 #include "workstation/Twips.h"
 
+#include <QAction>
+#include <QClipboard>
+#include <QContextMenuEvent>
 #include <QFrame>
+#include <QGuiApplication>
+#include <QInputMethodEvent>
+#include <QKeyEvent>
+#include <QMenu>
 #include <QLabel>
 #include <QTextBlock>
-#include <QValidator>
 
 namespace {
-
-// Refuses an edit that makes the text longer than the limit, but never one that shortens it,
-// so a longer text put in by the program can still be edited down.
-class TypedLengthValidator : public QValidator
-{
-public:
-    TypedLengthValidator(QLineEdit* box, int limit)
-        : QValidator(box)
-        , m_limit(limit)
-    {
-        // The box already holds the edited text while it is validated, so remember the length
-        // of the last accepted text ourselves.
-        connect(box, &QLineEdit::textChanged, this, [this](const QString& text) { m_length = text.size(); });
-    }
-
-    State validate(QString& input, int&) const override
-    {
-        return input.size() > m_limit && input.size() > m_length ? Invalid : Acceptable;
-    }
-
-private:
-    int m_limit;
-    qsizetype m_length = 0;
-};
 
 QFont captionFont(const layout::Caption& caption)
 {
@@ -123,7 +106,58 @@ FieldBox::FieldBox(int typedLimit, QWidget* parent)
     : QLineEdit(parent)
     , m_limit(typedLimit)
 {
-    setValidator(new TypedLengthValidator(this, typedLimit));
+    limitTypedLength(this, typedLimit);
+}
+
+QString FieldBox::fitting(const QString& incoming) const
+{
+    const qsizetype kept = characterCount(text()) - characterCount(selectedText());
+    return leadingCharacters(incoming, std::max<qsizetype>(0, m_limit - kept)).toString();
+}
+
+void FieldBox::pasteFitting()
+{
+    if (isReadOnly())
+        return;
+    const QString clip = QGuiApplication::clipboard()->text();
+    if (!clip.isEmpty())
+        insert(fitting(clip));
+}
+
+void FieldBox::keyPressEvent(QKeyEvent* event)
+{
+    if (event == QKeySequence::Paste) {
+        pasteFitting();
+        event->accept();
+        return;
+    }
+    QLineEdit::keyPressEvent(event);
+}
+
+void FieldBox::inputMethodEvent(QInputMethodEvent* event)
+{
+    const QString commit = event->commitString();
+    const QString fitted = fitting(commit);
+    if (fitted.size() == commit.size()) {
+        QLineEdit::inputMethodEvent(event);
+        return;
+    }
+    QInputMethodEvent shortened(event->preeditString(), event->attributes());
+    shortened.setCommitString(fitted, event->replacementStart(), event->replacementLength());
+    QLineEdit::inputMethodEvent(&shortened);
+}
+
+void FieldBox::contextMenuEvent(QContextMenuEvent* event)
+{
+    QMenu* menu = createStandardContextMenu();
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    for (QAction* action : menu->actions()) {
+        if (action->objectName() == QLatin1String("edit-paste")) {
+            disconnect(action, &QAction::triggered, nullptr, nullptr);
+            connect(action, &QAction::triggered, this, &FieldBox::pasteFitting);
+        }
+    }
+    menu->popup(event->globalPos());
 }
 
 RichBox::RichBox(QWidget* parent)

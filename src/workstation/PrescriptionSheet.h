@@ -9,7 +9,8 @@ class QLabel;
 class QFrame;
 
 // A field box that refuses typed text beyond its limit but keeps whatever longer text the
-// program puts in (a loaded record is shown whole, never cut).
+// program puts in (a loaded record is shown whole, never cut). A paste or an input method's
+// commit that would pass the limit keeps its first characters up to it.
 class FieldBox : public QLineEdit
 {
     Q_OBJECT
@@ -17,7 +18,18 @@ public:
     FieldBox(int typedLimit, QWidget* parent = nullptr);
     int typedLimit() const { return m_limit; }
 
+    // Pastes as much of the clipboard's text as fits.
+    void pasteFitting();
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+    void inputMethodEvent(QInputMethodEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+
 private:
+    // The leading part of an insertion that fits beside the text the insertion keeps.
+    QString fitting(const QString& incoming) const;
+
     int m_limit;
 };
 

@@ -240,7 +240,7 @@ void TestSettingsWindow::confirmStoresEveryBoxAsTypedAndUnloads()
     Loaded window(folder.store());
     window->show();
     // Neither quotes nor wildcards are special, and offsets are stored as typed, unconverted.
-    const QStringList typed{"王氏'诊所%_", "李医生", "王药师", " 10", "-3", "abc", "7.5", "  Pass Word "};
+    const QStringList typed{"王氏'诊所%_", "李医生", "王药师", " 10", "-3", "007", "+5 ", "  Pass Word "};
     typeAll(window.window, typed);
     QTest::mouseClick(window->Command1, Qt::LeftButton);
     QTRY_VERIFY(window.window.isNull());
@@ -307,6 +307,11 @@ void TestSettingsWindow::refusedValueIsLeftOutAlone_data()
     QTest::newRow("emptied prescription top") << 5 << "" << "处方上边距：不能为空，未保存。";
     QTest::newRow("emptied card left") << 6 << "" << "注射卡左边距：不能为空，未保存。";
     QTest::newRow("emptied card top") << 7 << "" << "注射卡上边距：不能为空，未保存。";
+    // The print moves the paper by whole millimetres only: anything else is not stored.
+    QTest::newRow("letters as an offset") << 4 << "abc" << "处方左边距：须为整数（毫米），未保存。";
+    QTest::newRow("a unit after the offset") << 5 << "10mm" << "处方上边距：须为整数（毫米），未保存。";
+    QTest::newRow("a fraction of a millimetre") << 6 << "10.5" << "注射卡左边距：须为整数（毫米），未保存。";
+    QTest::newRow("more than a sheet of paper") << 7 << "12345" << "注射卡上边距：须为整数（毫米），未保存。";
 }
 
 void TestSettingsWindow::refusedValueIsLeftOutAlone()

@@ -403,10 +403,10 @@ void TestStore::deleteRemovesOnlyTheFirstOfEqualKeys()
     QVERIFY(Store::insert(db, RecordsTable, record(key, "先", "2026-12-07").toRow()));
     QVERIFY(Store::insert(db, RecordsTable, record(key, "后", "2026-12-07").toRow()));
 
-    QVERIFY(Store::deleteFirst(db, statements::recordByKey(key)));
+    QCOMPARE(Store::deleteFirst(db, statements::recordByKey(key)), Deleted::One);
     QCOMPARE(names(Store::select(db, statements::recordByKey(key))), QStringList({"后"}));
-    QVERIFY(Store::deleteFirst(db, statements::recordByKey(key)));
-    QVERIFY(!Store::deleteFirst(db, statements::recordByKey(key)));
+    QCOMPARE(Store::deleteFirst(db, statements::recordByKey(key)), Deleted::One);
+    QCOMPARE(Store::deleteFirst(db, statements::recordByKey(key)), Deleted::None);
     QCOMPARE(rowCount(db, RecordsTable), 1); // the sample record stays
 }
 
@@ -440,8 +440,8 @@ void TestStore::updateFirstChangesOnlyTheFirstRow()
     QVERIFY(q.next() && q.next());
     QCOMPARE(SettingsRow::fromQuery(q).doctor, QStringLiteral("第二行"));
 
-    QVERIFY(Store::deleteFirst(db, statements::settingsRow()));
-    QVERIFY(Store::deleteFirst(db, statements::settingsRow()));
+    QCOMPARE(Store::deleteFirst(db, statements::settingsRow()), Deleted::One);
+    QCOMPARE(Store::deleteFirst(db, statements::settingsRow()), Deleted::One);
     QVERIFY(!Store::updateFirst(db, SettingsTable, changed.toRow()));
 }
 

@@ -5,7 +5,10 @@
 #include "support/ProgramFolder.h"
 #include "support/Trees.h"
 #include "support/Typing.h"
+#include "support/Workstation.h"
 #include "workstation/Keypad.h"
+#include "workstation/DrugPanel.h"
+#include "workstation/LookupLists.h"
 #include "workstation/MainWindow.h"
 #include "workstation/PrescriptionSheet.h"
 
@@ -29,11 +32,13 @@ void click(QWidget* widget) { QTest::mouseClick(widget, Qt::LeftButton, {}, widg
 struct Sheet {
     ProgramFolder folder;
     std::unique_ptr<MainWindow> w;
+    std::unique_ptr<Controls> ui;
     explicit Sheet(std::function<void(Store&)> prepare = {})
     {
         if (prepare)
             prepare(folder.store());
         w = std::make_unique<MainWindow>(folder.store());
+        ui = std::make_unique<Controls>(*w);
         w->show();
         QVERIFY(QTest::qWaitForWindowExposed(w.get()));
         w->newPrescription();
@@ -81,32 +86,32 @@ void TestEntryAids::initTestCase()
 void TestEntryAids::drugPickByKeyboard()
 {
     Sheet s;
-    s->R1->setText(QStringLiteral("旧行\r\n"));
-    s->Text1->setFocus();
-    QTest::keyClicks(s->Text1, "aq");
-    QCOMPARE(nodes(s->List1), QStringList({"阿奇霉素片 6#/2# qd", "阿奇霉素针 0.5"}));
-    QTest::keyClick(s->Text1, Qt::Key_Down);
-    QCOMPARE(focused(), static_cast<QWidget*>(s->List1));
-    QTest::keyClick(s->List1, Qt::Key_Return);
-    QCOMPARE(s->R1->text(), QStringLiteral("旧行\r\n阿奇霉素片 6#\r\n    用法：2# qd\r\n"));
-    QCOMPARE(s->R1->textCursor().position(), s->R1->toPlainText().size());
-    QCOMPARE(focused(), static_cast<QWidget*>(s->Text1));
-    QVERIFY(s->Text1->text().isEmpty());
-    QCOMPARE(s->List1->count(), MainWindow::DrugListRows);
+    s.ui->R1->setText(QStringLiteral("旧行\r\n"));
+    s.ui->Text1->setFocus();
+    QTest::keyClicks(s.ui->Text1, "aq");
+    QCOMPARE(nodes(s.ui->List1), QStringList({"阿奇霉素片 6#/2# qd", "阿奇霉素针 0.5"}));
+    QTest::keyClick(s.ui->Text1, Qt::Key_Down);
+    QCOMPARE(focused(), static_cast<QWidget*>(s.ui->List1));
+    QTest::keyClick(s.ui->List1, Qt::Key_Return);
+    QCOMPARE(s.ui->R1->text(), QStringLiteral("旧行\r\n阿奇霉素片 6#\r\n    用法：2# qd\r\n"));
+    QCOMPARE(s.ui->R1->textCursor().position(), s.ui->R1->toPlainText().size());
+    QCOMPARE(focused(), static_cast<QWidget*>(s.ui->Text1));
+    QVERIFY(s.ui->Text1->text().isEmpty());
+    QCOMPARE(s.ui->List1->count(), DrugPanel::DrugListRows);
 
     // Down, Down, Enter takes the second; a click picks too, and always appends at the end.
-    QTest::keyClicks(s->Text1, "aq");
-    QTest::keyClick(s->Text1, Qt::Key_Down);
-    QTest::keyClick(s->List1, Qt::Key_Down);
-    QTest::keyClick(s->List1, Qt::Key_Return);
-    QVERIFY(s->R1->text().endsWith(QStringLiteral("阿奇霉素针 0.5\r\n")));
-    QTextCursor middle = s->R1->textCursor();
+    QTest::keyClicks(s.ui->Text1, "aq");
+    QTest::keyClick(s.ui->Text1, Qt::Key_Down);
+    QTest::keyClick(s.ui->List1, Qt::Key_Down);
+    QTest::keyClick(s.ui->List1, Qt::Key_Return);
+    QVERIFY(s.ui->R1->text().endsWith(QStringLiteral("阿奇霉素针 0.5\r\n")));
+    QTextCursor middle = s.ui->R1->textCursor();
     middle.setPosition(1);
-    s->R1->setTextCursor(middle);
-    QTest::keyClicks(s->Text1, "wssz");
-    QTest::mouseClick(s->List1->viewport(), Qt::LeftButton, {}, s->List1->visualRect(s->List1->model()->index(0, 0)).center());
-    QVERIFY(s->R1->text().endsWith(QStringLiteral("阿奇霉素针 0.5\r\n维生素C针 2.0\r\n")));
-    QCOMPARE(s->R1->textCursor().position(), s->R1->toPlainText().size());
+    s.ui->R1->setTextCursor(middle);
+    QTest::keyClicks(s.ui->Text1, "wssz");
+    QTest::mouseClick(s.ui->List1->viewport(), Qt::LeftButton, {}, s.ui->List1->visualRect(s.ui->List1->model()->index(0, 0)).center());
+    QVERIFY(s.ui->R1->text().endsWith(QStringLiteral("阿奇霉素针 0.5\r\n维生素C针 2.0\r\n")));
+    QCOMPARE(s.ui->R1->textCursor().position(), s.ui->R1->toPlainText().size());
 }
 
 void TestEntryAids::drugPickAddsOneLinePerPart_data()
@@ -123,11 +128,11 @@ void TestEntryAids::drugPickAddsOneLinePerPart()
     QFETCH(QString, entry);
     QFETCH(QString, added);
     Sheet s([&](Store& store) { addDrug(store, "zzz", entry); });
-    s->Text1->setFocus();
-    QTest::keyClicks(s->Text1, "zzz");
-    QTest::keyClick(s->Text1, Qt::Key_Down);
-    QTest::keyClick(s->List1, Qt::Key_Return);
-    QCOMPARE(s->R1->text(), added);
+    s.ui->Text1->setFocus();
+    QTest::keyClicks(s.ui->Text1, "zzz");
+    QTest::keyClick(s.ui->Text1, Qt::Key_Down);
+    QTest::keyClick(s.ui->List1, Qt::Key_Return);
+    QCOMPARE(s.ui->R1->text(), added);
 }
 
 void TestEntryAids::drugListShowsAtMostEighteen_data()
@@ -149,19 +154,19 @@ void TestEntryAids::drugListShowsAtMostEighteen()
         for (int i = 0; i < 19; ++i)
             addDrug(store, QStringLiteral("ab%1").arg(i), QStringLiteral("药%1").arg(i));
     });
-    s->Text1->setFocus();
-    QTest::keyClicks(s->Text1, typed.toLatin1().constData());
-    QCOMPARE(s->List1->count(), rows);
+    s.ui->Text1->setFocus();
+    QTest::keyClicks(s.ui->Text1, typed.toLatin1().constData());
+    QCOMPARE(s.ui->List1->count(), rows);
 }
 
 void TestEntryAids::pickWithoutSelectionStillEmptiesTheBox()
 {
     Sheet s;
-    QTest::keyClicks(s->Text1, "qqq");
-    s->pickDrug();
-    QVERIFY(s->R1->text().isEmpty());
-    QVERIFY(s->Text1->text().isEmpty());
-    QCOMPARE(focused(), static_cast<QWidget*>(s->Text1));
+    QTest::keyClicks(s.ui->Text1, "qqq");
+    s->drugPanel()->pickDrug();
+    QVERIFY(s.ui->R1->text().isEmpty());
+    QVERIFY(s.ui->Text1->text().isEmpty());
+    QCOMPARE(focused(), static_cast<QWidget*>(s.ui->Text1));
 }
 
 void TestEntryAids::aRefilledListHasNoRowToPick_data()
@@ -184,10 +189,10 @@ void TestEntryAids::aRefilledListHasNoRowToPick()
     Sheet s([](Store& store) {
         QVERIFY(Store::insert(store.settings(), AddressTable, {QStringLiteral("胜华小区"), QStringLiteral("shxq")}));
     });
-    QLineEdit* edit = box < 0 ? s->Text1 : static_cast<QLineEdit*>(s->Text4[size_t(box)]);
-    TextList* list = box < 0 ? s->List1 : box == 4 ? s->list2 : s->list5;
-    auto pick = [&] { box < 0 ? s->pickDrug() : box == 4 ? s->pickDiagnosis() : s->pickAddress(); };
-    auto shown = [&] { return box < 0 ? s->R1->text() : edit->text(); };
+    QLineEdit* edit = box < 0 ? s.ui->Text1 : static_cast<QLineEdit*>(s.ui->Text4[size_t(box)]);
+    TextList* list = box < 0 ? s.ui->List1 : box == 4 ? s.ui->list2 : s.ui->list5;
+    auto pick = [&] { box < 0 ? s->drugPanel()->pickDrug() : box == 4 ? s->lookupLists()->pickDiagnosis() : s->lookupLists()->pickAddress(); };
+    auto shown = [&] { return box < 0 ? s.ui->R1->text() : edit->text(); };
 
     // A row selected in the first list...
     edit->setFocus();
@@ -214,48 +219,48 @@ void TestEntryAids::aRefilledListHasNoRowToPick()
 void TestEntryAids::phrasesGoInAtTheCaret()
 {
     Sheet s;
-    s->R1->setFocus();
-    typeText(s->R1, QStringLiteral("药\n0.5 "));
-    click(s->Label5[4]); // bid
-    QCOMPARE(s->R1->text(), QStringLiteral("药\r\n0.5 bid"));
-    QCOMPARE(focused(), static_cast<QWidget*>(s->Text1));
-    QTextCursor cursor = s->R1->textCursor();
+    s.ui->R1->setFocus();
+    typeText(s.ui->R1, QStringLiteral("药\n0.5 "));
+    click(s.ui->Label5[4]); // bid
+    QCOMPARE(s.ui->R1->text(), QStringLiteral("药\r\n0.5 bid"));
+    QCOMPARE(focused(), static_cast<QWidget*>(s.ui->Text1));
+    QTextCursor cursor = s.ui->R1->textCursor();
     cursor.setPosition(1);
-    s->R1->setTextCursor(cursor);
-    click(s->Label5[0]);
-    QCOMPARE(s->R1->text(), QStringLiteral("药    用法：iv/gtt qd\r\n\r\n0.5 bid"));
-    click(s->Label5[16]);
-    QCOMPARE(s->R1->text(), QStringLiteral("药    用法：iv/gtt qd\r\n×\r\n0.5 bid"));
+    s.ui->R1->setTextCursor(cursor);
+    click(s.ui->Label5[0]);
+    QCOMPARE(s.ui->R1->text(), QStringLiteral("药    用法：iv/gtt qd\r\n\r\n0.5 bid"));
+    click(s.ui->Label5[16]);
+    QCOMPARE(s.ui->R1->text(), QStringLiteral("药    用法：iv/gtt qd\r\n×\r\n0.5 bid"));
 }
 
 void TestEntryAids::keypadTypesIntoTheLastBox()
 {
     Sheet s;
-    Keypad* keypad = s->keypad;
+    Keypad* keypad = s.ui->keypad;
     auto press = [&](int index) { click(keypad->Label11[size_t(index)]); };
 
     // R1, then Text1: the letter goes to Text1 and runs its lookup.
-    s->R1->setFocus();
-    s->Text1->setFocus();
+    s.ui->R1->setFocus();
+    s.ui->Text1->setFocus();
     press(10); // a
     press(26); // q
-    QCOMPARE(s->Text1->text(), QStringLiteral("aq"));
-    QCOMPARE(s->List1->count(), 2);
-    QCOMPARE(focused(), static_cast<QWidget*>(s->Text1));
+    QCOMPARE(s.ui->Text1->text(), QStringLiteral("aq"));
+    QCOMPARE(s.ui->List1->count(), 2);
+    QCOMPARE(focused(), static_cast<QWidget*>(s.ui->Text1));
 
     // Text1, then R2: into the injection text.
-    s->R2->setFocus();
+    s.ui->R2->setFocus();
     press(0);
     press(9);
-    QCOMPARE(s->R2->text(), QStringLiteral("10"));
-    QCOMPARE(focused(), static_cast<QWidget*>(s->R2));
+    QCOMPARE(s.ui->R2->text(), QStringLiteral("10"));
+    QCOMPARE(focused(), static_cast<QWidget*>(s.ui->R2));
 
     // A plain box after the rich one takes the keys again; the focus may wander meanwhile.
-    s->Text2->setFocus();
-    s->Label7->setFocus();
+    s.ui->Text2->setFocus();
+    s.ui->Label7->setFocus();
     press(35);
-    QCOMPARE(s->Text2->text(), QStringLiteral("z"));
-    QCOMPARE(focused(), static_cast<QWidget*>(s->Text2));
+    QCOMPARE(s.ui->Text2->text(), QStringLiteral("z"));
+    QCOMPARE(focused(), static_cast<QWidget*>(s.ui->Text2));
 
     // The keys' faces go down while held and up again.
     const QImage up = keypad->keyPictures[0]->pixmap().toImage();
@@ -263,24 +268,24 @@ void TestEntryAids::keypadTypesIntoTheLastBox()
     QVERIFY(keypad->keyPictures[0]->pixmap().toImage() != up);
     QTest::mouseRelease(keypad->Label11[0], Qt::LeftButton);
     QCOMPARE(keypad->keyPictures[0]->pixmap().toImage(), up);
-    QCOMPARE(s->Text2->text(), QStringLiteral("z1"));
+    QCOMPARE(s.ui->Text2->text(), QStringLiteral("z1"));
 }
 
 void TestEntryAids::keypadEnterAndBackspaceActAsKeystrokes()
 {
     Sheet s;
-    s->Text1->setFocus();
-    QTest::keyClicks(s->Text1, "aqx");
-    click(s->keypad->Label20);
-    QTRY_COMPARE(s->Text1->text(), QStringLiteral("aq"));
+    s.ui->Text1->setFocus();
+    QTest::keyClicks(s.ui->Text1, "aqx");
+    click(s.ui->keypad->Label20);
+    QTRY_COMPARE(s.ui->Text1->text(), QStringLiteral("aq"));
 
-    QTest::keyClick(s->Text1, Qt::Key_Down);
-    click(s->keypad->Label14); // Enter in the drug list picks
-    QTRY_COMPARE(s->R1->text(), QStringLiteral("阿奇霉素片 6#\r\n    用法：2# qd\r\n"));
+    QTest::keyClick(s.ui->Text1, Qt::Key_Down);
+    click(s.ui->keypad->Label14); // Enter in the drug list picks
+    QTRY_COMPARE(s.ui->R1->text(), QStringLiteral("阿奇霉素片 6#\r\n    用法：2# qd\r\n"));
 
-    s->Text4[0]->setFocus();
-    click(s->keypad->Label14); // Enter in a field box moves on
-    QTRY_COMPARE(focused(), static_cast<QWidget*>(s->Text4[1]));
+    s.ui->Text4[0]->setFocus();
+    click(s.ui->keypad->Label14); // Enter in a field box moves on
+    QTRY_COMPARE(focused(), static_cast<QWidget*>(s.ui->Text4[1]));
 }
 
 void TestEntryAids::sexKey_data()
@@ -297,44 +302,44 @@ void TestEntryAids::sexKey()
     QFETCH(QString, typed);
     QFETCH(QString, shown);
     Sheet s;
-    s->Text4[1]->setFocus();
-    QTest::keyClicks(s->Text4[1], typed.toLatin1().constData());
-    QCOMPARE(s->Text4[1]->text(), shown);
-    QCOMPARE(s->Text4[1]->cursorPosition(), shown.size());
+    s.ui->Text4[1]->setFocus();
+    QTest::keyClicks(s.ui->Text4[1], typed.toLatin1().constData());
+    QCOMPARE(s.ui->Text4[1]->text(), shown);
+    QCOMPARE(s.ui->Text4[1]->cursorPosition(), shown.size());
 }
 
 void TestEntryAids::sexToggle()
 {
     Sheet s;
-    s->Text4[1]->setText(QStringLiteral("女"));
-    click(s->Text4[1]);
-    QCOMPARE(s->Text4[1]->text(), QStringLiteral("男"));
-    click(s->Text4[1]);
-    QCOMPARE(s->Text4[1]->text(), QStringLiteral("女"));
-    s->Text4[1]->clear();
-    click(s->Text4[1]);
-    QCOMPARE(s->Text4[1]->text(), QStringLiteral("男"));
+    s.ui->Text4[1]->setText(QStringLiteral("女"));
+    click(s.ui->Text4[1]);
+    QCOMPARE(s.ui->Text4[1]->text(), QStringLiteral("男"));
+    click(s.ui->Text4[1]);
+    QCOMPARE(s.ui->Text4[1]->text(), QStringLiteral("女"));
+    s.ui->Text4[1]->clear();
+    click(s.ui->Text4[1]);
+    QCOMPARE(s.ui->Text4[1]->text(), QStringLiteral("男"));
 }
 
 void TestEntryAids::cardHeaderFollowsTheFields()
 {
     Sheet s;
-    QCOMPARE(s->Picture1->Label6[1]->text(), QString());
-    QCOMPARE(s->Picture1->Label6[2]->text(), QStringLiteral("2026-12-07"));
-    s->Text4[0]->setFocus();
-    typeText(s->Text4[0], QStringLiteral("张三"));
-    QCOMPARE(s->Picture1->Label6[1]->text(), QStringLiteral("张三，，"));
-    QTest::keyClicks(s->Text4[1], "1");
-    QTest::keyClicks(s->Text4[2], "35");
-    QCOMPARE(s->Picture1->Label6[1]->text(), QStringLiteral("张三，男，35"));
-    s->Text4[3]->setText(QStringLiteral("2026-12-08"));
-    QCOMPARE(s->Picture1->Label6[2]->text(), QStringLiteral("2026-12-08"));
+    QCOMPARE(s.ui->Picture1->Label6[1]->text(), QString());
+    QCOMPARE(s.ui->Picture1->Label6[2]->text(), QStringLiteral("2026-12-07"));
+    s.ui->Text4[0]->setFocus();
+    typeText(s.ui->Text4[0], QStringLiteral("张三"));
+    QCOMPARE(s.ui->Picture1->Label6[1]->text(), QStringLiteral("张三，，"));
+    QTest::keyClicks(s.ui->Text4[1], "1");
+    QTest::keyClicks(s.ui->Text4[2], "35");
+    QCOMPARE(s.ui->Picture1->Label6[1]->text(), QStringLiteral("张三，男，35"));
+    s.ui->Text4[3]->setText(QStringLiteral("2026-12-08"));
+    QCOMPARE(s.ui->Picture1->Label6[2]->text(), QStringLiteral("2026-12-08"));
 
     // New empties the card.
-    s->R2->setText(QStringLiteral("青霉素皮试"));
+    s.ui->R2->setText(QStringLiteral("青霉素皮试"));
     s->newPrescription();
-    QVERIFY(s->R2->text().isEmpty());
-    QVERIFY(s->Picture1->Label6[1]->text().isEmpty());
+    QVERIFY(s.ui->R2->text().isEmpty());
+    QVERIFY(s.ui->Picture1->Label6[1]->text().isEmpty());
 }
 
 void TestEntryAids::diagnosisAndAddressLookups()
@@ -343,56 +348,56 @@ void TestEntryAids::diagnosisAndAddressLookups()
         QVERIFY(Store::insert(store.settings(), AddressTable, {QStringLiteral("胜华小区"), QStringLiteral("shxy")}));
     });
     // An empty diagnosis box shows the whole list on arrival.
-    s->Text4[4]->setFocus();
-    QVERIFY(s->list2->isVisible());
-    QCOMPARE(s->list2->count(), 21);
-    QTest::keyClicks(s->Text4[4], "sh");
-    QCOMPARE(nodes(s->list2), QStringList({"上呼吸道感染"}));
-    s->Text4[4]->clear();
-    QTest::keyClicks(s->Text4[4], "hx");
-    QVERIFY(s->list2->isHidden());
+    s.ui->Text4[4]->setFocus();
+    QVERIFY(s.ui->list2->isVisible());
+    QCOMPARE(s.ui->list2->count(), 21);
+    QTest::keyClicks(s.ui->Text4[4], "sh");
+    QCOMPARE(nodes(s.ui->list2), QStringList({"上呼吸道感染"}));
+    s.ui->Text4[4]->clear();
+    QTest::keyClicks(s.ui->Text4[4], "hx");
+    QVERIFY(s.ui->list2->isHidden());
 
     // The address matches anywhere while typing, from the start on arrival.
-    s->Text4[5]->setFocus();
-    QVERIFY(s->list2->isHidden());
-    QCOMPARE(nodes(s->list5), QStringList({"城关镇", "胜华小区"}));
-    QTest::keyClicks(s->Text4[5], "hx");
-    QCOMPARE(nodes(s->list5), QStringList({"胜华小区"}));
-    QVERIFY(s->list5->isVisible());
-    s->Text4[0]->setFocus();
-    QVERIFY(s->list5->isHidden());
-    s->Text4[5]->setFocus();
-    QVERIFY(s->list5->isHidden());
-    QTest::keyClicks(s->Text4[5], "'");
-    QVERIFY(s->list5->isHidden());
+    s.ui->Text4[5]->setFocus();
+    QVERIFY(s.ui->list2->isHidden());
+    QCOMPARE(nodes(s.ui->list5), QStringList({"城关镇", "胜华小区"}));
+    QTest::keyClicks(s.ui->Text4[5], "hx");
+    QCOMPARE(nodes(s.ui->list5), QStringList({"胜华小区"}));
+    QVERIFY(s.ui->list5->isVisible());
+    s.ui->Text4[0]->setFocus();
+    QVERIFY(s.ui->list5->isHidden());
+    s.ui->Text4[5]->setFocus();
+    QVERIFY(s.ui->list5->isHidden());
+    QTest::keyClicks(s.ui->Text4[5], "'");
+    QVERIFY(s.ui->list5->isHidden());
 }
 
 void TestEntryAids::pickFromTheLookupListsReplacesTheInitials()
 {
     Sheet s;
-    s->Text4[4]->setFocus();
-    QTest::keyClicks(s->Text4[4], "fy");
-    QTest::keyClick(s->Text4[4], Qt::Key_Down);
-    QCOMPARE(focused(), static_cast<QWidget*>(s->list2));
-    QTest::keyClick(s->list2, Qt::Key_Return);
-    QCOMPARE(s->Text4[4]->text(), QStringLiteral("肺炎"));
-    QVERIFY(s->list2->isHidden());
-    QCOMPARE(focused(), static_cast<QWidget*>(s->Text4[4]));
-    QCOMPARE(s->Text4[4]->cursorPosition(), 2);
+    s.ui->Text4[4]->setFocus();
+    QTest::keyClicks(s.ui->Text4[4], "fy");
+    QTest::keyClick(s.ui->Text4[4], Qt::Key_Down);
+    QCOMPARE(focused(), static_cast<QWidget*>(s.ui->list2));
+    QTest::keyClick(s.ui->list2, Qt::Key_Return);
+    QCOMPARE(s.ui->Text4[4]->text(), QStringLiteral("肺炎"));
+    QVERIFY(s.ui->list2->isHidden());
+    QCOMPARE(focused(), static_cast<QWidget*>(s.ui->Text4[4]));
+    QCOMPARE(s.ui->Text4[4]->cursorPosition(), 2);
 
-    s->Text4[5]->setFocus();
-    QTest::keyClicks(s->Text4[5], "cg");
-    QTest::mouseClick(s->list5->viewport(), Qt::LeftButton, {}, s->list5->visualRect(s->list5->model()->index(0, 0)).center());
-    QCOMPARE(s->Text4[5]->text(), QStringLiteral("城关镇"));
-    QVERIFY(s->list5->isHidden());
-    QCOMPARE(focused(), static_cast<QWidget*>(s->Text4[5]));
+    s.ui->Text4[5]->setFocus();
+    QTest::keyClicks(s.ui->Text4[5], "cg");
+    QTest::mouseClick(s.ui->list5->viewport(), Qt::LeftButton, {}, s.ui->list5->visualRect(s.ui->list5->model()->index(0, 0)).center());
+    QCOMPARE(s.ui->Text4[5]->text(), QStringLiteral("城关镇"));
+    QVERIFY(s.ui->list5->isHidden());
+    QCOMPARE(focused(), static_cast<QWidget*>(s.ui->Text4[5]));
 }
 
 void TestEntryAids::enterWalksTheVisit()
 {
     Sheet s;
-    QTRY_COMPARE(focused(), static_cast<QWidget*>(s->Text4[0]));
-    const QList<QWidget*> walk{s->Text4[1], s->Text4[2], s->Text4[4], s->Text4[5], s->Text1};
+    QTRY_COMPARE(focused(), static_cast<QWidget*>(s.ui->Text4[0]));
+    const QList<QWidget*> walk{s.ui->Text4[1], s.ui->Text4[2], s.ui->Text4[4], s.ui->Text4[5], s.ui->Text1};
     for (QWidget* next : walk) {
         QWidget* from = focused();
         const QString before = qobject_cast<QLineEdit*>(from)->text();
@@ -400,21 +405,21 @@ void TestEntryAids::enterWalksTheVisit()
         QCOMPARE(focused(), next);
         QCOMPARE(qobject_cast<QLineEdit*>(from)->text(), before);
     }
-    QTest::keyClick(s->Text1, Qt::Key_Tab);
-    QCOMPARE(focused(), static_cast<QWidget*>(s->R1));
-    QTest::keyClick(s->R1, Qt::Key_Tab);
-    QCOMPARE(focused(), static_cast<QWidget*>(s->Text4[8]));
+    QTest::keyClick(s.ui->Text1, Qt::Key_Tab);
+    QCOMPARE(focused(), static_cast<QWidget*>(s.ui->R1));
+    QTest::keyClick(s.ui->R1, Qt::Key_Tab);
+    QCOMPARE(focused(), static_cast<QWidget*>(s.ui->Text4[8]));
 }
 
 void TestEntryAids::downArrowInAFieldDoesNothing()
 {
     Sheet s;
-    s->Text4[0]->setFocus();
-    typeText(s->Text4[0], QStringLiteral("张三"));
-    s->Text4[0]->setCursorPosition(1);
-    QTest::keyClick(s->Text4[0], Qt::Key_Down);
-    QCOMPARE(s->Text4[0]->cursorPosition(), 1);
-    QCOMPARE(focused(), static_cast<QWidget*>(s->Text4[0]));
+    s.ui->Text4[0]->setFocus();
+    typeText(s.ui->Text4[0], QStringLiteral("张三"));
+    s.ui->Text4[0]->setCursorPosition(1);
+    QTest::keyClick(s.ui->Text4[0], Qt::Key_Down);
+    QCOMPARE(s.ui->Text4[0]->cursorPosition(), 1);
+    QCOMPARE(focused(), static_cast<QWidget*>(s.ui->Text4[0]));
 }
 
 QTEST_MAIN(TestEntryAids)

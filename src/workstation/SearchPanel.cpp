@@ -1,0 +1,113 @@
+#include "workstation/SearchPanel.h"
+
+#include "common/Clock.h"
+#include "common/TextList.h"
+#include "common/Window.h"
+#include "store/Store.h"
+#include "workstation/Twips.h"
+
+#include <QGridLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QStringBuilder>
+#include <algorithm>
+
+SearchPanel::SearchPanel(store::Store& store, QWidget* parent)
+    : QWidget(parent)
+    , m_store(store)
+{
+    setObjectName(QStringLiteral("SearchPanel"));
+    auto* grid = new QGridLayout(this);
+    grid->setContentsMargins(0, 0, 0, 0);
+    Text2 = new QLineEdit(this);
+    Text2->setObjectName(QStringLiteral("Text2"));
+    Text3 = new QLineEdit(this);
+    Text3->setObjectName(QStringLiteral("Text3"));
+    Text3->installEventFilter(this);
+    Command2 = new QPushButton(QStringLiteral("查询"), this);
+    Command2->setObjectName(QStringLiteral("Command2"));
+    T1 = new TextList(QStringLiteral("T1"), this);
+    T1->setMinimumWidth(twips::toPixels(3000));
+    T1->viewport()->installEventFilter(this);
+    T1->installEventFilter(this);
+
+    grid->addWidget(new QLabel(QStringLiteral("患者姓名"), this), 0, 0);
+    grid->addWidget(Text2, 0, 1);
+    grid->addWidget(new QLabel(QStringLiteral("就诊日期"), this), 1, 0);
+    grid->addWidget(Text3, 1, 1);
+    grid->addWidget(Command2, 2, 1, Qt::AlignRight);
+    grid->addWidget(T1, 3, 0, 1, 2);
+
+    connect(Command2, &QPushButton::clicked, this, &SearchPanel::search);
+    connect(Text2, &QLineEdit::returnPressed, this, &SearchPanel::search);
+    connect(Text3, &QLineEdit::returnPressed, this, &SearchPanel::search);
+    connect(T1, &TextList::clicked, this, &SearchPanel::openRequested);
+
+    m_treeMenu = new QMenu(this);
+    m_treeMenu->setObjectName(QStringLiteral("TreeMenu"));
+    connect(m_treeMenu->addAction(QStringLiteral("删除")), &QAction::triggered, this, &SearchPanel::deleteRequested);
+    m_treeMenu->addAction(QStringLiteral("取消"));
+}
+
+void SearchPanel::showRecords(const store::Select& select, int limit, bool newestFirst)
+{
+    QStringList nodes;
+    // Node text: name[key]; the key is read back from it on Open and Delete.
+    for (store::Query q = store::Store::select(m_store.records(), select, limit); q.next();)
+        nodes << q.string(2) % QLatin1Char('[') % q.string(1) % QLatin1Char(']');
+    if (newestFirst)
+        std::reverse(nodes.begin(), nodes.end());
+    T1->setTexts(std::move(nodes));
+}
+
+void SearchPanel::showNewest(int limit, bool selectNewest)
+{
+    // The clinic works on its latest visits: the oldest of them at the top, in row order, and
+    // the record just saved at the bottom, where the doctor sees it.
+    showRecords(store::statements::newestRecordNodes(), limit, true);
+    if (const int last = T1->count() - 1; last >= 0 && selectNewest)
+        T1->setCurrentRow(last);
+    T1->scrollToBottom();
+}
+
+void SearchPanel::search()
+{
+    showRecords(store::statements::recordNodesByNameAndDate(Text2->text(), Text3->text()), -1, false);
+}
+
+QString SearchPanel::currentNode() const
+{
+    const int row = T1->currentRow();
+    return row >= 0 ? T1->text(row) : QString();
+}
+
+void SearchPanel::removeCurrentNode()
+{
+    if (const int row = T1->currentRow(); row >= 0)
+        T1->removeRow(row);
+}
+
+bool SearchPanel::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == T1 && isEnterKey(event)) {
+        emit openRequested(); // the keyboard's way to open a record
+        return true;
+    }
+    if (event->type() != QEvent::MouseButtonRelease)
+        return QWidget::eventFilter(watched, event);
+    if (watched == Text3) {
+        // A click puts today's date into the date box, ready to be shortened to a month.
+        Text3->setText(Clock::today().toString(QStringLiteral("yyyy-MM-dd")));
+        Text3->end(false);
+    } else if (watched == T1->viewport()) {
+        auto* mouse = static_cast<QMouseEvent*>(event);
+        if (mouse->button() == Qt::RightButton && T1->count() > 0) {
+            m_treeMenu->popup(mouse->globalPosition().toPoint());
+            return true;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
