@@ -19,6 +19,7 @@
 #include "workstation/LookupLists.h"
 #include "workstation/PrescriptionPrint.h"
 #include "workstation/PrescriptionSheet.h"
+#include "workstation/RecordNode.h"
 #include "workstation/SearchPanel.h"
 #include "workstation/Twips.h"
 
@@ -49,12 +50,6 @@ static void initHelpResource()
 }
 
 namespace {
-
-// The record key is the 19 characters in front of the node text's final "]".
-QString keyOfNode(const QString& text)
-{
-    return text.size() >= 20 ? text.mid(text.size() - 20, 19) : QString();
-}
 
 QString withoutMnemonic(QString caption) { return caption.remove(QLatin1Char('&')); }
 
@@ -414,7 +409,7 @@ void MainWindow::openSelectedRecord()
     if (node.isEmpty())
         return;
     m_sheet->setCovered(true);
-    store::Query q = store::Store::select(m_store.records(), store::statements::recordByKey(keyOfNode(node)), 1);
+    store::Query q = store::Store::select(m_store.records(), store::statements::recordByKey(recordnode::key(node)), 1);
     if (q.next()) {
         // The record's texts are not the doctor's typing: they look nothing up.
         m_lookups->setQuiet(true);
@@ -439,7 +434,7 @@ void MainWindow::deleteSelectedRecord()
     if (!MessageBox::okCancel(this, QStringLiteral("提示"), QStringLiteral("确实要永久删除该病人档案吗？"),
                               MessageBox::Exclamation))
         return;
-    switch (store::Store::deleteFirst(m_store.records(), store::statements::recordByKey(keyOfNode(node)))) {
+    switch (store::Store::deleteFirst(m_store.records(), store::statements::recordByKey(recordnode::key(node)))) {
     case store::Deleted::One:
         break;
     case store::Deleted::None:
