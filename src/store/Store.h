@@ -1,10 +1,12 @@
 #pragma once
 
 #include "store/Connection.h"
+#include "store/FileCheck.h"
 #include "store/Schema.h"
 #include "store/Statements.h"
 
 #include <QString>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -43,12 +45,23 @@ public:
     QString recordsPath() const;  // 数据库/档案.dat
     QString settingsPath() const; // 数据库/设置.dat
 
-    // The open connection, or null when the file cannot be opened (missing, damaged, not
-    // ours); the failure is logged once and not retried during the run.
+    // The open connection, or null when the file cannot be opened or is not as it must be
+    // (missing, damaged, not ours, a table or field missing); such a file is never written to.
+    // The failure is logged once and not retried during the run. A file marked read-only is
+    // opened for reading only.
     Connection* records();
     Connection* settings();
+    // What was found wrong when the file was opened (opening it first if need be).
+    FileProblem recordsProblem();
+    FileProblem settingsProblem();
     // Closes both connections, so a following call opens them afresh.
     void close();
+
+    // Indexes missing from a file that passed its checks are built when it is opened, which takes
+    // a while on a large file. The runner is given that work and returns once it is done, so the
+    // program can show that it is busy meanwhile; without one it runs where it is.
+    using SlowWorkRunner = std::function<void(const std::function<void()>& work)>;
+    void setSlowWorkRunner(SlowWorkRunner runner) { m_slowWork = std::move(runner); }
 
     // --- The access operations every window uses ---
 
@@ -73,11 +86,18 @@ public:
     static qint64 count(Connection* db, const Select& select);
 
 private:
+    struct File {
+        std::unique_ptr<Connection> connection;
+        FileProblem problem;
+        bool tried = false;
+    };
+    File& opened(File& file, const QString& path, const QByteArray& password, std::span<const Table* const> tables);
+    void addIndexes(Connection& db, const QStringList& sql);
+
     QString m_programFolder;
-    std::unique_ptr<Connection> m_records;
-    std::unique_ptr<Connection> m_settings;
-    bool m_recordsTried = false;
-    bool m_settingsTried = false;
+    File m_records;
+    File m_settings;
+    SlowWorkRunner m_slowWork;
 };
 
 } // namespace store

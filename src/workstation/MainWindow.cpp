@@ -82,6 +82,8 @@ MainWindow::MainWindow(store::Store& store, QWidget* parent)
     m_scroll->setObjectName(QStringLiteral("ContentScroll"));
     m_scroll->setFrameShape(QFrame::NoFrame);
     m_scroll->setWidgetResizable(true);
+    // Never squeezed below its size: on a small screen the panels scroll instead.
+    content->setMinimumSize(content->sizeHint());
     m_scroll->setWidget(content);
     setCentralWidget(m_scroll);
     statusBar();
@@ -254,7 +256,8 @@ void MainWindow::placeOnScreen()
         return;
     }
     // One size whether the sheet shows or not.
-    resize(naturalSize());
+    if (!isVisible())
+        resize(naturalSize());
     // A band of 400 twips at the bottom of the screen is left out of the centring.
     move(area.x() + (area.width() - width()) / 2,
          area.y() + std::max(0, (area.height() - twips::toPixels(400) - height()) / 2));
@@ -262,10 +265,18 @@ void MainWindow::placeOnScreen()
 
 void MainWindow::showOnScreen()
 {
-    if (fitsScreen())
-        show();
-    else
+    if (!fitsScreen()) {
         showMaximized();
+        return;
+    }
+    show();
+    // A window system may take its frame out of the size asked for: give the panels back
+    // their room, so nothing needs scrolling where the screen has space.
+    const QSize missing = m_scroll->widget()->minimumSize() - m_scroll->maximumViewportSize();
+    if (missing.width() > 0 || missing.height() > 0) {
+        resize(size() + missing.expandedTo(QSize(0, 0)));
+        placeOnScreen();
+    }
 }
 
 // --- Dispatch ------------------------------------------------------------------------------
@@ -416,7 +427,7 @@ void MainWindow::openSelectedRecord()
         m_sheet->showRecord(store::PatientRecord::fromQuery(q));
         m_lookups->setQuiet(false);
     } else {
-        qCWarning(lcWorkstation) << "no record for the selected node";
+        qCWarning(lcWorkstation) << "no record for the key" << recordnode::key(node); // the key, never the name
     }
     m_lookups->hide();
     m_sheet->show();
@@ -439,11 +450,12 @@ void MainWindow::deleteSelectedRecord()
         break;
     case store::Deleted::None:
         // The node was not made from a record; there is nothing to keep it for.
-        qCWarning(lcWorkstation) << "no record to delete for the selected node";
+        qCWarning(lcWorkstation) << "no record to delete for the key" << recordnode::key(node);
         break;
     case store::Deleted::Failed:
         // The record is still in the file: its node stays, and the doctor learns why.
-        qCWarning(lcWorkstation) << "delete failed:" << (m_store.records() ? m_store.records()->lastError() : QString());
+        qCWarning(lcWorkstation) << "delete of the key" << recordnode::key(node) << "failed:"
+                                 << (m_store.records() ? m_store.records()->lastError() : QString());
         MessageBox::information(this, QStringLiteral("提示"), QStringLiteral("无法写入数据库，档案未删除。"),
                                 MessageBox::Exclamation);
         return;

@@ -126,6 +126,34 @@ private slots:
         QCOMPARE(w->Text5->text(), storedRow.section(QLatin1Char('|'), 1));
     }
 
+    void readOnlyFileSaysTheDrugWasNotSaved_data()
+    {
+        QTest::addColumn<bool>("adding");
+        QTest::newRow("new drug") << true;
+        QTest::newRow("picked drug") << false;
+    }
+    void readOnlyFileSaysTheDrugWasNotSaved()
+    {
+        QFETCH(bool, adding);
+        ProgramFolder own;
+        seed(own, DrugTable, {{"甲", "j"}});
+        own.makeReadOnly(own.store().settingsPath());
+        Shown w(new DrugCatalogWindow(own.store()));
+        if (adding)
+            QTest::mouseClick(w->Command1, Qt::LeftButton);
+        else
+            click(w->List1, 0);
+        type(w->Text3, QStringLiteral("乙"));
+        type(w->Text4, QStringLiteral("0.5 tid"));
+        QTest::mouseClick(w->Command2, Qt::LeftButton);
+        QCOMPARE(MessageBox::shownMessages(), QStringList({w->windowTitle(), QStringLiteral("无法写入数据库，药品未保存。")}));
+        // What was typed and the mode stay, so the same save can be made again.
+        QCOMPARE(w->Text3->text(), adding ? QStringLiteral("乙") : QStringLiteral("甲乙"));
+        QCOMPARE(w->Text4->text(), QStringLiteral("0.5 tid"));
+        QCOMPARE(w->addingNew, adding);
+        QCOMPARE(stored(own, DrugTable), QStringList({"甲|j"}));
+    }
+
     void keyboardOnlyEntry()
     {
         seed(folder, DrugTable, {});
@@ -216,6 +244,37 @@ private slots:
         type(w->Text4, QStringLiteral("1 qd"));
         QTest::mouseClick(w->Command2, Qt::LeftButton);
         QCOMPARE(stored(folder, DrugTable).mid(3), QStringList({"VC片/1 tid|vcp", "头孢片/1 qd|tbp"}));
+    }
+
+    // After 添  加, a pick means editing that row: 保存 rewrites it and 删除 removes it, and the
+    // list never shows a row as picked while none is.
+    void aPickAfterAddActsOnThePickedRow_data()
+    {
+        QTest::addColumn<bool>("remove");
+        QTest::newRow("保存 rewrites it") << false;
+        QTest::newRow("删除 from the menu removes it") << true;
+    }
+    void aPickAfterAddActsOnThePickedRow()
+    {
+        QFETCH(bool, remove);
+        seed(folder, DrugTable, twins);
+        Shown w(new DrugCatalogWindow(folder.store()));
+        click(w->List1, 2);
+        QTest::mouseClick(w->Command1, Qt::LeftButton);
+        QVERIFY(w->List1->selectedItems().isEmpty());
+        QVERIFY(!w->pickedRow);
+
+        if (remove) {
+            click(w->List1, 2, Qt::RightButton); // the row that was highlighted before 添  加
+            QVERIFY(chooseDelete(w->pu));
+            QCOMPARE(stored(folder, DrugTable), QStringList({"阿莫西林 A|amxl ", "青霉素针|qmsz", "VC片/1 tid|vcp"}));
+        } else {
+            click(w->List1, 1);
+            type(w->Text4, QStringLiteral("1支 qd"));
+            QTest::mouseClick(w->Command2, Qt::LeftButton);
+            QCOMPARE(stored(folder, DrugTable),
+                     QStringList({"阿莫西林 A|amxl ", "青霉素针/1支 qd|qmsz", "阿莫西林 A|amxl ", "VC片/1 tid|vcp"}));
+        }
     }
 
     void refusedInputIsNotStored_data()

@@ -104,6 +104,8 @@ private slots:
     void aMonthOfMoreThan32766Visits();
     void printAndPreviewTakeTheGrid();
     void exportWritesTheGrid();
+    void exportKeepsFormulasText_data();
+    void exportKeepsFormulasText();
 };
 
 void TestOutpatientLog::opensWithHeadersAndOneEmptyLine()
@@ -381,6 +383,26 @@ void TestOutpatientLog::exportWritesTheGrid()
 
     QTest::ignoreMessage(QtWarningMsg, QRegularExpression("export: cannot write"));
     QVERIFY(!reports::writeLogCsv(folder.file("no folder/log.csv"), w.MSFlexGrid1->model()));
+}
+
+void TestOutpatientLog::exportKeepsFormulasText_data()
+{
+    QTest::addColumn<QString>("cell");
+    QTest::addColumn<QString>("written");
+    QTest::newRow("=") << "=HYPERLINK(\"http://x\")" << "\"'=HYPERLINK(\"\"http://x\"\")\"";
+    QTest::newRow("+") << "+1+1" << "'+1+1";
+    QTest::newRow("-") << "-2+3" << "'-2+3";
+    QTest::newRow("@") << "@SUM(A1)" << "'@SUM(A1)";
+    QTest::newRow("tab") << "\t=1" << "'\t=1";
+    QTest::newRow("inside") << "王=1" << "王=1";
+    QTest::newRow("empty") << "" << "";
+}
+
+void TestOutpatientLog::exportKeepsFormulasText()
+{
+    QFETCH(QString, cell);
+    QFETCH(QString, written);
+    QCOMPARE(reports::logCsv({{cell, QStringLiteral("x")}}), "\xEF\xBB\xBF" + (written + ",x\r\n").toUtf8());
 }
 
 QTEST_MAIN(TestOutpatientLog)
