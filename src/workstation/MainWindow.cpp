@@ -112,7 +112,12 @@ MainWindow::MainWindow(store::Store& store, QWidget* parent)
     fillTree(TreeRows);
 }
 
-MainWindow::~MainWindow() = default;
+MainWindow::~MainWindow()
+{
+    // Closing the window on its way out moves the focus, and the application reports that when
+    // only the QWidget part of this window is left: stop listening before that.
+    disconnect(qApp, &QApplication::focusChanged, this, nullptr);
+}
 
 // --- Building ------------------------------------------------------------------------------
 
