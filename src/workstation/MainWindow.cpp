@@ -19,6 +19,7 @@
 #include "workstation/LookupLists.h"
 #include "workstation/PrescriptionPrint.h"
 #include "workstation/PrescriptionSheet.h"
+#include "workstation/RecordNode.h"
 #include "workstation/SearchPanel.h"
 
 #include <QAbstractButton>
@@ -41,12 +42,6 @@
 #include <QUrl>
 
 namespace {
-
-// The record key is the 19 characters in front of the node text's final "]".
-QString keyOfNode(const QString& text)
-{
-    return text.size() >= 20 ? text.mid(text.size() - 20, 19) : QString();
-}
 
 QString withoutMnemonic(QString caption) { return caption.remove(QLatin1Char('&')); }
 
@@ -108,7 +103,12 @@ MainWindow::MainWindow(store::Store& store, QWidget* parent)
     fillTree(TreeRows);
 }
 
-MainWindow::~MainWindow() = default;
+MainWindow::~MainWindow()
+{
+    // Closing the window on its way out moves the focus, and the application reports that when
+    // only the QWidget part of this window is left: stop listening before that.
+    disconnect(qApp, &QApplication::focusChanged, this, nullptr);
+}
 
 // --- Building ------------------------------------------------------------------------------
 
@@ -420,14 +420,14 @@ void MainWindow::openSelectedRecord()
     if (node.isEmpty())
         return;
     m_sheet->setCovered(true);
-    store::Query q = store::Store::select(m_store.records(), store::statements::recordByKey(keyOfNode(node)), 1);
+    store::Query q = store::Store::select(m_store.records(), store::statements::recordByKey(recordnode::key(node)), 1);
     if (q.next()) {
         // The record's texts are not the doctor's typing: they look nothing up.
         m_lookups->setQuiet(true);
         m_sheet->showRecord(store::PatientRecord::fromQuery(q));
         m_lookups->setQuiet(false);
     } else {
-        qCWarning(lcWorkstation) << "no record for the key" << keyOfNode(node); // the key, never the name
+        qCWarning(lcWorkstation) << "no record for the key" << recordnode::key(node); // the key, never the name
     }
     m_lookups->hide();
     m_sheet->show();
@@ -445,16 +445,16 @@ void MainWindow::deleteSelectedRecord()
     if (!MessageBox::okCancel(this, QStringLiteral("提示"), QStringLiteral("确实要永久删除该病人档案吗？"),
                               MessageBox::Exclamation))
         return;
-    switch (store::Store::deleteFirst(m_store.records(), store::statements::recordByKey(keyOfNode(node)))) {
+    switch (store::Store::deleteFirst(m_store.records(), store::statements::recordByKey(recordnode::key(node)))) {
     case store::Deleted::One:
         break;
     case store::Deleted::None:
         // The node was not made from a record; there is nothing to keep it for.
-        qCWarning(lcWorkstation) << "no record to delete for the key" << keyOfNode(node);
+        qCWarning(lcWorkstation) << "no record to delete for the key" << recordnode::key(node);
         break;
     case store::Deleted::Failed:
         // The record is still in the file: its node stays, and the doctor learns why.
-        qCWarning(lcWorkstation) << "delete of the key" << keyOfNode(node) << "failed:"
+        qCWarning(lcWorkstation) << "delete of the key" << recordnode::key(node) << "failed:"
                                  << (m_store.records() ? m_store.records()->lastError() : QString());
         MessageBox::information(this, QStringLiteral("提示"), QStringLiteral("无法写入数据库，档案未删除。"),
                                 MessageBox::Exclamation);

@@ -5,6 +5,7 @@
 #include "common/Window.h"
 #include "printing/Twips.h"
 #include "store/Store.h"
+#include "workstation/RecordNode.h"
 
 #include <QGridLayout>
 #include <QLabel>
@@ -12,7 +13,6 @@
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPushButton>
-#include <QStringBuilder>
 #include <algorithm>
 
 SearchPanel::SearchPanel(store::Store& store, QWidget* parent)
@@ -55,9 +55,8 @@ SearchPanel::SearchPanel(store::Store& store, QWidget* parent)
 void SearchPanel::showRecords(const store::Select& select, int limit, bool newestFirst)
 {
     QStringList nodes;
-    // Node text: name[key]; the key is read back from it on Open and Delete.
     for (store::Query q = store::Store::select(m_store.records(), select, limit); q.next();)
-        nodes << q.string(2) % QLatin1Char('[') % q.string(1) % QLatin1Char(']');
+        nodes << recordnode::text(q.string(2), q.string(1));
     if (newestFirst)
         std::reverse(nodes.begin(), nodes.end());
     T1->setTexts(std::move(nodes));
