@@ -11,10 +11,12 @@
 #include "bench/Generate.h"
 
 #include "common/Clock.h"
-#include "common/Fonts.h"
 #include "common/MessageBox.h"
 #include "common/TextList.h"
 #include "reports/LogModel.h"
+#include "formats/PrescriptionText.h"
+#include "printing/Fonts.h"
+#include "printing/PrintJob.h"
 #include "reports/OutpatientLogWindow.h"
 #include "reports/StatisticsWindow.h"
 #include "reports/Workload.h"
@@ -30,8 +32,6 @@
 #include "workstation/MainWindow.h"
 #include "workstation/PrescriptionPrint.h"
 #include "workstation/PrescriptionSheet.h"
-#include "workstation/PrescriptionText.h"
-#include "workstation/PrintJob.h"
 
 #include <QApplication>
 #include <QComboBox>

@@ -3,11 +3,11 @@
 
 #include "bench/Generate.h"
 
+#include "formats/PrescriptionText.h"
 #include "pinyin/Pinyin.h"
 #include "store/Records.h"
 #include "store/Store.h"
 #include "store/Templates.h"
-#include "workstation/PrescriptionText.h"
 
 #include <QDir>
 #include <QSet>

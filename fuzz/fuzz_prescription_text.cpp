@@ -6,20 +6,13 @@
 //   fuzz_prescription_text -max_len=4096 -dict=fuzz/prescription_text.dict \
 //       corpus-dir fuzz/corpus/prescription_text
 
-#include "workstation/PrescriptionText.h"
+#include "formats/PrescriptionText.h"
 
-#include <cstdint>
-#include <cstdio>
-#include <cstdlib>
-#include <cstring>
+#include "FuzzText.h"
 
 namespace {
 
-[[noreturn]] void fail(const char* what, const QString& input)
-{
-    std::fprintf(stderr, "%s\ninput (UTF-8): %s\n", what, input.toUtf8().constData());
-    std::abort();
-}
+using fuzz::fail;
 
 bool isAscii(const QString& s)
 {
@@ -58,13 +51,6 @@ void check(const QString& input)
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
-    const char* bytes = reinterpret_cast<const char*>(data);
-    const auto length = qsizetype(size);
-    check(QString::fromLatin1(bytes, length));
-    check(QString::fromUtf8(bytes, length));
-    // As UTF-16 code units, the only way lone surrogates and arbitrary units reach the code.
-    QString units(length / 2, Qt::Uninitialized);
-    std::memcpy(units.data(), bytes, std::size_t(units.size()) * sizeof(QChar));
-    check(units);
+    fuzz::forEachReading(data, size, check);
     return 0;
 }

@@ -35,7 +35,7 @@ cmake --build "$build" -j "$(nproc)" --target qarvel_generate qarvel_bench qarve
 # searches) change no byte of them.
 stamp=$(ls "$root"/src/store/*.cpp "$root"/src/store/*.h | grep -v -e NameColumn -e RecordSearch -e Like |
   xargs cat "$root"/bench/Generate.cpp "$root"/bench/Generate.h "$root"/src/pinyin/*.cpp \
-    "$root"/src/workstation/PrescriptionText.cpp | sha1sum | cut -c1-16)
+    "$root"/src/formats/PrescriptionText.cpp | sha1sum | cut -c1-16)
 data=$build/bench-data
 results=$build/bench-results/$(date +%Y%m%d-%H%M%S)
 mkdir -p "$results"

@@ -12,9 +12,11 @@ packages=(
   libbenchmark-dev
   xvfb x11-utils libx11-dev xdotool
 )
-if [ "${1:-}" = "--fuzz" ]; then
-  packages+=(clang libclang-rt-14-dev)
-fi
+case "${1:-}" in
+  --fuzz) packages+=(clang libclang-rt-14-dev) ;;
+  # Making and checking the .deb: shared-library dependencies, icon rendering, the checkers.
+  --package) packages+=(dpkg-dev file fakeroot librsvg2-bin lintian desktop-file-utils appstream) ;;
+esac
 
 missing=()
 for p in "${packages[@]}"; do

@@ -1,20 +1,28 @@
 #include "common/Clock.h"
-#include "common/Fonts.h"
+#include "printing/Fonts.h"
+#include "startup/DataHome.h"
 #include "startup/Launcher.h"
 #include "store/Store.h"
 
 #include <QApplication>
+#include <QIcon>
 
 int main(int argc, char* argv[])
 {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Qarvel"));
     QApplication::setApplicationVersion(QStringLiteral(QARVEL_VERSION));
+    // Ties the windows to the installed menu entry and icon, where there are any.
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.qarvel.Qarvel"));
+    QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("qarvel")));
     // Closing the login dialog or the main window ends the program, whatever else is open.
     QApplication::setQuitOnLastWindowClosed(false);
     fonts::installFontSubstitutions();
 
-    store::Store store(QCoreApplication::applicationDirPath());
+    const QString home = startup::chooseDataHome(QCoreApplication::applicationDirPath(), startup::userDataFolder());
+    if (home.isEmpty())
+        return 1;
+    store::Store store(home);
     startup::Launcher launcher(store);
     QObject::connect(&launcher, &startup::Launcher::quitRequested, &app, &QCoreApplication::quit,
                      Qt::QueuedConnection);

@@ -47,7 +47,10 @@ void MessageBox::information(QWidget* parent, const QString& title, const QStrin
     run(parent, title, text, icon, QMessageBox::Ok);
 }
 
-bool MessageBox::okCancel(QWidget* parent, const QString& title, const QString& text, Icon icon)
+namespace {
+// A question answered in advance or, in test mode, with its negative button; otherwise asked.
+bool ask(QWidget* parent, const QString& title, const QString& text, MessageBox::Icon icon,
+         QMessageBox::StandardButton positive, QMessageBox::StandardButton negative)
 {
     shown << title << text;
     if (nextAnswer) {
@@ -57,20 +60,18 @@ bool MessageBox::okCancel(QWidget* parent, const QString& title, const QString& 
     }
     if (testMode)
         return false;
-    return run(parent, title, text, icon, QMessageBox::Ok | QMessageBox::Cancel) == QMessageBox::Ok;
+    return run(parent, title, text, icon, positive | negative) == positive;
+}
+} // namespace
+
+bool MessageBox::okCancel(QWidget* parent, const QString& title, const QString& text, Icon icon)
+{
+    return ask(parent, title, text, icon, QMessageBox::Ok, QMessageBox::Cancel);
 }
 
 bool MessageBox::yesNo(QWidget* parent, const QString& title, const QString& text, Icon icon)
 {
-    shown << title << text;
-    if (nextAnswer) {
-        const bool answer = *nextAnswer;
-        nextAnswer.reset();
-        return answer;
-    }
-    if (testMode)
-        return false;
-    return run(parent, title, text, icon, QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+    return ask(parent, title, text, icon, QMessageBox::Yes, QMessageBox::No);
 }
 
 void MessageBox::setNextAnswer(bool ok) { nextAnswer = ok; }

@@ -4,7 +4,7 @@
 #include "common/Log.h"
 #include "common/MessageBox.h"
 #include "common/Text.h"
-#include "dictionaries/DrugEntryText.h"
+#include "formats/DrugEntryText.h"
 #include "pinyin/Pinyin.h"
 
 #include <QEvent>
@@ -194,6 +194,8 @@ void DrugCatalogWindow::pick(QListWidgetItem* item)
     if (!id)
         return;
     pickedRow = id;
+    // Picking a row means editing it: a save then rewrites this row instead of adding one.
+    addingNew = false;
     const DrugEntryParts parts = splitDrugEntry(item->text());
     Text3->setText(parts.name); // recomputes the key box ...
     Text4->setText(parts.usage);
@@ -210,6 +212,9 @@ void DrugCatalogWindow::add()
     Text1->clear(); // refills the list with all rows when it held a search
     if (!self)
         return;
+    // No row shows as picked while none is: a highlighted row would look like the one 删除 acts on.
+    List1->clearSelection();
+    List1->setCurrentItem(nullptr, QItemSelectionModel::NoUpdate);
     Text3->clear();
     Text4->clear();
     Text5->clear();
@@ -257,14 +262,23 @@ void DrugCatalogWindow::save()
             return;
         store::Connection* db = m_store.settings();
         const store::Row row = entry.toRow(store::DrugTable);
+        bool stored = true;
         if (addingNew) {
             // A second save rewrites the row just added rather than adding it twice.
             if (const std::optional<qint64> id = store::Store::insert(db, store::DrugTable, row))
                 pickedRow = id;
             else
-                qCWarning(lcDictionaries) << "drug not added:" << entry.name;
-        } else if (!store::Store::updateRow(db, store::DrugTable, *pickedRow, row)) {
-            qCWarning(lcDictionaries) << "drug row" << *pickedRow << "not rewritten: gone or not reachable";
+                stored = false;
+        } else {
+            stored = store::Store::updateRow(db, store::DrugTable, *pickedRow, row);
+        }
+        if (!stored) {
+            // Like a refusal: the boxes and the mode stay, so the entry can be saved once the
+            // file can be written.
+            qCWarning(lcDictionaries) << "drug row" << (addingNew ? QStringLiteral("new") : QString::number(*pickedRow))
+                                      << "not stored:" << (db ? db->lastError() : QStringLiteral("file not open"));
+            MessageBox::information(this, caption(), QStringLiteral("无法写入数据库，药品未保存。"), MessageBox::Exclamation);
+            return;
         }
     } else {
         qCWarning(lcDictionaries) << "save with no row picked: nothing stored";

@@ -159,7 +159,9 @@ void WordListWindow::add()
 
     const std::optional<qint64> id = store::Store::insert(m_store.settings(), table(), entry.toRow(table()));
     if (!id) {
+        // The boxes keep what was typed, so the entry can be added once the file can be written.
         qCWarning(lcDictionaries) << tableName(table()) << "entry not added:" << entry.name;
+        MessageBox::information(this, caption(), QStringLiteral("无法写入数据库，未添加。"), MessageBox::Exclamation);
         return;
     }
     entry.rowId = *id;

@@ -1,6 +1,6 @@
 #include "reports/LogBookPrint.h"
 
-#include "workstation/PrinterPage.h"
+#include "printing/PrinterPage.h"
 
 #include <QAbstractItemModel>
 

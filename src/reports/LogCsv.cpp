@@ -11,8 +11,12 @@ namespace reports {
 
 namespace {
 
-QString field(const QString& text)
+QString field(const QString& value)
 {
+    // A spreadsheet reads a cell that begins with one of these as a formula, which a typed name
+    // could use to run a command or send data away; a leading apostrophe keeps it text.
+    static const QString formula = QStringLiteral("=+-@\t\r");
+    const QString text = !value.isEmpty() && formula.contains(value.front()) ? QLatin1Char('\'') + value : value;
     static const QString special = QStringLiteral(",\"\r\n");
     if (std::none_of(text.begin(), text.end(), [](QChar c) { return special.contains(c); }))
         return text;

@@ -12,6 +12,8 @@ namespace reports {
 // Comma-separated values as RFC 4180 has them: a field holding a comma, a quotation mark or a
 // line break is quoted, with its quotation marks doubled; records end with CR LF. UTF-8 with a
 // byte-order mark in front, which is how Excel and WPS recognise Chinese text in a CSV file.
+// A field that begins with "=", "+", "-", "@", a tab or a carriage return gets an apostrophe in
+// front, so no spreadsheet takes it for a formula.
 QByteArray logCsv(const QList<QStringList>& rows);
 
 // Saves the rows, or the horizontal header's captions and then every row of the model (the

@@ -1,7 +1,10 @@
 #include "reports/OutpatientLogWindow.h"
 
-#include "common/Window.h"
 #include "common/Log.h"
+#include "common/MessageBox.h"
+#include "common/Window.h"
+#include "printing/PrinterPage.h"
+#include "printing/Twips.h"
 #include "reports/LogBookPrint.h"
 #include "reports/LogCsv.h"
 #include "reports/LogModel.h"
@@ -9,8 +12,6 @@
 #include "store/Schema.h"
 #include "store/Statements.h"
 #include "store/Store.h"
-#include "workstation/PrinterPage.h"
-#include "workstation/Twips.h"
 
 #include <QApplication>
 #include <QDir>
@@ -192,8 +193,11 @@ printing::DrawJob OutpatientLogWindow::logBookJob() const
 
 void OutpatientLogWindow::printLogBook()
 {
-    if (!printing::printOnDefaultPrinter(logBookJob()))
+    // This window has no status bar to say it in, as the main window does.
+    if (!printing::printOnDefaultPrinter(logBookJob())) {
         qCWarning(lcReports) << "the log book was not printed";
+        MessageBox::information(this, QStringLiteral("提示"), QStringLiteral("未找到打印机"), MessageBox::Exclamation);
+    }
 }
 
 void OutpatientLogWindow::previewLogBook() { printing::previewPrint(this, logBookJob()); }

@@ -1,7 +1,7 @@
 #pragma once
 
+#include "printing/PrintJob.h"
 #include "reports/ReportForm.h"
-#include "workstation/PrintJob.h"
 
 #include <QList>
 #include <QStringList>

@@ -1,7 +1,7 @@
 #include "reports/ReportForm.h"
 
 #include "common/Clock.h"
-#include "workstation/Twips.h"
+#include "printing/Twips.h"
 
 #include <QComboBox>
 #include <QGuiApplication>

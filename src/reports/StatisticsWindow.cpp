@@ -1,11 +1,11 @@
 #include "reports/StatisticsWindow.h"
 
-#include "common/Window.h"
 #include "common/Log.h"
+#include "common/Window.h"
+#include "printing/Twips.h"
 #include "reports/Workload.h"
 #include "store/Statements.h"
 #include "store/Store.h"
-#include "workstation/Twips.h"
 
 #include <QFrame>
 #include <QGroupBox>

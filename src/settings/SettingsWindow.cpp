@@ -3,7 +3,7 @@
 #include "common/Log.h"
 #include "common/MessageBox.h"
 #include "common/Window.h"
-
+#include "settings/RestoreDialog.h"
 #include "store/Records.h"
 #include "store/Statements.h"
 #include "store/Store.h"
@@ -64,6 +64,13 @@ QString refusalText(const Binding& binding, const store::Refusal& refusal)
     default:
         return QStringLiteral("%1未保存。").arg(caption(binding));
     }
+}
+
+// Only a table read to its end without a row is empty; a read that fails says nothing.
+bool isEmpty(store::Connection* db, const store::Table& table)
+{
+    store::Query query = store::Store::select(db, store::statements::everyRow(table), 1);
+    return !query.next() && !query.failed();
 }
 
 } // namespace
@@ -132,7 +139,14 @@ SettingsWindow::SettingsWindow(store::Store& store, QWidget* parent)
         grid->setHorizontalSpacing(8);
     }
 
+    // Out of the Tab chain, which is the same as ever; Alt+R reaches it from the keyboard.
+    Command2 = new QPushButton(QStringLiteral("从备份恢复(&R)…"), this);
+    Command2->setObjectName(QStringLiteral("Command2"));
+    Command2->setAutoDefault(false);
+    Command2->setFocusPolicy(Qt::ClickFocus);
+
     auto* buttons = new QHBoxLayout;
+    buttons->addWidget(Command2);
     buttons->addStretch();
     buttons->addWidget(Command1);
 
@@ -148,6 +162,7 @@ SettingsWindow::SettingsWindow(store::Store& store, QWidget* parent)
     Command1->setFocus();
 
     connect(Command1, &QPushButton::clicked, this, &SettingsWindow::confirm);
+    connect(Command2, &QPushButton::clicked, this, &SettingsWindow::openRestore);
 
     // Polished now, so the size the window is centred with is the size it shows with.
     ensurePolished();
@@ -190,6 +205,7 @@ void SettingsWindow::load()
 void SettingsWindow::confirm()
 {
     QStringList refusals;
+    QStringList unstored;
     QLineEdit* firstRefused = nullptr;
 
     // Each value is checked by itself, so a refused one is left out whole while the others of
@@ -222,24 +238,46 @@ void SettingsWindow::confirm()
         }
         if (values.empty())
             return;
-        if (!db)
-            qCWarning(lcSettings) << "nothing stored into" << store::tableName(table) << ": file not open";
-        else if (!store::Store::updateFirstFields(db, table, values))
-            qCWarning(lcSettings) << "nothing stored into" << store::tableName(table) << ":"
-                                  << (store::Store::count(db, store::statements::everyRow(table)) == 0
-                                          ? QStringLiteral("it has no row")
-                                          : db->lastError());
+        QString why;
+        if (!db) {
+            why = QStringLiteral("file not open");
+        } else if (isEmpty(db, table)) {
+            // An empty table is left empty, as ever: there is no row to change, and the window
+            // never adds one.
+            qCWarning(lcSettings) << "nothing stored into" << store::tableName(table) << ": it has no row";
+            return;
+        } else if (!store::Store::updateFirstFields(db, table, values)) {
+            why = QStringLiteral("the change was not written");
+        }
+        if (why.isEmpty())
+            return;
+        qCWarning(lcSettings) << "nothing stored into" << store::tableName(table) << ":" << why;
+        unstored << (&table == &store::PasswordTable ? QStringLiteral("登录密码") : QStringLiteral("设置"));
     };
     storeInto(m_store.settings(), store::SettingsTable);
     storeInto(m_store.records(), store::PasswordTable);
 
-    if (firstRefused) {
-        // Stay open with the typed texts, so the user can mend the refused ones and confirm again.
-        MessageBox::information(this, formCaption, refusals.join(QLatin1Char('\n')), MessageBox::Information);
-        firstRefused->setFocus();
+    // The window stays open with the typed texts, so nothing is lost: the user can mend a refused
+    // value, or confirm again once the file can be written.
+    QStringList messages = refusals;
+    if (!unstored.isEmpty())
+        messages.prepend(QStringLiteral("无法写入数据库，%1未保存。").arg(unstored.join(QStringLiteral("和"))));
+    if (!messages.isEmpty()) {
+        MessageBox::information(this, formCaption, messages.join(QLatin1Char('\n')),
+                                unstored.isEmpty() ? MessageBox::Information : MessageBox::Exclamation);
+        if (firstRefused)
+            firstRefused->setFocus();
         return;
     }
     close();
+}
+
+void SettingsWindow::openRestore()
+{
+    auto* dialog = new RestoreDialog(m_store, this);
+    // The boxes show the files in use; after a restore those are other files.
+    connect(dialog, &RestoreDialog::restored, this, &SettingsWindow::load);
+    dialog->open();
 }
 
 void SettingsWindow::closeEvent(QCloseEvent* event)

@@ -33,6 +33,7 @@ public:
     QLineEdit* Text7 = nullptr; // injection card top offset
     QLineEdit* Text8 = nullptr; // login password
     QPushButton* Command1 = nullptr;
+    QPushButton* Command2 = nullptr; // 从备份恢复
 
 signals:
     // The window is closing and will be deleted shortly; its texts no longer count as the
@@ -45,6 +46,7 @@ protected:
 private:
     void load();
     void confirm();
+    void openRestore();
 
     store::Store& m_store;
     std::array<QLineEdit*, 8> m_boxes{}; // Text1..Text8

@@ -1,23 +1,49 @@
 #include "startup/Launcher.h"
 
+#include "common/Busy.h"
+#include "common/MessageBox.h"
 #include "startup/LoginDialog.h"
+#include "startup/ReportWindowMakers.h"
 #include "store/NameColumn.h"
 #include "store/Store.h"
 #include "workstation/MainWindow.h"
 
+
 namespace startup {
+
+namespace {
+
+const QString programTitle = QStringLiteral("Qarvel");
+
+} // namespace
 
 Launcher::Launcher(store::Store& store, QObject* parent)
     : QObject(parent)
     , m_store(store)
 {
+    m_backupWatch.setInterval(250);
+    connect(&m_backupWatch, &QTimer::timeout, this, &Launcher::checkBackup);
 }
 
 Launcher::~Launcher() = default;
 
 void Launcher::start(const QDate& today)
 {
+    // Building missing indexes on a large file takes half a minute; the user sees why nothing
+    // moves. Kept for the run: a file put back from a backup is opened again later.
+    m_store.setSlowWorkRunner([](const std::function<void()>& work) {
+        runWithProgress(QStringLiteral("正在优化数据库…"), work);
+    });
     m_result = prepare(m_store, today);
+    if (!m_result.problems.isEmpty()) {
+        MessageBox::information(nullptr, programTitle,
+                                QStringLiteral("数据库文件有问题：\n") + m_result.problems.join(QLatin1Char('\n'))
+                                    + QStringLiteral("\n\n程序不会改动有问题的文件。可以在“设置”中从备份恢复。"),
+                                MessageBox::Warning);
+    }
+    if (m_result.backup.started())
+        m_backupWatch.start();
+
     // The patient names are read while the doctor logs in or looks at the window, so that the
     // first search by a name is as quick as the next.
     if (store::NameColumn* names = m_store.recordNames())
@@ -32,10 +58,26 @@ void Launcher::start(const QDate& today)
     m_login->show();
 }
 
+void Launcher::checkBackup()
+{
+    if (!m_result.backup.finished())
+        return;
+    m_backupWatch.stop();
+    const QStringList failures = m_result.backup.failures();
+    if (failures.isEmpty())
+        return;
+    QWidget* parent = m_main && m_main->isVisible() ? static_cast<QWidget*>(m_main.get()) : nullptr;
+    MessageBox::information(parent, programTitle,
+                            QStringLiteral("今天的数据库备份没有做成：\n") + failures.join(QLatin1Char('\n'))
+                                + QStringLiteral("\n\n这一天原有的备份（如有）保持不变。"),
+                            MessageBox::Warning);
+}
+
 void Launcher::showMainWindow()
 {
     if (!m_main) {
         m_main = std::make_unique<MainWindow>(m_store);
+        m_main->setReportWindows(reportWindowMakers());
         connect(m_main.get(), &MainWindow::quitRequested, this, &Launcher::quitRequested);
     }
     m_main->showOnScreen();

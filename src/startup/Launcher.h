@@ -3,6 +3,8 @@
 #include "startup/Startup.h"
 
 #include <QObject>
+#include <QTimer>
+#include <functional>
 #include <memory>
 
 class LoginDialog;
@@ -36,11 +38,13 @@ signals:
 
 private:
     void showMainWindow();
+    void checkBackup();
 
     store::Store& m_store;
     StartupResult m_result;
     std::unique_ptr<LoginDialog> m_login;
     std::unique_ptr<MainWindow> m_main;
+    QTimer m_backupWatch;
 };
 
 } // namespace startup

@@ -1,7 +1,10 @@
 #pragma once
 
+#include "store/Backup.h"
+
 #include <QDate>
 #include <QString>
+#include <QStringList>
 #include <functional>
 #include <memory>
 
@@ -11,14 +14,12 @@ class Store;
 
 namespace startup {
 
-// Points at which tests hold a backup. Both hooks run on the copying thread, with the source
-// path and the number of bytes of it copied so far.
-struct BackupHooks {
-    qint64 pieceBytes = 4 * 1024 * 1024;
-    // After a piece has been read, while the read lock on the source is still held.
-    std::function<void(const QString& source, qint64 copied)> whileLocked;
-    // After a piece has been read and the lock let go, before the next one is taken.
-    std::function<void(const QString& source, qint64 copied)> betweenPieces;
+using BackupHooks = store::BackupHooks;
+
+// What a backup did: each file it could not copy, named with the reason.
+struct BackupOutcome {
+    QStringList failures;
+    bool ok() const { return failures.isEmpty(); }
 };
 
 // A backup copying on a thread of its own, so the window does not wait for it. Destroying it
@@ -41,6 +42,8 @@ public:
     // Waits for the copy to end; true when both files were copied, false when either was not
     // (the reason is logged) or none was started.
     bool wait();
+    // Once finished, what could not be copied and why; empty before that or when all was.
+    QStringList failures() const;
 
 private:
     struct Run;
@@ -51,22 +54,22 @@ private:
 struct StartupResult {
     QString loginPassword; // as stored; empty when it could not be read
     bool showLogin = false;
+    QStringList problems; // one line per database file found wrong, naming it
     BackgroundBackup backup; // started on days whose date ends in 0
 };
 
 // The entry routine's work before any window exists: the data folder, any missing database file
-// from its template (an existing file is never touched, even a damaged one), the login password,
-// and on days whose date ends in 0 the backup, which goes on copying after this returns. Every
-// step runs even when an earlier one failed.
+// from its template (an existing file is never replaced, even a damaged one), the check of both
+// files (a file that fails it is never written to), the login password, and on days whose date
+// ends in 0 the backup, which goes on copying after this returns. Every step runs even when an
+// earlier one failed.
 StartupResult prepare(store::Store& store, const QDate& today);
 
 // Backup folder of one day: <program folder>/数据库备份/yyyy-mm-dd.
 QString backupFolder(const store::Store& store, const QDate& day);
 
-// Copies both database files into the day's backup folder and returns when done. Each copy is
-// taken from committed data only: the engine first rolls back any interrupted write, and a write
-// committed while the copy runs makes it start over. It is written under a temporary name and
-// renamed over the previous copy, so a failed copy leaves the earlier one of that day in place.
+// Copies both database files into the day's backup folder and returns when done (see
+// store::copyDatabase); a failed copy leaves the earlier one of that day in place.
 bool backup(const store::Store& store, const QDate& day, const BackupHooks& hooks = {});
 
 } // namespace startup

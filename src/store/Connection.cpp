@@ -2,8 +2,13 @@
 
 #include "common/Log.h"
 
+#include <QFile>
 #include <QFileInfo>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
 #include <sqlite3.h>
+#include <unistd.h>
 
 namespace store {
 
@@ -85,7 +90,7 @@ std::unique_ptr<Connection> Connection::openWithFlags(const QString& path, const
     } else if (!run(db, "PRAGMA cipher_page_size = 1024") || !run(db, "PRAGMA kdf_iter = 64000")) {
         return fail(errorOf(db));
     }
-    sqlite3_busy_timeout(db, 2000);
+    sqlite3_busy_timeout(db, 10000);
 
     // Reading the schema is the first real read: it fails on a wrong password or a file that
     // is not one of ours, without writing anything to it.
@@ -94,7 +99,8 @@ std::unique_ptr<Connection> Connection::openWithFlags(const QString& path, const
     return conn;
 }
 
-std::unique_ptr<Connection> Connection::open(const QString& path, const QByteArray& password, QString* error)
+std::unique_ptr<Connection> Connection::open(const QString& path, const QByteArray& password, QString* error,
+                                             bool readOnly)
 {
     if (!QFileInfo(path).isFile()) {
         qCWarning(lcStore) << "cannot open" << path << ": no such file";
@@ -102,18 +108,22 @@ std::unique_ptr<Connection> Connection::open(const QString& path, const QByteArr
             *error = QStringLiteral("no such file");
         return nullptr;
     }
-    return openWithFlags(path, password, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, error);
+    return openWithFlags(path, password, (readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE) | SQLITE_OPEN_NOMUTEX,
+                         error);
 }
 
 std::unique_ptr<Connection> Connection::create(const QString& path, const QByteArray& password, QString* error)
 {
-    if (QFileInfo::exists(path)) {
+    // Made here, readable by its owner only: the engine would make it readable by everyone, and
+    // its journals take the file's own permissions.
+    const int fd = ::open(QFile::encodeName(path).constData(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, 0600);
+    if (fd < 0) {
         if (error)
-            *error = QStringLiteral("file exists");
+            *error = errno == EEXIST ? QStringLiteral("file exists") : QString::fromLocal8Bit(std::strerror(errno));
         return nullptr;
     }
-    return openWithFlags(path, password, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX,
-                         error);
+    ::close(fd);
+    return openWithFlags(path, password, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, error);
 }
 
 Query Connection::query(const QString& sql)

@@ -81,8 +81,9 @@ public:
 
     // Opens an existing file (never creates one) and checks that the password opens it.
     // Returns null and logs why when the file is missing, damaged or not ours.
+    // A read-only connection never writes, not even to roll back a journal left by a crash.
     static std::unique_ptr<Connection> open(const QString& path, const QByteArray& password,
-                                            QString* error = nullptr);
+                                            QString* error = nullptr, bool readOnly = false);
     // Creates a new, empty encrypted file; fails if the path exists.
     static std::unique_ptr<Connection> create(const QString& path, const QByteArray& password,
                                               QString* error = nullptr);

@@ -72,7 +72,7 @@ int fieldIndex(const Table& table, const QString& name)
     return -1;
 }
 
-QStringList createIndexSql(const Table& table)
+std::vector<IndexSql> indexesOf(const Table& table)
 {
     // Dates and record keys are compared as they are (digits and hyphens); look-up keys are
     // matched as LIKE matches them, without regard to the case of Latin letters.
@@ -90,24 +90,33 @@ QStringList createIndexSql(const Table& table)
         {&DiagnosisTable, u"拼音", true},
         {&AddressTable, u"拼音", true},
     };
-    QStringList sql;
+    std::vector<IndexSql> out;
     for (const Index& index : indexes) {
         if (index.table != &table)
             continue;
         const QString name = tableName(table) + QLatin1Char('_') + QString::fromUtf16(index.column);
-        sql << QStringLiteral("CREATE INDEX IF NOT EXISTS %1 ON %2 (%3%4)")
-                   .arg(quoteIdentifier(name), quoteIdentifier(tableName(table)),
-                        quoteIdentifier(QString::fromUtf16(index.column)),
-                        index.nocase ? QStringLiteral(" COLLATE NOCASE") : QString());
+        out.push_back({name, QStringLiteral("CREATE INDEX IF NOT EXISTS %1 ON %2 (%3%4)")
+                                 .arg(quoteIdentifier(name), quoteIdentifier(tableName(table)),
+                                      quoteIdentifier(QString::fromUtf16(index.column)),
+                                      index.nocase ? QStringLiteral(" COLLATE NOCASE") : QString())});
     }
+    return out;
+}
+
+QStringList createIndexSql(const Table& table)
+{
+    QStringList sql;
+    for (const IndexSql& index : indexesOf(table))
+        sql << index.sql;
     return sql;
 }
 
 QString quoteIdentifier(const QString& name)
 {
-    QString escaped = name;
-    escaped.replace(QLatin1Char('"'), QLatin1String("\"\""));
-    return QLatin1Char('"') + escaped + QLatin1Char('"');
+    // Not double quotes: the engine reads a double-quoted name it does not know as a text
+    // constant, so a missing column would read as its own name instead of failing. The names
+    // are the program's own and never hold a "]".
+    return QLatin1Char('[') + name + QLatin1Char(']');
 }
 
 QString createTableSql(const Table& table)

@@ -3,6 +3,7 @@
 #include <QString>
 #include <QStringList>
 #include <span>
+#include <vector>
 
 namespace store {
 
@@ -49,6 +50,11 @@ QString createTableSql(const Table& table);
 // They change no result and no row order (every statement orders explicitly). IF NOT EXISTS,
 // so they can be added to files made before them.
 QStringList createIndexSql(const Table& table);
+struct IndexSql {
+    QString name;
+    QString sql;
+};
+std::vector<IndexSql> indexesOf(const Table& table);
 
 // "a", "b", ... quoted for SQL.
 QString quoteIdentifier(const QString& name);

@@ -153,7 +153,7 @@ private:
 Select with(const SelectShape& shape, QStringList args = {}) { return Select{&shape, std::move(args)}; }
 
 // The log lists a day's or month's visits in the order they were started.
-QString byKey() { return QStringLiteral("\"名称\", rowid"); }
+QString byKey() { return QStringLiteral("[名称], rowid"); }
 constexpr std::initializer_list<const char16_t*> NodeFields = {u"名称", u"姓名"};
 constexpr std::initializer_list<const char16_t*> LogFields = {u"名称", u"姓名", u"性别", u"年龄", u"诊断", u"地址"};
 constexpr std::initializer_list<const char16_t*> NameField = {u"名称"};
@@ -170,7 +170,7 @@ public:
             for (int form = 0; form < PrefixForms; ++form) {
                 QString name = containsCondition(u"姓名", anyName);
                 if (!anyName && (PrefixForm(form) == PrefixForm::Plain || PrefixForm(form) == PrefixForm::Any))
-                    name = QStringLiteral("rowid IN (SELECT rowid FROM \"档案\" WHERE %1)").arg(name);
+                    name = QStringLiteral("rowid IN (SELECT rowid FROM [档案] WHERE %1)").arg(name);
                 // The date's parameters follow the name's, when it has one.
                 const QString date = prefixCondition(u"日期", anyName ? 1 : 2, PrefixForm(form), false);
                 m_shapes.emplace_back(RecordsTable, name + QLatin1String(" AND ") + date, QString(), fields);
@@ -221,13 +221,13 @@ Select newestRecordNodes()
 
 Select recordByKey(const QString& key)
 {
-    static const SelectShape shape(RecordsTable, QStringLiteral("\"名称\" = ?1"));
+    static const SelectShape shape(RecordsTable, QStringLiteral("[名称] = ?1"));
     return with(shape, {key});
 }
 
 Select recordsOfDay(const QString& day)
 {
-    static const SelectShape shape(RecordsTable, QStringLiteral("\"日期\" = ?1"));
+    static const SelectShape shape(RecordsTable, QStringLiteral("[日期] = ?1"));
     return with(shape, {day});
 }
 
@@ -239,7 +239,7 @@ Select recordsOfMonth(const QString& month)
 
 Select logOfDay(const QString& day)
 {
-    static const SelectShape shape(RecordsTable, QStringLiteral("\"日期\" = ?1"), byKey(), LogFields);
+    static const SelectShape shape(RecordsTable, QStringLiteral("[日期] = ?1"), byKey(), LogFields);
     return with(shape, {day});
 }
 

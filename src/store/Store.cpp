@@ -4,6 +4,7 @@
 #include "store/NameColumn.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <algorithm>
 #include <map>
 #include <mutex>
@@ -59,53 +60,90 @@ QString Store::dataFolder() const { return QDir(m_programFolder).filePath(QStrin
 QString Store::recordsPath() const { return QDir(dataFolder()).filePath(QStringLiteral("档案.dat")); }
 QString Store::settingsPath() const { return QDir(dataFolder()).filePath(QStringLiteral("设置.dat")); }
 
-namespace {
-
-// Files made before the indexes existed get them on first use; a file that cannot take them
-// (read-only, say) still works, only slower.
-void addIndexes(Connection* db, std::span<const Table* const> tables)
+Store::File& Store::opened(File& file, const QString& path, const QByteArray& password,
+                           std::span<const Table* const> tables)
 {
-    if (!db)
-        return;
-    for (const Table* table : tables)
-        for (const QString& index : createIndexSql(*table))
-            db->execute(index);
+    if (file.tried)
+        return file;
+    file.tried = true;
+    if (QFileInfo(path).isFile() && QFileInfo(path).size() == 0) {
+        // The engine would take it for a new, empty database and write one into it.
+        file.problem = {FileProblem::Empty, {}};
+    } else {
+        const bool readOnly = QFileInfo(path).isFile()
+            && (!markedWritable(path) || !markedWritable(QFileInfo(path).absolutePath()));
+        QString error;
+        file.connection = Connection::open(path, password, &error, readOnly);
+        file.problem = file.connection ? verifyFile(*file.connection, tables) : diagnoseUnopenable(path, error);
+    }
+    if (!file.problem.usable()) {
+        qCWarning(lcStore) << "not using" << path << ":" << file.problem.kind << file.problem.detail;
+        file.connection.reset();
+        return file;
+    }
+    if (!writable(*file.connection)) {
+        file.problem = {FileProblem::ReadOnly, {}};
+        qCWarning(lcStore) << path << "is read-only: changes will not be stored";
+        return file;
+    }
+    // Only a file that passed its checks gets its missing indexes; files made before them have none.
+    const QStringList missing = missingIndexes(*file.connection, tables);
+    if (!missing.isEmpty())
+        addIndexes(*file.connection, missing);
+    return file;
 }
 
-} // namespace
+void Store::addIndexes(Connection& db, const QStringList& sql)
+{
+    // All or none, so an interrupted build leaves the file as it was.
+    bool ok = false;
+    auto work = [&db, &sql, &ok] {
+        ok = db.execute(QStringLiteral("BEGIN"));
+        for (const QString& statement : sql)
+            ok = ok && db.execute(statement);
+        ok = ok && db.execute(QStringLiteral("COMMIT"));
+        if (!ok)
+            db.execute(QStringLiteral("ROLLBACK"));
+    };
+    if (m_slowWork)
+        m_slowWork(work);
+    else
+        work();
+    if (!ok)
+        qCWarning(lcStore) << "indexes not added to" << db.path() << "; look-ups read whole tables";
+}
 
 Connection* Store::records()
 {
-    if (!m_recordsTried) {
-        m_recordsTried = true;
-        m_records = Connection::open(recordsPath(), recordsPassword());
-        addIndexes(m_records.get(), recordsFileTables());
-    }
-    return m_records.get();
+    return opened(m_records, recordsPath(), recordsPassword(), recordsFileTables()).connection.get();
 }
 
 Connection* Store::settings()
 {
-    if (!m_settingsTried) {
-        m_settingsTried = true;
-        m_settings = Connection::open(settingsPath(), settingsPassword());
-        addIndexes(m_settings.get(), settingsFileTables());
-    }
-    return m_settings.get();
+    return opened(m_settings, settingsPath(), settingsPassword(), settingsFileTables()).connection.get();
+}
+
+FileProblem Store::recordsProblem()
+{
+    return opened(m_records, recordsPath(), recordsPassword(), recordsFileTables()).problem;
+}
+
+FileProblem Store::settingsProblem()
+{
+    return opened(m_settings, settingsPath(), settingsPassword(), settingsFileTables()).problem;
 }
 
 void Store::close()
 {
     m_recordNames.reset();
-    m_records.reset();
-    m_settings.reset();
-    m_recordsTried = m_settingsTried = false;
+    m_records = {};
+    m_settings = {};
 }
 
 NameColumn* Store::recordNames()
 {
     if (!m_recordNames && records())
-        m_recordNames = std::make_unique<NameColumn>(*m_records);
+        m_recordNames = std::make_unique<NameColumn>(*records());
     return m_recordNames.get();
 }
 

@@ -1,10 +1,12 @@
 #pragma once
 
 #include "store/Connection.h"
+#include "store/FileCheck.h"
 #include "store/Schema.h"
 #include "store/Statements.h"
 
 #include <QString>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -30,7 +32,8 @@ using Row = std::vector<Value>; // one value per field, in stored order
 Refusal checkRow(const Table& table, const Row& row);
 
 // The program's two database files in <program folder>/数据库, each opened once with its own
-// fixed password on first use and kept open for the run.
+// fixed password on first use and kept open for the run. The "program folder" is where the data
+// live: the executable's own folder, or the user's data folder when that one is read-only.
 class Store
 {
 public:
@@ -45,15 +48,26 @@ public:
     QString recordsPath() const;  // 数据库/档案.dat
     QString settingsPath() const; // 数据库/设置.dat
 
-    // The open connection, or null when the file cannot be opened (missing, damaged, not
-    // ours); the failure is logged once and not retried during the run.
+    // The open connection, or null when the file cannot be opened or is not as it must be
+    // (missing, damaged, not ours, a table or field missing); such a file is never written to.
+    // The failure is logged once and not retried during the run. A file marked read-only is
+    // opened for reading only.
     Connection* records();
     Connection* settings();
+    // What was found wrong when the file was opened (opening it first if need be).
+    FileProblem recordsProblem();
+    FileProblem settingsProblem();
     // Closes both connections, so a following call opens them afresh.
     void close();
     // The patient names of 档案 in memory, for searches by a part of the name; null when the
     // file cannot be opened. Read on the first search that needs them.
     NameColumn* recordNames();
+
+    // Indexes missing from a file that passed its checks are built when it is opened, which takes
+    // a while on a large file. The runner is given that work and returns once it is done, so the
+    // program can show that it is busy meanwhile; without one it runs where it is.
+    using SlowWorkRunner = std::function<void(const std::function<void()>& work)>;
+    void setSlowWorkRunner(SlowWorkRunner runner) { m_slowWork = std::move(runner); }
 
     // --- The access operations every window uses ---
 
@@ -81,12 +95,19 @@ public:
     static std::vector<qint64> rowIds(Connection* db, const Select& select);
 
 private:
+    struct File {
+        std::unique_ptr<Connection> connection;
+        FileProblem problem;
+        bool tried = false;
+    };
+    File& opened(File& file, const QString& path, const QByteArray& password, std::span<const Table* const> tables);
+    void addIndexes(Connection& db, const QStringList& sql);
+
     QString m_programFolder;
-    std::unique_ptr<Connection> m_records;
-    std::unique_ptr<Connection> m_settings;
+    File m_records;
+    File m_settings;
+    SlowWorkRunner m_slowWork;
     std::unique_ptr<NameColumn> m_recordNames; // after m_records: it lets go of the connection first
-    bool m_recordsTried = false;
-    bool m_settingsTried = false;
 };
 
 } // namespace store

@@ -156,6 +156,7 @@ bool create(const QString& path, const QByteArray& password, std::span<const Tab
     ok = ok && syncFile(temporary)
         && ::link(QFile::encodeName(temporary).constData(), QFile::encodeName(path).constData()) == 0;
     QFile::remove(temporary);
+    QFile::remove(temporary + QStringLiteral("-journal")); // left by a write that failed
     if (!ok)
         qCWarning(lcStore) << "cannot create" << path;
     return ok;

@@ -1,8 +1,8 @@
 #include "workstation/CardPrint.h"
 
+#include "printing/PrinterPage.h"
+#include "printing/PrintJob.h"
 #include "store/Records.h"
-#include "workstation/PrintJob.h"
-#include "workstation/PrinterPage.h"
 #include "workstation/SheetLayout.h"
 
 namespace printing {

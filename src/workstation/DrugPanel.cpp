@@ -2,9 +2,9 @@
 
 #include "common/TextList.h"
 #include "common/Window.h"
+#include "printing/Twips.h"
 #include "store/Records.h"
 #include "workstation/Keypad.h"
-#include "workstation/Twips.h"
 
 #include <QApplication>
 #include <QGridLayout>
@@ -90,8 +90,11 @@ void DrugPanel::pickDrug()
 bool DrugPanel::filterListMouse(QEvent* event)
 {
     const QEvent::Type type = event->type();
-    if (type == QEvent::MouseButtonDblClick)
+    if (type == QEvent::MouseButtonDblClick) {
+        // The view would take it as a press on whatever row is now under the mouse.
+        m_swallowRelease = true;
         return true;
+    }
     if (type == QEvent::MouseButtonPress) {
         const quint64 time = static_cast<QMouseEvent*>(event)->timestamp();
         if (m_lastPickTime && time >= m_lastPickTime

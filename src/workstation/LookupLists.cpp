@@ -2,8 +2,8 @@
 
 #include "common/TextList.h"
 #include "common/Window.h"
+#include "printing/Twips.h"
 #include "store/Records.h"
-#include "workstation/Twips.h"
 
 #include <QKeyEvent>
 #include <QLineEdit>

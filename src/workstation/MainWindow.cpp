@@ -8,19 +8,19 @@
 #include "common/Window.h"
 #include "dictionaries/DrugCatalogWindow.h"
 #include "dictionaries/WordListWindow.h"
-#include "reports/OutpatientLogWindow.h"
-#include "reports/StatisticsWindow.h"
+#include "printing/Twips.h"
 #include "settings/CurrentSettings.h"
 #include "store/Records.h"
 #include "store/Store.h"
 #include "workstation/CardPrint.h"
 #include "workstation/DrugPanel.h"
+#include "workstation/HelpPage.h"
 #include "workstation/Keypad.h"
 #include "workstation/LookupLists.h"
 #include "workstation/PrescriptionPrint.h"
 #include "workstation/PrescriptionSheet.h"
+#include "workstation/RecordNode.h"
 #include "workstation/SearchPanel.h"
-#include "workstation/Twips.h"
 
 #include <QAbstractButton>
 #include <QAction>
@@ -28,7 +28,6 @@
 #include <QCloseEvent>
 #include <QDesktopServices>
 #include <QDir>
-#include <QFile>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLineEdit>
@@ -42,19 +41,7 @@
 #include <QToolBar>
 #include <QUrl>
 
-static void initHelpResource()
-{
-    // The help page lives in the static library; make sure the linker keeps it.
-    Q_INIT_RESOURCE(help);
-}
-
 namespace {
-
-// The record key is the 19 characters in front of the node text's final "]".
-QString keyOfNode(const QString& text)
-{
-    return text.size() >= 20 ? text.mid(text.size() - 20, 19) : QString();
-}
 
 QString withoutMnemonic(QString caption) { return caption.remove(QLatin1Char('&')); }
 
@@ -65,7 +52,6 @@ MainWindow::MainWindow(store::Store& store, QWidget* parent)
     , m_store(store)
     , m_settings(new CurrentSettings(store, this))
 {
-    initHelpResource();
     setObjectName(QStringLiteral("MainWindow"));
     setWindowTitle(QStringLiteral("Qarvel V2.0"));
 
@@ -87,6 +73,8 @@ MainWindow::MainWindow(store::Store& store, QWidget* parent)
     m_scroll->setObjectName(QStringLiteral("ContentScroll"));
     m_scroll->setFrameShape(QFrame::NoFrame);
     m_scroll->setWidgetResizable(true);
+    // Never squeezed below its size: on a small screen the panels scroll instead.
+    content->setMinimumSize(content->sizeHint());
     m_scroll->setWidget(content);
     setCentralWidget(m_scroll);
     statusBar();
@@ -115,7 +103,12 @@ MainWindow::MainWindow(store::Store& store, QWidget* parent)
     fillTree(TreeRows);
 }
 
-MainWindow::~MainWindow() = default;
+MainWindow::~MainWindow()
+{
+    // Closing the window on its way out moves the focus, and the application reports that when
+    // only the QWidget part of this window is left: stop listening before that.
+    disconnect(qApp, &QApplication::focusChanged, this, nullptr);
+}
 
 // --- Building ------------------------------------------------------------------------------
 
@@ -168,10 +161,10 @@ void MainWindow::buildMenus()
     connect(action(QStringLiteral("退出")), &QAction::triggered, this, &MainWindow::close);
     connect(action(QStringLiteral("综合设置")), &QAction::triggered, this, [this] { m_settings->show(); });
     connect(action(QStringLiteral("统计")), &QAction::triggered, this, [this] {
-        showWindow(m_statisticsWindow, [this] { return new StatisticsWindow(m_store); });
+        showWindow(m_statisticsWindow, [this] { return m_reports.statistics ? m_reports.statistics(m_store) : nullptr; });
     });
     connect(action(QStringLiteral("门诊日志")), &QAction::triggered, this, [this] {
-        showWindow(m_logWindow, [this] { return new OutpatientLogWindow(m_store, *m_settings); });
+        showWindow(m_logWindow, [this] { return m_reports.outpatientLog ? m_reports.outpatientLog(m_store, *m_settings) : nullptr; });
     });
     connect(action(QStringLiteral("药品维护")), &QAction::triggered, this, [this] {
         showWindow(m_drugWindow, [this] { return new DrugCatalogWindow(m_store); });
@@ -220,6 +213,10 @@ void MainWindow::showWindow(QPointer<QWidget>& slot, const std::function<QWidget
 {
     if (!slot) {
         slot = make();
+        if (!slot) {
+            qCWarning(lcWorkstation) << "no window to open: nothing makes it";
+            return;
+        }
         slot->setAttribute(Qt::WA_DeleteOnClose);
     }
     slot->show();
@@ -259,7 +256,8 @@ void MainWindow::placeOnScreen()
         return;
     }
     // One size whether the sheet shows or not.
-    resize(naturalSize());
+    if (!isVisible())
+        resize(naturalSize());
     // A band of 400 twips at the bottom of the screen is left out of the centring.
     move(area.x() + (area.width() - width()) / 2,
          area.y() + std::max(0, (area.height() - twips::toPixels(400) - height()) / 2));
@@ -267,10 +265,18 @@ void MainWindow::placeOnScreen()
 
 void MainWindow::showOnScreen()
 {
-    if (fitsScreen())
-        show();
-    else
+    if (!fitsScreen()) {
         showMaximized();
+        return;
+    }
+    show();
+    // A window system may take its frame out of the size asked for: give the panels back
+    // their room, so nothing needs scrolling where the screen has space.
+    const QSize missing = m_scroll->widget()->minimumSize() - m_scroll->maximumViewportSize();
+    if (missing.width() > 0 || missing.height() > 0) {
+        resize(size() + missing.expandedTo(QSize(0, 0)));
+        placeOnScreen();
+    }
 }
 
 // --- Dispatch ------------------------------------------------------------------------------
@@ -414,14 +420,14 @@ void MainWindow::openSelectedRecord()
     if (node.isEmpty())
         return;
     m_sheet->setCovered(true);
-    store::Query q = store::Store::select(m_store.records(), store::statements::recordByKey(keyOfNode(node)), 1);
+    store::Query q = store::Store::select(m_store.records(), store::statements::recordByKey(recordnode::key(node)), 1);
     if (q.next()) {
         // The record's texts are not the doctor's typing: they look nothing up.
         m_lookups->setQuiet(true);
         m_sheet->showRecord(store::PatientRecord::fromQuery(q));
         m_lookups->setQuiet(false);
     } else {
-        qCWarning(lcWorkstation) << "no record for the selected node";
+        qCWarning(lcWorkstation) << "no record for the key" << recordnode::key(node); // the key, never the name
     }
     m_lookups->hide();
     m_sheet->show();
@@ -439,16 +445,17 @@ void MainWindow::deleteSelectedRecord()
     if (!MessageBox::okCancel(this, QStringLiteral("提示"), QStringLiteral("确实要永久删除该病人档案吗？"),
                               MessageBox::Exclamation))
         return;
-    switch (store::Store::deleteFirst(m_store.records(), store::statements::recordByKey(keyOfNode(node)))) {
+    switch (store::Store::deleteFirst(m_store.records(), store::statements::recordByKey(recordnode::key(node)))) {
     case store::Deleted::One:
         break;
     case store::Deleted::None:
         // The node was not made from a record; there is nothing to keep it for.
-        qCWarning(lcWorkstation) << "no record to delete for the selected node";
+        qCWarning(lcWorkstation) << "no record to delete for the key" << recordnode::key(node);
         break;
     case store::Deleted::Failed:
         // The record is still in the file: its node stays, and the doctor learns why.
-        qCWarning(lcWorkstation) << "delete failed:" << (m_store.records() ? m_store.records()->lastError() : QString());
+        qCWarning(lcWorkstation) << "delete of the key" << recordnode::key(node) << "failed:"
+                                 << (m_store.records() ? m_store.records()->lastError() : QString());
         MessageBox::information(this, QStringLiteral("提示"), QStringLiteral("无法写入数据库，档案未删除。"),
                                 MessageBox::Exclamation);
         return;
@@ -465,16 +472,9 @@ void MainWindow::pasteSheet() { m_sheet->paste(m_copyBuffer); }
 void MainWindow::openHelp()
 {
     // The help page ships inside the program and is written out where a browser can read it.
-    const QString folder = QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation);
-    QDir().mkpath(folder);
-    const QString path = QDir(folder).filePath(QStringLiteral("qarvel-help.html"));
-    QFile::remove(path);
-    if (!QFile::copy(QStringLiteral(":/help/index.html"), path)) {
-        qCWarning(lcWorkstation) << "cannot write the help page to" << path;
-        return;
-    }
-    QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadOther | QFile::ReadGroup);
-    if (!QDesktopServices::openUrl(QUrl::fromLocalFile(path)))
+    const QString path = QDir(QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation))
+                             .filePath(QStringLiteral("qarvel-help.html"));
+    if (writeHelpPage(path, m_store.dataFolder()) && !QDesktopServices::openUrl(QUrl::fromLocalFile(path)))
         qCWarning(lcWorkstation) << "no browser opened" << path;
 }
 
@@ -484,8 +484,9 @@ void MainWindow::showAbout()
         auto* box = new QMessageBox(QMessageBox::Information, QStringLiteral("关于"),
                                     QStringLiteral("<b>Qarvel V2.0</b><br>版本 %1<br><br>"
                                                    "门诊处方工作站：开处方、存病历、打印处方和注射卡、"
-                                                   "统计工作量、打印门诊日志。")
-                                        .arg(QCoreApplication::applicationVersion()),
+                                                   "统计工作量、打印门诊日志。<br><br>数据文件夹：%2")
+                                        .arg(QCoreApplication::applicationVersion(),
+                                             QDir::toNativeSeparators(m_store.dataFolder()).toHtmlEscaped()),
                                     QMessageBox::Ok, this);
         box->setObjectName(QStringLiteral("AboutBox"));
         box->button(QMessageBox::Ok)->setText(QStringLiteral("确定"));

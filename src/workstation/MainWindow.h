@@ -1,5 +1,6 @@
 #pragma once
 
+#include "workstation/ReportWindows.h"
 #include "workstation/SheetGroup.h"
 
 #include <QMainWindow>
@@ -37,6 +38,8 @@ public:
     DrugPanel* drugPanel() const { return m_drugs; }
     LookupLists* lookupLists() const { return m_lookups; }
     CurrentSettings& settings() { return *m_settings; }
+    // How 统计 and 门诊日志 make their windows; start-up sets it. Without it they open nothing.
+    void setReportWindows(ReportWindows makers) { m_reports = std::move(makers); }
 
     // The most records the tree shows at start-up and after a save.
     static constexpr int TreeRows = 100;
@@ -108,6 +111,8 @@ private:
     QPointer<QWidget> m_addressWindow;
     QPointer<QWidget> m_statisticsWindow;
     QPointer<QWidget> m_logWindow;
+    ReportWindows m_reports;
     // Shows a secondary window, making it first when it is not open, and brings it forward.
+    // A maker that makes nothing opens nothing.
     void showWindow(QPointer<QWidget>& slot, const std::function<QWidget*()>& make);
 };

@@ -1,8 +1,9 @@
 #include "workstation/PrescriptionSheet.h"
 
 #include "common/TypedLength.h"
+#include "printing/Fonts.h"
+#include "printing/Twips.h"
 #include "workstation/SheetLayout.h"
-#include "workstation/Twips.h"
 
 #include <QAction>
 #include <QClipboard>
@@ -31,7 +32,9 @@ QLabel* placeCaption(QWidget* pane, const layout::Caption& caption)
     label->setObjectName(layout::str(caption.objectName));
     label->setFont(captionFont(caption));
     label->adjustSize();
-    label->move(twips::toPixels(std::max(caption.left, 0)), twips::toPixels(caption.top));
+    // Raised so that its em box, like the printed text's, starts at the table's top.
+    label->move(twips::toPixels(std::max(caption.left, 0)),
+                twips::toPixels(caption.top) - qRound(fonts::emBoxDrop(label->font(), *label)));
     // Texts the program fills in later get the room up to the pane's edge.
     if (label->text().isEmpty())
         label->resize(pane->width() - label->x(), label->sizeHint().height());
@@ -161,10 +164,35 @@ void FieldBox::contextMenuEvent(QContextMenuEvent* event)
 }
 
 RichBox::RichBox(QWidget* parent)
-    : QPlainTextEdit(parent)
+    : QTextEdit(parent)
 {
     setTabChangesFocus(true);
-    setLineWrapMode(QPlainTextEdit::NoWrap);
+    setLineWrapMode(QTextEdit::NoWrap);
+    setAcceptRichText(false);
+    connect(document(), &QTextDocument::contentsChanged, this, &RichBox::keepLineHeight);
+    keepLineHeight();
+}
+
+void RichBox::keepLineHeight()
+{
+    const double em = fonts::emPixels(font(), *this);
+    const QTextBlockFormat first = document()->firstBlock().blockFormat();
+    if (m_settingLineHeight || (first.lineHeightType() == QTextBlockFormat::FixedHeight && qFuzzyCompare(first.lineHeight(), em)))
+        return;
+    m_settingLineHeight = true;
+    QTextBlockFormat format;
+    format.setLineHeight(em, QTextBlockFormat::FixedHeight);
+    QTextCursor all(document());
+    all.select(QTextCursor::Document);
+    all.mergeBlockFormat(format);
+    m_settingLineHeight = false;
+}
+
+void RichBox::changeEvent(QEvent* event)
+{
+    QTextEdit::changeEvent(event);
+    if (event->type() == QEvent::FontChange)
+        keepLineHeight();
 }
 
 QString RichBox::text() const { return toCrLf(toPlainText()); }
@@ -182,13 +210,13 @@ void RichBox::moveCaretToEnd()
 
 void RichBox::focusInEvent(QFocusEvent* event)
 {
-    QPlainTextEdit::focusInEvent(event);
+    QTextEdit::focusInEvent(event);
     emit focused();
 }
 
 void RichBox::mousePressEvent(QMouseEvent* event)
 {
-    QPlainTextEdit::mousePressEvent(event);
+    QTextEdit::mousePressEvent(event);
     emit clicked();
 }
 

@@ -1,7 +1,7 @@
 #pragma once
 
 #include <QLineEdit>
-#include <QPlainTextEdit>
+#include <QTextEdit>
 #include <QWidget>
 #include <array>
 
@@ -35,7 +35,7 @@ private:
 
 // The prescription text and the injection text: plain lines, which the program keeps with
 // CR LF separators as they are stored and printed.
-class RichBox : public QPlainTextEdit
+class RichBox : public QTextEdit
 {
     Q_OBJECT
 public:
@@ -52,8 +52,16 @@ signals:
     void clicked();
 
 protected:
+    void changeEvent(QEvent* event) override;
     void focusInEvent(QFocusEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
+
+private:
+    // Lines one em apart, as the Windows faces the pane was drawn with set them (the substitutes'
+    // own spacing shows a third fewer lines than the box was made for). New lines take it from
+    // the line they are split from; a text set anew or a changed font gets it here.
+    void keepLineHeight();
+    bool m_settingLineHeight = false;
 };
 
 // The prescription pane (Picture2): captions, field boxes, ruling lines and the prescription

@@ -3,9 +3,10 @@
 #include "common/Clock.h"
 #include "common/TextList.h"
 #include "common/Window.h"
+#include "printing/Twips.h"
 #include "store/RecordSearch.h"
 #include "store/Store.h"
-#include "workstation/Twips.h"
+#include "workstation/RecordNode.h"
 
 #include <QGridLayout>
 #include <QLabel>
@@ -13,7 +14,6 @@
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPushButton>
-#include <QStringBuilder>
 #include <algorithm>
 #include <memory>
 
@@ -54,21 +54,11 @@ SearchPanel::SearchPanel(store::Store& store, QWidget* parent)
     m_treeMenu->addAction(QStringLiteral("取消"));
 }
 
-namespace {
-
-// Node text: name[key]; the key is read back from it on Open and Delete.
-QString nodeText(const QString& name, const QString& key)
-{
-    return name % QLatin1Char('[') % key % QLatin1Char(']');
-}
-
-} // namespace
-
 void SearchPanel::showRecords(const store::Select& select, int limit, bool newestFirst)
 {
     QStringList nodes;
     for (store::Query q = store::Store::select(m_store.records(), select, limit); q.next();)
-        nodes << nodeText(q.string(2), q.string(1));
+        nodes << recordnode::text(q.string(2), q.string(1));
     if (newestFirst)
         std::reverse(nodes.begin(), nodes.end());
     T1->setTexts(std::move(nodes));
@@ -93,7 +83,7 @@ void SearchPanel::search()
     T1->setSource([found](int count) {
         QStringList nodes;
         for (const store::RecordNode& node : found->next(count))
-            nodes << nodeText(node.name, node.key);
+            nodes << recordnode::text(node.name, node.key);
         return nodes;
     });
 }

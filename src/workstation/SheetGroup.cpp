@@ -1,9 +1,9 @@
 #include "workstation/SheetGroup.h"
 
 #include "common/Window.h"
+#include "formats/PrescriptionText.h"
 #include "store/Records.h"
 #include "workstation/PrescriptionSheet.h"
-#include "workstation/PrescriptionText.h"
 
 #include <QFrame>
 #include <QHBoxLayout>

@@ -1,6 +1,5 @@
-#include "DictionaryFixture.h"
 #include "dictionaries/DrugCatalogWindow.h"
-#include "dictionaries/DrugEntryText.h"
+#include "DictionaryFixture.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -21,30 +20,6 @@ class TestDrugCatalog : public QObject
     ProgramFolder folder; // the encrypted files cost more than a test; each test seeds anew
 
 private slots:
-    void splitAndJoin_data()
-    {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<QString>("name");
-        QTest::addColumn<QString>("usage");
-        QTest::addColumn<bool>("joinsBack");
-        QTest::newRow("name and usage") << "阿莫西林片 0.25×24/0.5 tid" << "阿莫西林片 0.25×24" << "0.5 tid" << true;
-        QTest::newRow("name alone") << "青霉素针 960万" << "青霉素针 960万" << "" << true;
-        QTest::newRow("second slash stays in the usage") << "a/b/c" << "a" << "b/c" << true;
-        QTest::newRow("blanks kept") << " a / b " << " a " << " b " << true;
-        QTest::newRow("empty name part") << "/0.5 tid" << "" << "0.5 tid" << true;
-        QTest::newRow("trailing slash is lost") << "a/" << "a" << "" << false;
-    }
-    void splitAndJoin()
-    {
-        QFETCH(bool, joinsBack);
-        QFETCH(QString, text);
-        QFETCH(QString, name);
-        QFETCH(QString, usage);
-        const DrugEntryParts parts = splitDrugEntry(text);
-        QCOMPARE(QStringList({parts.name, parts.usage}), QStringList({name, usage}));
-        QCOMPARE(joinDrugEntry(name, usage) == text, joinsBack);
-    }
-
     void opensWithTheFirstRowPicked()
     {
         const auto ids = seed(folder, DrugTable, {{"阿莫西林片 0.25×24/0.5 tid", "amx"}, {"青霉素针 960万", "qmsz "}});
@@ -124,6 +99,34 @@ private slots:
         click(w->List1, 1);
         QCOMPARE(QStringList({w->Text3->text(), w->Text4->text()}), readBack);
         QCOMPARE(w->Text5->text(), storedRow.section(QLatin1Char('|'), 1));
+    }
+
+    void readOnlyFileSaysTheDrugWasNotSaved_data()
+    {
+        QTest::addColumn<bool>("adding");
+        QTest::newRow("new drug") << true;
+        QTest::newRow("picked drug") << false;
+    }
+    void readOnlyFileSaysTheDrugWasNotSaved()
+    {
+        QFETCH(bool, adding);
+        ProgramFolder own;
+        seed(own, DrugTable, {{"甲", "j"}});
+        own.makeReadOnly(own.store().settingsPath());
+        Shown w(new DrugCatalogWindow(own.store()));
+        if (adding)
+            QTest::mouseClick(w->Command1, Qt::LeftButton);
+        else
+            click(w->List1, 0);
+        type(w->Text3, QStringLiteral("乙"));
+        type(w->Text4, QStringLiteral("0.5 tid"));
+        QTest::mouseClick(w->Command2, Qt::LeftButton);
+        QCOMPARE(MessageBox::shownMessages(), QStringList({w->windowTitle(), QStringLiteral("无法写入数据库，药品未保存。")}));
+        // What was typed and the mode stay, so the same save can be made again.
+        QCOMPARE(w->Text3->text(), adding ? QStringLiteral("乙") : QStringLiteral("甲乙"));
+        QCOMPARE(w->Text4->text(), QStringLiteral("0.5 tid"));
+        QCOMPARE(w->addingNew, adding);
+        QCOMPARE(stored(own, DrugTable), QStringList({"甲|j"}));
     }
 
     void keyboardOnlyEntry()
@@ -216,6 +219,37 @@ private slots:
         type(w->Text4, QStringLiteral("1 qd"));
         QTest::mouseClick(w->Command2, Qt::LeftButton);
         QCOMPARE(stored(folder, DrugTable).mid(3), QStringList({"VC片/1 tid|vcp", "头孢片/1 qd|tbp"}));
+    }
+
+    // After 添  加, a pick means editing that row: 保存 rewrites it and 删除 removes it, and the
+    // list never shows a row as picked while none is.
+    void aPickAfterAddActsOnThePickedRow_data()
+    {
+        QTest::addColumn<bool>("remove");
+        QTest::newRow("保存 rewrites it") << false;
+        QTest::newRow("删除 from the menu removes it") << true;
+    }
+    void aPickAfterAddActsOnThePickedRow()
+    {
+        QFETCH(bool, remove);
+        seed(folder, DrugTable, twins);
+        Shown w(new DrugCatalogWindow(folder.store()));
+        click(w->List1, 2);
+        QTest::mouseClick(w->Command1, Qt::LeftButton);
+        QVERIFY(w->List1->selectedItems().isEmpty());
+        QVERIFY(!w->pickedRow);
+
+        if (remove) {
+            click(w->List1, 2, Qt::RightButton); // the row that was highlighted before 添  加
+            QVERIFY(chooseDelete(w->pu));
+            QCOMPARE(stored(folder, DrugTable), QStringList({"阿莫西林 A|amxl ", "青霉素针|qmsz", "VC片/1 tid|vcp"}));
+        } else {
+            click(w->List1, 1);
+            type(w->Text4, QStringLiteral("1支 qd"));
+            QTest::mouseClick(w->Command2, Qt::LeftButton);
+            QCOMPARE(stored(folder, DrugTable),
+                     QStringList({"阿莫西林 A|amxl ", "青霉素针/1支 qd|qmsz", "阿莫西林 A|amxl ", "VC片/1 tid|vcp"}));
+        }
     }
 
     void refusedInputIsNotStored_data()

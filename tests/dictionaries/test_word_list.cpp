@@ -180,17 +180,32 @@ private slots:
         QCOMPARE(MessageBox::shownMessages(), message.isEmpty() ? QStringList() : QStringList({w->windowTitle(), message}));
     }
 
-    void missingDatabaseLeavesTheListEmpty_data() { kinds(); }
-    void missingDatabaseLeavesTheListEmpty()
+    void unwritableDatabaseSaysNothingWasAdded_data()
+    {
+        QTest::addColumn<Kind>("kind");
+        QTest::addColumn<bool>("fileThere"); // read-only, or missing
+        QTest::newRow("diagnosis, read-only") << Kind::Diagnosis << true;
+        QTest::newRow("address, read-only") << Kind::Address << true;
+        QTest::newRow("diagnosis, missing") << Kind::Diagnosis << false;
+        QTest::newRow("address, missing") << Kind::Address << false;
+    }
+    void unwritableDatabaseSaysNothingWasAdded()
     {
         QFETCH(Kind, kind);
-        ProgramFolder missing(false);
-        Shown w(new WordListWindow(kind, missing.store()));
-        type(w->Text1, QStringLiteral("a"));
+        QFETCH(bool, fileThere);
+        ProgramFolder used(fileThere);
+        if (fileThere)
+            used.makeReadOnly(used.store().settingsPath());
+        const QStringList before = fileThere ? stored(used, tableOf(kind)) : QStringList();
+        Shown w(new WordListWindow(kind, used.store()));
+        const int listed = w->List1->count();
         type(w->Text3, QStringLiteral("ab"));
         QTest::keyClick(w->Text3, Qt::Key_Return);
-        QCOMPARE(w->List1->count(), 0);
-        QCOMPARE(MessageBox::shownMessages(), QStringList());
+        QCOMPARE(MessageBox::shownMessages(), QStringList({w->windowTitle(), QStringLiteral("无法写入数据库，未添加。")}));
+        QCOMPARE(w->Text3->text(), QStringLiteral("ab"));
+        QCOMPARE(w->List1->count(), listed);
+        if (fileThere)
+            QCOMPARE(stored(used, tableOf(kind)), before);
     }
 
     void nestedSearchLeavesOnlyItsOwnRows()

@@ -1,9 +1,11 @@
-#include "common/Fonts.h"
+#include "printing/Fonts.h"
+#include "printing/PrinterPage.h"
 #include "reports/LogBookPrint.h"
-#include "workstation/PrinterPage.h"
+#include "support/PdfPages.h"
 
 #include <QBuffer>
 #include <QPdfWriter>
+#include <QTemporaryDir>
 #include <QtTest>
 
 using Op = printing::PageOperation;
@@ -63,6 +65,8 @@ private slots:
     void everyPageHasTheFrame_data();
     void everyPageHasTheFrame();
     void linesStandInTheirBands();
+    void inkStaysBetweenTheRules_data();
+    void inkStaysBetweenTheRules();
 };
 
 void TestLogBookPrint::everyPageHasTheFrame_data()
@@ -119,6 +123,47 @@ void TestLogBookPrint::linesStandInTheirBands()
                                            "2024-03-07 08:21@171,39 12", "张三@2,46 12", "女@28,46 12", "@36,46 12",
                                            "一个很长很长的诊断名称一直写到地址栏里@48,46 12", "@101,46 12", "2024-03-07 10:02@171,46 12",
                                        }));
+}
+
+void TestLogBookPrint::inkStaysBetweenTheRules_data()
+{
+    QTest::addColumn<int>("page");
+    QTest::addColumn<QRectF>("area"); // millimetres from the corner of the sheet
+    QTest::addColumn<QList<Band>>("bands");
+
+    const double em12 = 12 * 25.4 / 72;
+    // The name column, with its rules, header, twenty lines and the doctor line below it.
+    QList<Band> column{rule(40), text(42, em12), rule(47)};
+    for (int k = 0; k < 20; ++k)
+        column << text(49 + 7 * k, em12) << rule(54 + 7 * k);
+    column << text(188, em12);
+    const QRectF nameColumn(20.5, 35, 24, 160);
+    const QRectF title(90, 25, 150, 14.5);
+    QTest::newRow("page 1") << 1 << nameColumn << column;
+    QTest::newRow("page 2") << 2 << nameColumn << column;
+    QTest::newRow("title") << 2 << title << QList<Band>{text(30, 22 * 25.4 / 72)};
+}
+
+void TestLogBookPrint::inkStaysBetweenTheRules()
+{
+    QFETCH(int, page);
+    QFETCH(QRectF, area);
+    QFETCH(QList<Band>, bands);
+    if (!canRenderPdf())
+        QSKIP("poppler-utils are not installed");
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("log.pdf"));
+    {
+        QPdfWriter writer(path);
+        writer.setPageMargins(QMarginsF());
+        printing::PrinterPage printer(&writer);
+        QList<QStringList> rows;
+        for (int i = 0; i < 40; ++i) // two full pages of names that fill the em box
+            rows << QStringList{"欧阳国强", "男", "35", "上呼吸道感染", "城关镇东街", "2024-03-07 08:12"};
+        reports::drawLogBook(printer, rows, [] { return QStringLiteral("李医生"); });
+        QVERIFY(printer.endDocument());
+    }
+    QVERIFY(pdfInkStaysInBands(path, page, 25.4, area, bands));
 }
 
 QTEST_MAIN(TestLogBookPrint)

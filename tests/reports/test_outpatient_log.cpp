@@ -1,11 +1,13 @@
+#include "common/MessageBox.h"
+#include "printing/PrintJob.h"
+#include "printing/PrinterPage.h"
+#include "printing/Twips.h"
 #include "ReportFixture.h"
 #include "reports/LogBookPrint.h"
 #include "reports/LogCsv.h"
 #include "reports/OutpatientLogWindow.h"
 #include "settings/CurrentSettings.h"
 #include "support/ProgramFolder.h"
-#include "workstation/PrinterPage.h"
-#include "workstation/Twips.h"
 
 #include <QApplication>
 #include <QBuffer>
@@ -103,7 +105,10 @@ private slots:
     void aLineReadsAlikeInGridPrintAndExport();
     void aMonthOfMoreThan32766Visits();
     void printAndPreviewTakeTheGrid();
+    void printingWithoutAPrinterSaysSo();
     void exportWritesTheGrid();
+    void exportKeepsFormulasText_data();
+    void exportKeepsFormulasText();
 };
 
 void TestOutpatientLog::opensWithHeadersAndOneEmptyLine()
@@ -355,6 +360,22 @@ void TestOutpatientLog::printAndPreviewTakeTheGrid()
     QCOMPARE(pages, 2);
 }
 
+void TestOutpatientLog::printingWithoutAPrinterSaysSo()
+{
+    if (printing::defaultPrinterAvailable())
+        QSKIP("this machine has a printer, and tests do not print on real ones");
+    ProgramFolder folder;
+    CurrentSettings settings(folder.store());
+    OutpatientLogWindow w(folder.store(), settings);
+    MessageBox::setTestMode(true);
+    MessageBox::clearShownMessages();
+    QTest::ignoreMessage(QtWarningMsg, QRegularExpression("no default printer"));
+    QTest::ignoreMessage(QtWarningMsg, QRegularExpression("not printed"));
+    QTest::mouseClick(w.Command3, Qt::LeftButton);
+    QCOMPARE(MessageBox::shownMessages(), QStringList({"提示", "未找到打印机"}));
+    MessageBox::setTestMode(false);
+}
+
 void TestOutpatientLog::exportWritesTheGrid()
 {
     ProgramFolder folder;
@@ -381,6 +402,26 @@ void TestOutpatientLog::exportWritesTheGrid()
 
     QTest::ignoreMessage(QtWarningMsg, QRegularExpression("export: cannot write"));
     QVERIFY(!reports::writeLogCsv(folder.file("no folder/log.csv"), w.MSFlexGrid1->model()));
+}
+
+void TestOutpatientLog::exportKeepsFormulasText_data()
+{
+    QTest::addColumn<QString>("cell");
+    QTest::addColumn<QString>("written");
+    QTest::newRow("=") << "=HYPERLINK(\"http://x\")" << "\"'=HYPERLINK(\"\"http://x\"\")\"";
+    QTest::newRow("+") << "+1+1" << "'+1+1";
+    QTest::newRow("-") << "-2+3" << "'-2+3";
+    QTest::newRow("@") << "@SUM(A1)" << "'@SUM(A1)";
+    QTest::newRow("tab") << "\t=1" << "'\t=1";
+    QTest::newRow("inside") << "王=1" << "王=1";
+    QTest::newRow("empty") << "" << "";
+}
+
+void TestOutpatientLog::exportKeepsFormulasText()
+{
+    QFETCH(QString, cell);
+    QFETCH(QString, written);
+    QCOMPARE(reports::logCsv({{cell, QStringLiteral("x")}}), "\xEF\xBB\xBF" + (written + ",x\r\n").toUtf8());
 }
 
 QTEST_MAIN(TestOutpatientLog)

@@ -113,6 +113,8 @@ private slots:
     void emptyTableKeepsInitialTextsAndTheOtherIsWritten_data();
     void emptyTableKeepsInitialTextsAndTheOtherIsWritten();
     void missingFilesLeaveInitialTexts();
+    void readOnlyFileKeepsTheWindowAndTheOtherIsWritten_data();
+    void readOnlyFileKeepsTheWindowAndTheOtherIsWritten();
 
     void hiddenLoadReadsTheStoreOnce();
     void typedButUnconfirmedTextIsCurrent();
@@ -426,10 +428,45 @@ void TestSettingsWindow::missingFilesLeaveInitialTexts()
     QCOMPARE(shown(window), initialTexts);
     typeAll(window, newValues);
     QTest::mouseClick(window->Command1, Qt::LeftButton);
-    QVERIFY(!settings.window());
-    QVERIFY(MessageBox::shownMessages().isEmpty());
+    // Nothing could be stored, so the user is told and the typed texts stay.
+    QCOMPARE(settings.window(), window);
+    QCOMPARE(MessageBox::shownMessages().value(1), QStringLiteral("无法写入数据库，设置和登录密码未保存。"));
+    QCOMPARE(shown(window), newValues);
     QVERIFY(!QFile::exists(folder.store().settingsPath()));
-    QCOMPARE(settings.clinicName(), QString());
+}
+
+void TestSettingsWindow::readOnlyFileKeepsTheWindowAndTheOtherIsWritten_data()
+{
+    QTest::addColumn<bool>("settingsReadOnly");
+    QTest::addColumn<bool>("recordsReadOnly");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("设置.dat") << true << false << "无法写入数据库，设置未保存。";
+    QTest::newRow("档案.dat") << false << true << "无法写入数据库，登录密码未保存。";
+    QTest::newRow("both") << true << true << "无法写入数据库，设置和登录密码未保存。";
+}
+
+void TestSettingsWindow::readOnlyFileKeepsTheWindowAndTheOtherIsWritten()
+{
+    QFETCH(bool, settingsReadOnly);
+    QFETCH(bool, recordsReadOnly);
+    QFETCH(QString, message);
+    ProgramFolder folder;
+    const QStringList before = stored(folder.store());
+    if (settingsReadOnly)
+        folder.makeReadOnly(folder.store().settingsPath());
+    if (recordsReadOnly)
+        folder.makeReadOnly(folder.store().recordsPath());
+
+    Loaded window(folder.store());
+    window->show();
+    typeAll(window.window, newValues);
+    QTest::mouseClick(window->Command1, Qt::LeftButton);
+    QCOMPARE(MessageBox::shownMessages(), QStringList({QStringLiteral("基本设置"), message}));
+    QVERIFY(!window.window.isNull() && window->isVisible());
+    QCOMPARE(shown(window.window), newValues);
+    QStringList expected = settingsReadOnly ? before.mid(0, 7) : newValues.mid(0, 7);
+    expected << (recordsReadOnly ? before[7] : newValues[7]);
+    QCOMPARE(stored(folder.store()), expected);
 }
 
 void TestSettingsWindow::hiddenLoadReadsTheStoreOnce()

@@ -8,6 +8,7 @@
 #include "support/ProgramFolder.h"
 #include "workstation/MainWindow.h"
 
+#include <QApplication>
 #include <QDir>
 #include <QLineEdit>
 #include <QFile>
@@ -455,6 +456,15 @@ void TestStartup::blankPasswordOpensTheMainWindow()
     } else {
         QVERIFY(launcher.mainWindow()->isVisible());
         QCOMPARE(launcher.mainWindow()->windowTitle(), QStringLiteral("Qarvel V2.0"));
+        // Its menus open the report windows start-up handed it.
+        for (const char* item : {"统计", "门诊日志"})
+            launcher.mainWindow()->action(QString::fromUtf8(item))->trigger();
+        QStringList opened;
+        for (QWidget* top : QApplication::topLevelWidgets())
+            if (top->isVisible() && (top->objectName() == "Form6" || top->objectName() == "form12"))
+                opened << top->objectName(), top->close();
+        opened.sort();
+        QCOMPARE(opened, QStringList({"Form6", "form12"}));
     }
 }
 

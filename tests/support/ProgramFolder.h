@@ -25,6 +25,14 @@ public:
     store::Store& store() { return *m_store; }
     QString file(const QString& relative) const { return QDir(m_dir.path()).filePath(relative); }
 
+    // Marks a file read-only the way a user would; the store then opens it for reading only, even
+    // for a user the system would let write anyway.
+    void makeReadOnly(const QString& path)
+    {
+        m_store->close();
+        QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::ReadGroup | QFileDevice::ReadOther);
+    }
+
     static QByteArray bytes(const QString& path)
     {
         QFile f(path);

@@ -1,7 +1,10 @@
 #include "common/Clock.h"
 #include "common/MessageBox.h"
+#include "formats/PrescriptionText.h"
+#include "printing/PrintJob.h"
 #include "settings/CurrentSettings.h"
 #include "settings/SettingsWindow.h"
+#include "startup/ReportWindowMakers.h"
 #include "store/Records.h"
 #include "store/Store.h"
 #include "support/ProgramFolder.h"
@@ -12,8 +15,6 @@
 #include "workstation/LookupLists.h"
 #include "workstation/MainWindow.h"
 #include "workstation/PrescriptionSheet.h"
-#include "workstation/PrescriptionText.h"
-#include "workstation/PrintJob.h"
 
 #include <QAction>
 #include <QLabel>
@@ -639,6 +640,7 @@ void TestMainWindow::menuOpensEachWindowOnce()
     QFETCH(QString, window);
     ProgramFolder folder;
     MainWindow w(folder.store());
+    w.setReportWindows(startup::reportWindowMakers());
     const Controls ui(w);
     w.show();
     auto openWindows = [&] {

@@ -1,0 +1,25 @@
+#!/usr/bin/env bash
+# Builds the program and its tests with AddressSanitizer and UndefinedBehaviorSanitizer in
+# build-asan/ and runs every test. The first finding of either, a leak included, stops that
+# test and fails the run.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+build="$root/build-asan"
+"$root/scripts/deps.sh"
+
+launcher=()
+if command -v ccache >/dev/null 2>&1; then
+  export CCACHE_BASEDIR="$root" CCACHE_NOHASHDIR=1
+  launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+fi
+if [ ! -f "$build/build.ninja" ]; then
+  flags="-fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer"
+  cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "${launcher[@]}" \
+    -DCMAKE_CXX_FLAGS="$flags" -DCMAKE_EXE_LINKER_FLAGS="$flags" >/dev/null
+fi
+cmake --build "$build"
+
+export ASAN_OPTIONS="halt_on_error=1:detect_leaks=1:strict_string_checks=1:detect_stack_use_after_return=1"
+export UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1"
+cd "$build"
+ctest --output-on-failure --timeout 900 -j "$(nproc)"

@@ -1,0 +1,123 @@
+#include "store/FileCheck.h"
+
+#include "store/Connection.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <set>
+#include <sqlite3.h>
+
+namespace store {
+
+QString FileProblem::text() const
+{
+    switch (kind) {
+    case None:
+        return {};
+    case Missing:
+        return QStringLiteral("文件不存在，也无法新建");
+    case Folder:
+        return QStringLiteral("这里是一个文件夹，不是数据库文件");
+    case Empty:
+        return QStringLiteral("文件是空的（0 字节）");
+    case Unreadable:
+        return QStringLiteral("系统不允许读取这个文件");
+    case NotEncrypted:
+        return QStringLiteral("文件没有加密，不是本程序的数据库");
+    case NotOurs:
+        return QStringLiteral("文件已损坏，或不是本程序的数据库，无法打开");
+    case Damaged:
+        return QStringLiteral("文件已损坏（不完整，或内容前后不符）");
+    case MissingTable:
+        return QStringLiteral("文件缺少数据表“%1”").arg(detail);
+    case MissingField:
+        return QStringLiteral("文件的数据表缺少字段“%1”").arg(detail);
+    case ReadOnly:
+        return QStringLiteral("文件是只读的：可以查看，但任何修改都无法保存");
+    }
+    return {};
+}
+
+FileProblem diagnoseUnopenable(const QString& path, const QString& engineError)
+{
+    const QFileInfo info(path);
+    if (info.isDir())
+        return {FileProblem::Folder, {}};
+    if (!info.exists())
+        return {FileProblem::Missing, {}};
+    if (info.size() == 0)
+        return {FileProblem::Empty, {}};
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {FileProblem::Unreadable, {}};
+    // A plain database starts with its format's name in clear; an encrypted one with random salt.
+    if (file.read(16) == QByteArray("SQLite format 3", 16))
+        return {FileProblem::NotEncrypted, {}};
+    // The password fitted, but the file is shorter than its header says, or its pages disagree.
+    if (engineError == QLatin1String(sqlite3_errstr(SQLITE_CORRUPT)))
+        return {FileProblem::Damaged, {}};
+    return {FileProblem::NotOurs, {}};
+}
+
+namespace {
+
+qint64 pragmaNumber(Connection& db, const char* pragma)
+{
+    Query query = db.query(QLatin1String(pragma));
+    return query.next() ? query.integer(0).value_or(-1) : -1;
+}
+
+} // namespace
+
+FileProblem verifyFile(Connection& db, std::span<const Table* const> tables)
+{
+    // A file cut short opens and reads its schema from the first page; only the rows beyond the
+    // cut would fail, one by one, long after start-up.
+    const qint64 pages = pragmaNumber(db, "PRAGMA page_count");
+    const qint64 pageSize = pragmaNumber(db, "PRAGMA page_size");
+    if (pages < 0 || pageSize <= 0)
+        return {FileProblem::NotOurs, {}};
+    if (pages * pageSize > QFileInfo(db.path()).size())
+        return {FileProblem::Damaged, {}};
+
+    for (const Table* table : tables) {
+        std::set<QString> columns;
+        Query query = db.query(QStringLiteral("PRAGMA table_info(%1)").arg(quoteIdentifier(tableName(*table))));
+        while (query.next())
+            columns.insert(query.string(1));
+        if (query.failed())
+            return {FileProblem::NotOurs, {}};
+        if (columns.empty())
+            return {FileProblem::MissingTable, tableName(*table)};
+        for (const Field& field : table->fields)
+            if (!columns.count(fieldName(field)))
+                return {FileProblem::MissingField, tableName(*table) + QLatin1Char('.') + fieldName(field)};
+    }
+    return {};
+}
+
+bool markedWritable(const QString& path)
+{
+    const QFileInfo info(path);
+    return info.isWritable() && (info.permissions() & QFileDevice::WriteOwner);
+}
+
+bool writable(Connection& db)
+{
+    return sqlite3_db_readonly(db.handle(), "main") == 0;
+}
+
+QStringList missingIndexes(Connection& db, std::span<const Table* const> tables)
+{
+    std::set<QString> present;
+    for (Query query = db.query(QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'index'")); query.next();)
+        present.insert(query.string(0));
+    QStringList sql;
+    for (const Table* table : tables)
+        for (const IndexSql& index : indexesOf(*table))
+            if (!present.count(index.name))
+                sql << index.sql;
+    return sql;
+}
+
+} // namespace store

@@ -1,0 +1,54 @@
+#pragma once
+
+#include "store/Schema.h"
+
+#include <QString>
+#include <QStringList>
+#include <span>
+
+namespace store {
+
+class Connection;
+
+// What is wrong with one of the program's database files, found when it is opened.
+struct FileProblem {
+    enum Kind {
+        None,
+        Missing,      // no file at the path
+        Folder,       // a folder where the file should be
+        Empty,        // zero bytes
+        Unreadable,   // the system refuses to read it
+        NotEncrypted, // a plain database, not one of ours
+        NotOurs,      // does not open with the file's password: damaged, or some other file
+        Damaged,      // ours, but cut short or its pages do not fit together
+        MissingTable,
+        MissingField,
+        ReadOnly, // opens, but nothing can be written to it
+    };
+    Kind kind = None;
+    QString detail; // the table, or "table.field"
+
+    explicit operator bool() const { return kind != None; }
+    // A file with this problem is kept open (it can still be read); any other is not used at all.
+    bool usable() const { return kind == None || kind == ReadOnly; }
+    // In words for the user, without the file's name.
+    QString text() const;
+};
+
+// Why a file did not open, judged from the engine's complaint and the file itself.
+FileProblem diagnoseUnopenable(const QString& path, const QString& engineError);
+
+// Checks an open file against the tables it must hold (every table and field, by name) and that
+// it is as long as its header says. Reads only.
+FileProblem verifyFile(Connection& db, std::span<const Table* const> tables);
+
+// Whether the system lets this program write the file or folder and its owner has not marked it
+// read-only (which counts even for a user the system lets write anyway).
+bool markedWritable(const QString& path);
+// Whether the engine has the file open for writing.
+bool writable(Connection& db);
+
+// The indexes of these tables the file lacks, as statements that make them.
+QStringList missingIndexes(Connection& db, std::span<const Table* const> tables);
+
+} // namespace store

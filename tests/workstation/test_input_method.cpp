@@ -1,0 +1,176 @@
+#include "common/Clock.h"
+#include "common/MessageBox.h"
+#include "support/ProgramFolder.h"
+#include "workstation/MainWindow.h"
+
+#include <QAbstractItemView>
+#include <QAction>
+#include <QApplication>
+#include <QInputMethodEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QTextEdit>
+#include <QTest>
+
+// Chinese arrives through an input method: pinyin is composed as pre-edit text, which belongs to
+// no box yet, and only the chosen characters (or letters) are committed. Every box that looks
+// something up must do so on committed text only, never on half-typed pinyin.
+
+namespace {
+
+// What a look-up shows: a list's rows (or that it is hidden), or the text of a box or label.
+QString shown(QWidget* widget)
+{
+    if (auto* view = qobject_cast<QAbstractItemView*>(widget)) {
+        if (!view->isVisible())
+            return QStringLiteral("(hidden)");
+        QStringList rows;
+        for (int row = 0; row < view->model()->rowCount(); ++row)
+            rows << view->model()->index(row, 0).data().toString();
+        return rows.join(QLatin1Char('|'));
+    }
+    if (auto* box = qobject_cast<QLineEdit*>(widget))
+        return box->text();
+    if (auto* label = qobject_cast<QLabel*>(widget))
+        return label->text();
+    if (auto* rich = qobject_cast<QTextEdit*>(widget))
+        return rich->toPlainText();
+    return QStringLiteral("(unknown control)");
+}
+
+QString boxText(QWidget* box)
+{
+    if (auto* rich = qobject_cast<QTextEdit*>(box))
+        return rich->toPlainText();
+    return qobject_cast<QLineEdit*>(box)->text();
+}
+
+void preedit(QWidget* box, const QString& pinyin)
+{
+    QInputMethodEvent event(pinyin, {QInputMethodEvent::Attribute(QInputMethodEvent::Cursor, int(pinyin.size()), 1)});
+    QApplication::sendEvent(box, &event);
+}
+
+void commit(QWidget* box, const QString& text)
+{
+    QInputMethodEvent event;
+    event.setCommitString(text);
+    QApplication::sendEvent(box, &event);
+}
+
+QAction* menuItem(QWidget* window, const QString& caption)
+{
+    for (QAction* action : window->findChildren<QAction*>())
+        if (action->text() == caption)
+            return action;
+    return nullptr;
+}
+
+QWidget* topLevel(const QString& objectName)
+{
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (w->objectName() == objectName && w->isVisible())
+            return w;
+    return nullptr;
+}
+
+} // namespace
+
+class TestInputMethod : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase()
+    {
+        MessageBox::setTestMode(true);
+        Clock::setSource([] { return QDateTime(QDate(2026, 12, 7), QTime(10, 0)); });
+    }
+
+    void lookUpsFollowCommittedText_data()
+    {
+        QTest::addColumn<QString>("menu");       // menu item opening the window; empty: the sheet
+        QTest::addColumn<QString>("window");     // its objectName
+        QTest::addColumn<QString>("box");
+        QTest::addColumn<QString>("watched");    // the control the box's text drives
+        QTest::addColumn<QStringList>("pinyin"); // pre-edit states, as the input method shows them
+        QTest::addColumn<QString>("committed");
+        QTest::addColumn<QString>("result");     // what the watched control shows after the commit
+
+        const QString sheet = QStringLiteral("MainWindow");
+        QTest::newRow("name: card header")
+            << "" << sheet << "Text4_0" << "Label6_1" << QStringList{"z", "zh", "zhang s", "zhang san"}
+            << "张三" << "张三，，";
+        // "hx" matches no diagnosis: a look-up on it would hide the list.
+        QTest::newRow("diagnosis: letters committed")
+            << "" << sheet << "Text4_4" << "list2" << QStringList{"h", "hx"} << "sh" << "上呼吸道感染";
+        QTest::newRow("diagnosis: characters committed")
+            << "" << sheet << "Text4_4" << "list2" << QStringList{"s", "shang"} << "上" << "(hidden)";
+        QTest::newRow("address") << "" << sheet << "Text4_5" << "list5" << QStringList{"q", "qq"} << "cg" << "城关镇";
+        QTest::newRow("drug initials") << "" << sheet << "Text1" << "List1" << QStringList{"zz", "zzz"} << "wssz"
+                                       << "维生素C针 2.0";
+        QTest::newRow("prescription") << "" << sheet << "R1" << "R1" << QStringList{"a", "a mo"} << "阿莫西林"
+                                      << "阿莫西林";
+        QTest::newRow("diagnoses: search") << "诊断名称" << "Form3" << "Text1" << "List1" << QStringList{"h", "hx"}
+                                           << "shxd" << "上呼吸道感染";
+        QTest::newRow("diagnoses: name gives the key")
+            << "诊断名称" << "Form3" << "Text3" << "Text5" << QStringList{"fei", "fei yan"} << "肺炎" << "fy";
+        QTest::newRow("addresses: search") << "地址库" << "Form4" << "Text1" << "List1" << QStringList{"q"} << "cgz"
+                                           << "城关镇";
+        QTest::newRow("drugs: search") << "药品维护" << "Form2" << "Text1" << "List1" << QStringList{"z", "zz"}
+                                       << "wssz" << "维生素C针 2.0";
+        QTest::newRow("drugs: name gives the key")
+            << "药品维护" << "Form2" << "Text3" << "Text5" << QStringList{"wei", "wei sheng su"} << "维生素"
+            << "wss";
+    }
+
+    void lookUpsFollowCommittedText()
+    {
+        QFETCH(QString, menu);
+        QFETCH(QString, window);
+        QFETCH(QString, box);
+        QFETCH(QString, watched);
+        QFETCH(QStringList, pinyin);
+        QFETCH(QString, committed);
+        QFETCH(QString, result);
+
+        ProgramFolder folder;
+        MainWindow main(folder.store());
+        main.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&main));
+        QWidget* form = &main;
+        if (menu.isEmpty()) {
+            menuItem(&main, QStringLiteral("新建"))->trigger();
+        } else {
+            QAction* item = menuItem(&main, menu);
+            QVERIFY(item);
+            item->trigger();
+            QTRY_VERIFY((form = topLevel(window)));
+        }
+        QCOMPARE(form->objectName(), window);
+        auto* input = form->findChild<QWidget*>(box);
+        auto* output = form->findChild<QWidget*>(watched);
+        QVERIFY(input && output);
+        form->activateWindow();
+        if (auto* line = qobject_cast<QLineEdit*>(input))
+            line->clear(); // the drug window shows its first drug on opening
+        input->setFocus();
+        QTRY_VERIFY(input->hasFocus());
+
+        const QString before = shown(output);
+        for (const QString& state : pinyin) {
+            preedit(input, state);
+            QCOMPARE(boxText(input), QString());
+            QCOMPARE(shown(output), before);
+        }
+        commit(input, committed);
+        QCOMPARE(boxText(input), committed);
+        QTRY_COMPARE(shown(output), result);
+
+        if (form != &main)
+            delete form;
+    }
+};
+
+QTEST_MAIN(TestInputMethod)
+#include "test_input_method.moc"
