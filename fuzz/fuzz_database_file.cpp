@@ -5,13 +5,14 @@
 //
 // An input that starts with the SQLite header is read as an unencrypted file, so the fuzzer can
 // reach the rows behind a valid page structure; it is opened without a key, the way a file
-// decrypts once its key matches. Any other input is put in place of the patient-record file of a
+// decrypts once its key matches, and goes through the store's checks of an opened file. Any other input is put in place of the patient-record file of a
 // program folder and opened through the store with its key, as at start-up; the settings file
 // opens through the same code, and its rows are reached through unencrypted inputs. Keying costs
 // a few tens of milliseconds, so those inputs run far more slowly.
 //
 //   fuzz_database_file -timeout=10 corpus-dir fuzz/corpus/database_file
 
+#include "store/FileCheck.h"
 #include "store/Records.h"
 #include "store/Store.h"
 #include "formats/PrescriptionText.h"
@@ -135,9 +136,22 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (!put(path, bytes))
             std::abort();
         {
-            const std::unique_ptr<Connection> db = Connection::open(path, QByteArray());
-            readRecords(db.get());
-            readSettingsFile(db.get());
+            // The checks the store makes before it hands a file out, then what the windows read
+            // from a file that passed them.
+            QString error;
+            const std::unique_ptr<Connection> db = Connection::open(path, QByteArray(), &error);
+            if (!db) {
+                diagnoseUnopenable(path, error);
+            } else {
+                if (!verifyFile(*db, recordsFileTables())) {
+                    missingIndexes(*db, recordsFileTables());
+                    readRecords(db.get());
+                }
+                if (!verifyFile(*db, settingsFileTables())) {
+                    missingIndexes(*db, settingsFileTables());
+                    readSettingsFile(db.get());
+                }
+            }
         }
         unchanged(path, bytes, "reading an unencrypted file changed it");
         return 0;
