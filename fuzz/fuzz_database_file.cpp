@@ -41,7 +41,7 @@ void readRecords(Connection* db)
         keys << recordnode::key(recordnode::text(q.string(2), q.string(1)));
     for (const QString& text : someTexts) {
         Store::count(db, statements::recordsByNameAndDate(text, text));
-        for (Query q = Store::select(db, statements::recordNodesByNameAndDate(text, text)); q.next();)
+        for (Query q = Store::select(db, statements::recordsByNameAndDate(text, text)); q.next();)
             keys << recordnode::key(recordnode::text(q.string(2), q.string(1)));
         for (Query q = Store::select(db, statements::logOfDay(text)); q.next();)
             PatientRecord::fromQuery(q);
