@@ -19,11 +19,7 @@ sizes=${QARVEL_BENCH_SIZES:-"10000 100000 1000000"}
 repetitions=${QARVEL_BENCH_REPETITIONS:-5}
 
 "$root/scripts/deps.sh"
-launcher=()
-if command -v ccache >/dev/null 2>&1; then
-  export CCACHE_BASEDIR="$root" CCACHE_NOHASHDIR=1
-  launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
-fi
+source "$root/scripts/ccache.sh"
 if [ ! -f "$build/build.ninja" ]; then
   mkdir -p "$build"
   echo '*' >"$build/.gitignore" # a build folder inside the work tree is never committed

@@ -3,12 +3,7 @@
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build="$root/build"
-launcher=()
-if command -v ccache >/dev/null 2>&1; then
-  # Paths relative to the tree let several checkouts share one cache.
-  export CCACHE_BASEDIR="$root" CCACHE_NOHASHDIR=1
-  launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
-fi
+source "$root/scripts/ccache.sh"
 if [ ! -f "$build/build.ninja" ]; then
   cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "${launcher[@]}" >/dev/null
 fi

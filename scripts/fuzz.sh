@@ -14,11 +14,7 @@ build="$root/build-fuzz"
 
 "$root/scripts/deps.sh" --fuzz
 
-launcher=()
-if command -v ccache >/dev/null 2>&1; then
-  export CCACHE_BASEDIR="$root" CCACHE_NOHASHDIR=1
-  launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
-fi
+source "$root/scripts/ccache.sh"
 if [ ! -f "$build/build.ninja" ]; then
   CC=clang CXX=clang++ cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DQARVEL_FUZZ=ON -DQARVEL_TESTS=OFF "${launcher[@]}" >/dev/null

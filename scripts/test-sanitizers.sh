@@ -7,11 +7,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 build="$root/build-asan"
 "$root/scripts/deps.sh"
 
-launcher=()
-if command -v ccache >/dev/null 2>&1; then
-  export CCACHE_BASEDIR="$root" CCACHE_NOHASHDIR=1
-  launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
-fi
+source "$root/scripts/ccache.sh"
 if [ ! -f "$build/build.ninja" ]; then
   flags="-fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer"
   cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "${launcher[@]}" \
