@@ -7,6 +7,7 @@ packages=(
   build-essential cmake pkg-config ninja-build
   qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libgl-dev
   libsqlcipher-dev sqlcipher
+  libpq-dev postgresql-15 postgresql-common
   fonts-noto-cjk fonts-arphic-ukai fonts-arphic-uming
   poppler-utils
   libbenchmark-dev

@@ -54,7 +54,7 @@ std::optional<Workload> countWorkload(store::Connection* db, const store::Select
     static const QString head = QStringLiteral("SELECT count(*), sum(%1), count(%1)")
         .arg(store::quoteIdentifier(store::fieldName(store::RecordsTable.fields[size_t(feeField())])));
     {
-        store::Query query = db->query(head + select.shape->from());
+        store::Query query = db->query(db->dialect().render(head) + select.shape->from(db->dialect()));
         for (int i = 0; i < select.args.size(); ++i)
             query.bind(i + 1, select.args[i]);
         if (query.next()) {

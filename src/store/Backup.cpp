@@ -1,7 +1,7 @@
 #include "store/Backup.h"
 
 #include "common/Log.h"
-#include "store/Connection.h"
+#include "store/sqlcipher/CipherConnection.h"
 #include "store/Store.h"
 
 #include <QDir>
@@ -80,7 +80,7 @@ enum class Pass { Copied, Again, Failed };
 // Takes a read lock on the file: from then until COMMIT no writer is between its first write
 // to the file and its commit, so the file holds committed data only. Taking it rolls back a
 // journal left by a killed run.
-bool lockForReading(Connection* db)
+bool lockForReading(CipherConnection* db)
 {
     if (!db->execute(QStringLiteral("BEGIN")))
         return false;
@@ -91,7 +91,7 @@ bool lockForReading(Connection* db)
 }
 
 // Changes whenever another connection, in this program or another, has committed to the file.
-std::optional<qint64> dataVersion(Connection* db)
+std::optional<qint64> dataVersion(CipherConnection* db)
 {
     Query query = db->query(QStringLiteral("PRAGMA data_version"));
     return query.next() ? query.integer(0) : std::nullopt;
@@ -100,7 +100,7 @@ std::optional<qint64> dataVersion(Connection* db)
 // One pass over the file, a piece at a time. With holdLock the read lock is kept from the first
 // piece to the last; otherwise it is let go between pieces, which fit together only while
 // nothing was committed in between, and the pass is to be started over when something was.
-Pass copyPass(Connection* db, sqlite3_file* file, OutFile& out, QByteArray& buffer, const BackupHooks& hooks,
+Pass copyPass(CipherConnection* db, sqlite3_file* file, OutFile& out, QByteArray& buffer, const BackupHooks& hooks,
               bool holdLock, QString& why)
 {
     const QString source = db->path();
@@ -164,7 +164,7 @@ bool syncFolder(const QString& folder)
 
 bool soundCopy(const QString& path, const QByteArray& password)
 {
-    auto db = Connection::open(path, password, nullptr, true);
+    auto db = CipherConnection::open(path, password, nullptr, true);
     if (!db)
         return false;
     Query check = db->query(QStringLiteral("PRAGMA quick_check"));
@@ -208,7 +208,7 @@ bool copyDatabase(const QString& source, const QByteArray& password, const QStri
                   const BackupHooks& hooks, QString* why)
 {
     QString reason;
-    auto db = Connection::open(source, password);
+    auto db = CipherConnection::open(source, password);
     sqlite3_file* file = nullptr;
     if (!db || sqlite3_file_control(db->handle(), "main", SQLITE_FCNTL_FILE_POINTER, &file) != SQLITE_OK
         || !file || !file->pMethods) {

@@ -1,24 +1,40 @@
 #pragma once
 
 #include <QByteArray>
+#include <QHashFunctions>
 #include <QString>
-#include <QVariant>
 #include <memory>
 #include <optional>
 #include <unordered_map>
 #include <variant>
-#include <vector>
-
-struct sqlite3;
-struct sqlite3_stmt;
 
 namespace store {
 
 class Connection;
+class Dialect;
 
 // A value as the store sees it: text, a whole number (money is kept in 1/10000 yuan),
 // or no value at all (NULL). std::nullopt binds NULL.
 using Value = std::variant<std::monostate, QString, qint64>;
+
+// One prepared statement of a database engine, as a Query drives it. Columns are read from the
+// row the last step() stopped on.
+class Cursor
+{
+public:
+    virtual ~Cursor() = default;
+    enum class Step { Row, Done, Failed };
+
+    virtual bool bind(int index, const Value& value) = 0; // 1-based
+    virtual Step step() = 0;
+    // Back to before the first step, with no values bound, ready to run again.
+    virtual void reset() = 0;
+    virtual int columnCount() const = 0;
+    virtual bool isNull(int column) const = 0;
+    virtual std::optional<QString> text(int column) const = 0;
+    virtual std::optional<qint64> integer(int column) const = 0;
+    virtual QString sql() const = 0;
+};
 
 // One prepared statement in use. Cached statements are handed out by Connection::query()
 // and reset (bindings cleared) when the Query goes out of scope, so a statement run on every
@@ -31,10 +47,10 @@ public:
     Query(const Query&) = delete;
     ~Query();
 
-    // A query that yields nothing, for a file that could not be opened.
+    // A query that yields nothing, for a database that could not be opened.
     static Query invalid() { return Query(nullptr, nullptr, nullptr); }
 
-    bool isValid() const { return m_stmt != nullptr; }
+    bool isValid() const { return m_cursor != nullptr; }
 
     Query& bind(int index, const QString& text);           // 1-based
     Query& bind(int index, const std::optional<QString>& text);
@@ -61,55 +77,50 @@ public:
 
 private:
     friend class Connection;
-    Query(Connection* connection, sqlite3_stmt* stmt, bool* cacheInUse);
+    Query(Connection* connection, Cursor* cursor, bool* cacheInUse);
     void release();
 
     Connection* m_connection = nullptr;
-    sqlite3_stmt* m_stmt = nullptr;
-    bool* m_cacheInUse = nullptr; // the cache entry's flag, or null for a statement of our own
+    Cursor* m_cursor = nullptr;
+    bool* m_cacheInUse = nullptr; // the cache entry's flag, or null for a cursor of our own
     bool m_failed = false;
 };
 
-// One open, keyed SQLCipher database file. Keying derives the key through tens of thousands
-// of hash rounds, so a connection is opened once and kept for the whole run.
+// One open database: an encrypted file on this desk (CipherConnection) or the clinic's shared
+// server (PgConnection). Everything above the store talks to this, in the statements its
+// dialect words.
 class Connection
 {
 public:
-    ~Connection();
+    virtual ~Connection();
     Connection(const Connection&) = delete;
     Connection& operator=(const Connection&) = delete;
 
-    // Opens an existing file (never creates one) and checks that the password opens it.
-    // Returns null and logs why when the file is missing, damaged or not ours.
-    // A read-only connection never writes, not even to roll back a journal left by a crash.
-    static std::unique_ptr<Connection> open(const QString& path, const QByteArray& password,
-                                            QString* error = nullptr, bool readOnly = false);
-    // Creates a new, empty encrypted file; fails if the path exists.
-    static std::unique_ptr<Connection> create(const QString& path, const QByteArray& password,
-                                              QString* error = nullptr);
-
     // A statement prepared once and reused; an invalid Query when the SQL does not prepare.
     Query query(const QString& sql);
-    // Runs SQL without results (schema, pragmas, transactions). Logs and returns false on error.
-    bool execute(const QString& sql);
+    // Runs SQL without results (schema, transactions). Logs and returns false on error.
+    virtual bool execute(const QString& sql) = 0;
 
+    // How statements for this database are worded.
+    virtual const Dialect& dialect() const = 0;
+    // The file's path, or the server as the user named it (without a password).
     QString path() const { return m_path; }
-    QString lastError() const;
-    qint64 lastInsertRowId() const;
-    int changes() const;
-    sqlite3* handle() const { return m_db; }
+    virtual QString lastError() const = 0;
+    // The identity of the row the last INSERT on this connection added.
+    virtual qint64 lastInsertRowId() const = 0;
+    // Rows the last INSERT, UPDATE or DELETE changed.
+    virtual int changes() const = 0;
 
-    // The SQLCipher library version, e.g. "3.4.1" or "4.5.6 community".
-    static QString cipherVersion(sqlite3* db);
+protected:
+    explicit Connection(QString path);
+    virtual std::unique_ptr<Cursor> prepare(const QString& sql) = 0;
+    // Drops every cached statement, before the engine's handle goes.
+    void clearCache();
 
 private:
-    Connection(sqlite3* db, QString path);
-    static std::unique_ptr<Connection> openWithFlags(const QString& path, const QByteArray& password,
-                                                     int flags, QString* error);
-    sqlite3* m_db = nullptr;
     QString m_path;
     struct CachedStatement {
-        sqlite3_stmt* stmt = nullptr;
+        std::unique_ptr<Cursor> cursor;
         bool inUse = false;
     };
     std::unordered_map<QString, CachedStatement> m_cache;

@@ -1,6 +1,6 @@
 #include "store/FileCheck.h"
 
-#include "store/Connection.h"
+#include "store/sqlcipher/CipherConnection.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -34,6 +34,8 @@ QString FileProblem::text() const
         return QStringLiteral("文件的数据表缺少字段“%1”").arg(detail);
     case ReadOnly:
         return QStringLiteral("文件是只读的：可以查看，但任何修改都无法保存");
+    case Unreachable:
+        return QStringLiteral("无法连接共享数据库：%1").arg(detail);
     }
     return {};
 }
@@ -61,7 +63,7 @@ FileProblem diagnoseUnopenable(const QString& path, const QString& engineError)
 
 namespace {
 
-qint64 pragmaNumber(Connection& db, const char* pragma)
+qint64 pragmaNumber(CipherConnection& db, const char* pragma)
 {
     Query query = db.query(QLatin1String(pragma));
     return query.next() ? query.integer(0).value_or(-1) : -1;
@@ -69,7 +71,7 @@ qint64 pragmaNumber(Connection& db, const char* pragma)
 
 } // namespace
 
-FileProblem verifyFile(Connection& db, std::span<const Table* const> tables)
+FileProblem verifyFile(CipherConnection& db, std::span<const Table* const> tables)
 {
     // A file cut short opens and reads its schema from the first page; only the rows beyond the
     // cut would fail, one by one, long after start-up.
@@ -102,12 +104,12 @@ bool markedWritable(const QString& path)
     return info.isWritable() && (info.permissions() & QFileDevice::WriteOwner);
 }
 
-bool writable(Connection& db)
+bool writable(CipherConnection& db)
 {
     return sqlite3_db_readonly(db.handle(), "main") == 0;
 }
 
-QStringList missingIndexes(Connection& db, std::span<const Table* const> tables)
+QStringList missingIndexes(CipherConnection& db, std::span<const Table* const> tables)
 {
     std::set<QString> present;
     for (Query query = db.query(QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'index'")); query.next();)

@@ -8,7 +8,7 @@
 
 namespace store {
 
-class Connection;
+class CipherConnection;
 
 // What is wrong with one of the program's database files, found when it is opened.
 struct FileProblem {
@@ -24,6 +24,7 @@ struct FileProblem {
         MissingTable,
         MissingField,
         ReadOnly, // opens, but nothing can be written to it
+        Unreachable, // the shared server cannot be used (detail: why)
     };
     Kind kind = None;
     QString detail; // the table, or "table.field"
@@ -40,15 +41,15 @@ FileProblem diagnoseUnopenable(const QString& path, const QString& engineError);
 
 // Checks an open file against the tables it must hold (every table and field, by name) and that
 // it is as long as its header says. Reads only.
-FileProblem verifyFile(Connection& db, std::span<const Table* const> tables);
+FileProblem verifyFile(CipherConnection& db, std::span<const Table* const> tables);
 
 // Whether the system lets this program write the file or folder and its owner has not marked it
 // read-only (which counts even for a user the system lets write anyway).
 bool markedWritable(const QString& path);
 // Whether the engine has the file open for writing.
-bool writable(Connection& db);
+bool writable(CipherConnection& db);
 
 // The indexes of these tables the file lacks, as statements that make them.
-QStringList missingIndexes(Connection& db, std::span<const Table* const> tables);
+QStringList missingIndexes(CipherConnection& db, std::span<const Table* const> tables);
 
 } // namespace store

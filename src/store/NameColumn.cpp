@@ -1,7 +1,7 @@
 #include "store/NameColumn.h"
 
 #include "common/Log.h"
-#include "store/Connection.h"
+#include "store/sqlcipher/CipherConnection.h"
 #include "store/Like.h"
 
 #include <QByteArray>
@@ -20,7 +20,7 @@ namespace store {
 
 const char* const NameColumn::ReadSql = "SELECT rowid, \"姓名\" FROM \"档案\" WHERE \"姓名\" IS NOT NULL";
 
-NameColumn::NameColumn(Connection& db)
+NameColumn::NameColumn(CipherConnection& db)
     : m_db(db)
 {
     sqlite3_update_hook(m_db.handle(), &NameColumn::changed, this);

@@ -12,7 +12,7 @@ struct sqlite3_stmt;
 
 namespace store {
 
-class Connection;
+class CipherConnection;
 
 // The patient names (姓名) of every record of 档案, in row order, held in memory.
 //
@@ -27,7 +27,7 @@ class Connection;
 class NameColumn
 {
 public:
-    explicit NameColumn(Connection& db);
+    explicit NameColumn(CipherConnection& db);
     ~NameColumn();
     NameColumn(const NameColumn&) = delete;
     NameColumn& operator=(const NameColumn&) = delete;
@@ -65,7 +65,7 @@ private:
     // The index of the name that holds byte `offset` of the buffer, at or after name `from`.
     size_t indexAt(size_t offset, size_t from) const;
 
-    Connection& m_db;
+    CipherConnection& m_db;
     bool m_loaded = false;
     std::unique_ptr<QObject> m_idle; // the slices' timers die with the column
     // While reading: the statement, held between slices, and what it gave so far; then the

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "store/Statements.h"
+
 #include <QString>
 #include <optional>
 #include <vector>
@@ -40,7 +42,10 @@ public:
     bool atEnd() const { return m_atEnd; }
 
 private:
+    std::vector<RecordNode> page(class Query& q, int count);
+
     Store& m_store;
+    std::optional<Select> m_condition; // read page by page with its own statement
     std::optional<std::vector<qint64>> m_rows; // every match's rowid, ascending, when narrowed
     QString m_name; // when set, m_rows are a date's, and the name is checked as they are read
     size_t m_nextRow = 0;

@@ -1,6 +1,6 @@
 #include "common/Log.h"
 #include "store/Backup.h"
-#include "store/Connection.h"
+#include "store/sqlcipher/CipherConnection.h"
 #include "store/Statements.h"
 #include "store/Store.h"
 
@@ -55,7 +55,7 @@ std::vector<BackupDay> backupDays(const QString& programFolder)
         if (!day.isValid() || !folder.exists(recordsName) || !folder.exists(settingsName))
             continue;
         BackupDay entry{day, folder.path(), -1};
-        if (auto db = Connection::open(folder.filePath(recordsName), Store::recordsPassword(), nullptr, true))
+        if (auto db = CipherConnection::open(folder.filePath(recordsName), Store::recordsPassword(), nullptr, true))
             entry.records = Store::count(db.get(), statements::allRecords());
         days.push_back(entry);
     }

@@ -72,7 +72,7 @@ int fieldIndex(const Table& table, const QString& name)
     return -1;
 }
 
-std::vector<IndexSql> indexesOf(const Table& table)
+std::vector<IndexSql> indexesOf(const Table& table, const Dialect& dialect)
 {
     // Dates and record keys are compared as they are (digits and hyphens); look-up keys are
     // matched as LIKE matches them, without regard to the case of Latin letters.
@@ -95,58 +95,65 @@ std::vector<IndexSql> indexesOf(const Table& table)
         if (index.table != &table)
             continue;
         const QString name = tableName(table) + QLatin1Char('_') + QString::fromUtf16(index.column);
-        out.push_back({name, QStringLiteral("CREATE INDEX IF NOT EXISTS %1 ON %2 (%3%4)")
-                                 .arg(quoteIdentifier(name), quoteIdentifier(tableName(table)),
-                                      quoteIdentifier(QString::fromUtf16(index.column)),
-                                      index.nocase ? QStringLiteral(" COLLATE NOCASE") : QString())});
+        const QString column = dialect.quote(QString::fromUtf16(index.column));
+        // The server folds the column itself, as its look-ups compare lower(column).
+        const QString key = !index.nocase ? column
+            : dialect.isServer()          ? QStringLiteral("(lower(%1))").arg(column)
+                                          : column + QLatin1String(" COLLATE NOCASE");
+        out.push_back({name, QStringLiteral("CREATE INDEX IF NOT EXISTS %1 ON %2 (%3)")
+                                 .arg(dialect.quote(name), dialect.quote(tableName(table)), key)});
     }
     return out;
 }
 
-QStringList createIndexSql(const Table& table)
+QStringList createIndexSql(const Table& table, const Dialect& dialect)
 {
     QStringList sql;
-    for (const IndexSql& index : indexesOf(table))
+    for (const IndexSql& index : indexesOf(table, dialect))
         sql << index.sql;
     return sql;
 }
 
-QString quoteIdentifier(const QString& name)
-{
-    // Not double quotes: the engine reads a double-quoted name it does not know as a text
-    // constant, so a missing column would read as its own name instead of failing. The names
-    // are the program's own and never hold a "]".
-    return QLatin1Char('[') + name + QLatin1Char(']');
-}
+QString quoteIdentifier(const QString& name) { return Dialect::sqlite().quote(name); }
 
-QString createTableSql(const Table& table)
+QString createTableSql(const Table& table, const Dialect& dialect)
 {
+    const bool server = dialect.isServer();
+    // The server has no row identity of its own: rowid is a column that numbers rows in the
+    // order they are added, as the file's does.
     QStringList columns;
+    if (server)
+        columns << QStringLiteral("rowid bigint GENERATED ALWAYS AS IDENTITY PRIMARY KEY");
     for (const Field& field : table.fields) {
-        const QString name = quoteIdentifier(fieldName(field));
+        const QString name = dialect.quote(fieldName(field));
         QString column;
         QStringList rules;
         switch (field.type) {
         case FieldType::Text:
         case FieldType::Memo:
-            column = name + QLatin1String(" TEXT");
-            rules << QStringLiteral("typeof(%1) = 'text'").arg(name);
+            // Byte order and ASCII-only case folding, as the file compares.
+            column = name + (server ? QLatin1String(" text COLLATE \"C\"") : QLatin1String(" TEXT"));
+            if (!server)
+                rules << QStringLiteral("typeof(%1) = 'text'").arg(name);
             if (field.width > 0)
                 rules << QStringLiteral("length(%1) <= %2").arg(name).arg(field.width);
             if (!field.emptyAccepted)
                 rules << QStringLiteral("length(%1) > 0").arg(name);
             break;
         case FieldType::Currency:
-            column = name + QLatin1String(" INTEGER");
-            rules << QStringLiteral("typeof(%1) = 'integer'").arg(name);
+            column = name + (server ? QLatin1String(" bigint") : QLatin1String(" INTEGER"));
+            if (!server)
+                rules << QStringLiteral("typeof(%1) = 'integer'").arg(name);
             break;
         }
         // No field is required: NULL always passes.
-        column += QStringLiteral(" CHECK (%1 IS NULL OR (%2))").arg(name, rules.join(QLatin1String(" AND ")));
+        if (!rules.isEmpty())
+            column += QStringLiteral(" CHECK (%1 IS NULL OR (%2))").arg(name, rules.join(QLatin1String(" AND ")));
         columns << column;
     }
-    return QStringLiteral("CREATE TABLE %1 (\n  %2\n)")
-        .arg(quoteIdentifier(tableName(table)), columns.join(QLatin1String(",\n  ")));
+    return QStringLiteral("CREATE TABLE %1%2 (\n  %3\n)")
+        .arg(server ? QStringLiteral("IF NOT EXISTS ") : QString(), dialect.quote(tableName(table)),
+             columns.join(QLatin1String(",\n  ")));
 }
 
 } // namespace store

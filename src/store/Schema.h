@@ -1,5 +1,7 @@
 #pragma once
 
+#include "store/Dialect.h"
+
 #include <QString>
 #include <QStringList>
 #include <span>
@@ -44,19 +46,19 @@ int fieldIndex(const Table& table, const QString& name);
 
 // CREATE TABLE with the checks that refuse a whole row: a text longer than its field, an
 // empty text where none is accepted, a value of the wrong kind.
-QString createTableSql(const Table& table);
+QString createTableSql(const Table& table, const Dialect& dialect = Dialect::sqlite());
 
 // The indexes that let the date-bounded and key-prefix look-ups read only the rows they return.
 // They change no result and no row order (every statement orders explicitly). IF NOT EXISTS,
 // so they can be added to files made before them.
-QStringList createIndexSql(const Table& table);
+QStringList createIndexSql(const Table& table, const Dialect& dialect = Dialect::sqlite());
 struct IndexSql {
     QString name;
     QString sql;
 };
-std::vector<IndexSql> indexesOf(const Table& table);
+std::vector<IndexSql> indexesOf(const Table& table, const Dialect& dialect = Dialect::sqlite());
 
-// "a", "b", ... quoted for SQL.
+// A name quoted as the store's statements are written (see Dialect).
 QString quoteIdentifier(const QString& name);
 
 } // namespace store

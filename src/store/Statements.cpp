@@ -6,10 +6,37 @@
 
 namespace store {
 
-SelectShape::SelectShape(const Table& table, QString where, QString orderBy,
+namespace {
+
+// The highest ?n or $n outside text literals.
+int highestParameter(const QString& sql)
+{
+    int highest = 0;
+    bool inLiteral = false;
+    for (qsizetype i = 0; i < sql.size(); ++i) {
+        if (sql[i] == QLatin1Char('\''))
+            inLiteral = !inLiteral;
+        if (inLiteral || (sql[i] != QLatin1Char('?') && sql[i] != QLatin1Char('$')))
+            continue;
+        int number = 0;
+        while (i + 1 < sql.size() && sql[i + 1].isDigit())
+            number = number * 10 + sql[++i].digitValue();
+        highest = std::max(highest, number);
+    }
+    return highest;
+}
+
+} // namespace
+
+SelectShape::SelectShape(const Table& table, const QString& where, QString orderBy,
+                         std::initializer_list<const char16_t*> fields)
+    : SelectShape(table, Words([where](const Dialect& d) { return d.render(where); }), std::move(orderBy), fields)
+{
+}
+
+SelectShape::SelectShape(const Table& table, Words where, QString orderBy,
                          std::initializer_list<const char16_t*> fields)
     : m_table(table)
-    , m_where(std::move(where))
 {
     auto read = [&](const Field& field) {
         return fields.size() == 0 || std::any_of(fields.begin(), fields.end(), [&](const char16_t* name) {
@@ -20,24 +47,27 @@ SelectShape::SelectShape(const Table& table, QString where, QString orderBy,
     size_t count = table.fields.size();
     while (count > 0 && !read(table.fields[count - 1]))
         --count;
-    QStringList columns{QStringLiteral("rowid")};
-    for (size_t i = 0; i < count; ++i)
-        columns << (read(table.fields[i]) ? quoteIdentifier(fieldName(table.fields[i])) : QStringLiteral("NULL"));
-    m_from = QLatin1String(" FROM ") + quoteIdentifier(tableName(table));
-    if (!m_where.isEmpty())
-        m_from += QLatin1String(" WHERE ") + m_where;
-    // Without an explicit order a table scan returns rows by rowid, which is insertion order;
-    // say so, so that an index added for speed can never change the order the windows show.
-    // A bare "?" after ?1..?n is parameter n + 1: the limit, where -1 means none.
-    m_sql = QLatin1String("SELECT ") + columns.join(QLatin1String(", ")) + m_from + QLatin1String(" ORDER BY ")
-        + (orderBy.isEmpty() ? QStringLiteral("rowid") : orderBy) + QLatin1String(" LIMIT ?");
+    for (const Dialect* dialect : {&Dialect::sqlite(), &Dialect::postgres()}) {
+        Worded& words = m_words[dialect->isServer()];
+        QStringList columns{QStringLiteral("rowid")};
+        for (size_t i = 0; i < count; ++i)
+            columns << (read(table.fields[i]) ? dialect->quote(fieldName(table.fields[i])) : QStringLiteral("NULL"));
+        words.where = where ? where(*dialect) : QString();
+        words.from = QLatin1String(" FROM ") + dialect->quote(tableName(table));
+        if (!words.where.isEmpty())
+            words.from += QLatin1String(" WHERE ") + words.where;
+        // Without an explicit order a table scan returns rows by rowid, which is insertion order;
+        // say so, so that an index added for speed can never change the order the windows show.
+        // The limit is the parameter after the condition's, where -1 means none.
+        words.sql = QLatin1String("SELECT ") + columns.join(QLatin1String(", ")) + words.from
+            + QLatin1String(" ORDER BY ") + (orderBy.isEmpty() ? QStringLiteral("rowid") : dialect->render(orderBy))
+            + dialect->limit(highestParameter(words.where) + 1);
+    }
 }
 
 namespace statements {
 
 namespace {
-
-QString quoted(const char16_t* name) { return quoteIdentifier(QString::fromUtf16(name)); }
 
 bool isAsciiLetter(QChar c)
 {
@@ -87,17 +117,22 @@ PrefixMatch prefixMatch(const QString& prefix, bool nocase)
 }
 
 // The condition of a form, its parameters numbered from `first`.
-QString prefixCondition(const char16_t* column, int first, PrefixForm form, bool nocase)
+QString prefixCondition(const Dialect& d, const char16_t* column, int first, PrefixForm form, bool nocase)
 {
-    const QString name = quoted(column);
+    const QString name = d.quote(QString::fromUtf16(column));
     if (form == PrefixForm::Any)
         return name + QLatin1String(" IS NOT NULL");
-    const QString like = QStringLiteral("%1 LIKE ?%2 || '%'").arg(name);
+    const QString like = d.like(name, d.parameter(form == PrefixForm::Plain ? first : first + 2) + QLatin1String(" || '%'"));
     if (form == PrefixForm::Plain)
-        return like.arg(first);
-    const QString collate = nocase ? QStringLiteral(" COLLATE NOCASE") : QString();
-    const QString range = QStringLiteral("%1 >= ?%2%3 AND %1 < ?%4%3").arg(name).arg(first).arg(collate).arg(first + 1);
-    return form == PrefixForm::Exact ? range : range + QLatin1String(" AND ") + like.arg(first + 2);
+        return like;
+    const QString range = nocase ? d.foldedRange(name, first, first + 1)
+                                 : QStringLiteral("%1 >= %2 AND %1 < %3").arg(name, d.parameter(first), d.parameter(first + 1));
+    return form == PrefixForm::Exact ? range : range + QLatin1String(" AND ") + like;
+}
+
+SelectShape::Words prefixWords(const char16_t* column, int first, PrefixForm form, bool nocase)
+{
+    return [=](const Dialect& d) { return prefixCondition(d, column, first, form, nocase); };
 }
 
 // A prefix match on one column, worded once in each form.
@@ -109,7 +144,7 @@ public:
         : m_nocase(nocase)
     {
         for (int form = 0; form < PrefixForms; ++form)
-            m_shapes.emplace_back(table, prefixCondition(column, 1, PrefixForm(form), nocase), orderBy, fields);
+            m_shapes.emplace_back(table, prefixWords(column, 1, PrefixForm(form), nocase), orderBy, fields);
     }
 
     Select select(const QString& prefix) const
@@ -126,17 +161,23 @@ private:
 
 // column LIKE '%' || ?1 || '%': the text anywhere in the column; an empty text only asks that
 // there be one.
-QString containsCondition(const char16_t* column, bool any)
+QString containsCondition(const Dialect& d, const char16_t* column, bool any)
 {
-    return quoted(column) + (any ? QStringLiteral(" IS NOT NULL") : QStringLiteral(" LIKE '%' || ?1 || '%'"));
+    const QString name = d.quote(QString::fromUtf16(column));
+    return any ? name + QLatin1String(" IS NOT NULL") : d.like(name, QLatin1String("'%' || ") + d.parameter(1) + QLatin1String(" || '%'"));
+}
+
+SelectShape::Words containsWords(const char16_t* column, bool any)
+{
+    return [=](const Dialect& d) { return containsCondition(d, column, any); };
 }
 
 class ContainsShapes
 {
 public:
     ContainsShapes(const Table& table, const char16_t* column, std::initializer_list<const char16_t*> fields = {})
-        : m_any(table, containsCondition(column, true), {}, fields)
-        , m_some(table, containsCondition(column, false), {}, fields)
+        : m_any(table, containsWords(column, true), {}, fields)
+        , m_some(table, containsWords(column, false), {}, fields)
     {
     }
 
@@ -168,12 +209,15 @@ public:
     {
         for (bool anyName : {false, true}) {
             for (int form = 0; form < PrefixForms; ++form) {
-                QString name = containsCondition(u"姓名", anyName);
-                if (!anyName && (PrefixForm(form) == PrefixForm::Plain || PrefixForm(form) == PrefixForm::Any))
-                    name = QStringLiteral("rowid IN (SELECT rowid FROM [档案] WHERE %1)").arg(name);
-                // The date's parameters follow the name's, when it has one.
-                const QString date = prefixCondition(u"日期", anyName ? 1 : 2, PrefixForm(form), false);
-                m_shapes.emplace_back(RecordsTable, name + QLatin1String(" AND ") + date, QString(), fields);
+                const bool narrowed = !anyName && (PrefixForm(form) == PrefixForm::Plain || PrefixForm(form) == PrefixForm::Any);
+                auto words = [anyName, narrowed, form](const Dialect& d) {
+                    QString name = containsCondition(d, u"姓名", anyName);
+                    if (narrowed)
+                        name = d.render(QStringLiteral("rowid IN (SELECT rowid FROM [档案] WHERE %1)")).arg(name);
+                    // The date's parameters follow the name's, when it has one.
+                    return name + QLatin1String(" AND ") + prefixCondition(d, u"日期", anyName ? 1 : 2, PrefixForm(form), false);
+                };
+                m_shapes.emplace_back(RecordsTable, SelectShape::Words(words), QString(), fields);
             }
         }
     }
@@ -209,13 +253,13 @@ Select recordsByNameAndDate(const QString& name, const QString& date)
 
 Select recordNodes()
 {
-    static const SelectShape shape(RecordsTable, {}, {}, NodeFields);
+    static const SelectShape shape(RecordsTable, QString(), {}, NodeFields);
     return with(shape);
 }
 
 Select newestRecordNodes()
 {
-    static const SelectShape shape(RecordsTable, {}, QStringLiteral("rowid DESC"), NodeFields);
+    static const SelectShape shape(RecordsTable, QString(), QStringLiteral("rowid DESC"), NodeFields);
     return with(shape);
 }
 

@@ -1,38 +1,48 @@
 #pragma once
 
+#include "store/Dialect.h"
 #include "store/Schema.h"
 
 #include <QString>
 #include <QStringList>
+#include <array>
+#include <functional>
 #include <initializer_list>
 
 namespace store {
 
 // The words of one kind of SELECT: table, condition, order and the fields it reads. They never
-// change during a run, so each is put together once, and the prepared statement is found by a
-// text that is already there, not rebuilt on every keystroke.
+// change during a run, so each is put together once for each engine, and the prepared statement
+// is found by a text that is already there, not rebuilt on every keystroke.
 class SelectShape
 {
 public:
-    // fields: the names of the fields to read; none means all of them.
-    SelectShape(const Table& table, QString where, QString orderBy = {},
+    // A condition in one engine's words.
+    using Words = std::function<QString(const Dialect&)>;
+    // fields: the names of the fields to read; none means all of them. The condition and the
+    // order are written with [names] and ?n (see Dialect), or as Words where they differ.
+    SelectShape(const Table& table, Words where, QString orderBy = {},
+                std::initializer_list<const char16_t*> fields = {});
+    SelectShape(const Table& table, const QString& where, QString orderBy = {},
                 std::initializer_list<const char16_t*> fields = {});
 
     const Table& table() const { return m_table; }
-    const QString& where() const { return m_where; }
     // "SELECT rowid, <fields in stored order> FROM ... ORDER BY ... LIMIT ?N": column 0 is the
     // row's identity and field i of the table is column i + 1 whatever is read; a field this
     // kind does not read is a NULL there, or left off after the last one read (and reads as
     // NULL too). The limit is the last parameter.
-    const QString& sql() const { return m_sql; }
+    const QString& sql(const Dialect& dialect) const { return m_words[dialect.isServer()].sql; }
     // " FROM <table> [WHERE <condition>]", for statements that count over the same rows.
-    const QString& from() const { return m_from; }
+    const QString& from(const Dialect& dialect) const { return m_words[dialect.isServer()].from; }
+    // The condition alone, empty for every row.
+    const QString& where(const Dialect& dialect) const { return m_words[dialect.isServer()].where; }
 
 private:
     const Table& m_table;
-    QString m_where;
-    QString m_from;
-    QString m_sql;
+    struct Worded {
+        QString where, from, sql;
+    };
+    std::array<Worded, 2> m_words; // the file's, the server's
 };
 
 // One of the program's SELECT statements with the user's text that goes in it. The user's text

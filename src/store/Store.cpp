@@ -2,6 +2,7 @@
 
 #include "common/Log.h"
 #include "store/NameColumn.h"
+#include "store/postgres/Server.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -73,7 +74,7 @@ Store::File& Store::opened(File& file, const QString& path, const QByteArray& pa
         const bool readOnly = QFileInfo(path).isFile()
             && (!markedWritable(path) || !markedWritable(QFileInfo(path).absolutePath()));
         QString error;
-        file.connection = Connection::open(path, password, &error, readOnly);
+        file.connection = CipherConnection::open(path, password, &error, readOnly);
         file.problem = file.connection ? verifyFile(*file.connection, tables) : diagnoseUnopenable(path, error);
     }
     if (!file.problem.usable()) {
@@ -93,7 +94,7 @@ Store::File& Store::opened(File& file, const QString& path, const QByteArray& pa
     return file;
 }
 
-void Store::addIndexes(Connection& db, const QStringList& sql)
+void Store::addIndexes(CipherConnection& db, const QStringList& sql)
 {
     // All or none, so an interrupted build leaves the file as it was.
     bool ok = false;
@@ -115,8 +116,52 @@ void Store::addIndexes(Connection& db, const QStringList& sql)
 
 Connection* Store::records()
 {
+    if (onServer())
+        return server();
     return opened(m_records, recordsPath(), recordsPassword(), recordsFileTables()).connection.get();
 }
+
+Connection* Store::dictionaries()
+{
+    if (onServer())
+        return server();
+    return settings();
+}
+
+void Store::useServer(const QString& conninfo)
+{
+    m_recordNames.reset();
+    m_server = {};
+    m_serverInfo = conninfo.trimmed();
+}
+
+PgConnection* Store::server()
+{
+    if (!m_server.tried) {
+        m_server.tried = true;
+        QString error;
+        m_server.connection = PgConnection::connect(m_serverInfo, &error);
+        if (!m_server.connection) {
+            m_server.problem = error;
+        } else if (const QStringList missing = missingServerTables(*m_server.connection); !missing.isEmpty()) {
+            m_server.problem = QStringLiteral("服务器上没有“%1”表，请先初始化服务器").arg(missing.join(QStringLiteral("”“")));
+            m_server.connection.reset();
+        }
+        if (!m_server.problem.isEmpty())
+            qCWarning(lcStore) << "not using the server" << PgConnection::describe(m_serverInfo) << ":" << m_server.problem;
+    }
+    return m_server.connection.get();
+}
+
+QString Store::serverProblem()
+{
+    if (!onServer())
+        return {};
+    server();
+    return m_server.problem;
+}
+
+void Store::retryServer() { m_server = {}; }
 
 Connection* Store::settings()
 {
@@ -125,6 +170,8 @@ Connection* Store::settings()
 
 FileProblem Store::recordsProblem()
 {
+    if (onServer())
+        return serverProblem().isEmpty() ? FileProblem{} : FileProblem{FileProblem::Unreachable, m_server.problem};
     return opened(m_records, recordsPath(), recordsPassword(), recordsFileTables()).problem;
 }
 
@@ -138,12 +185,16 @@ void Store::close()
     m_recordNames.reset();
     m_records = {};
     m_settings = {};
+    m_server = {};
 }
 
 NameColumn* Store::recordNames()
 {
+    // The server's records change at other desks too; it is searched there.
+    if (onServer())
+        return nullptr;
     if (!m_recordNames && records())
-        m_recordNames = std::make_unique<NameColumn>(*records());
+        m_recordNames = std::make_unique<NameColumn>(*m_records.connection);
     return m_recordNames.get();
 }
 
@@ -151,7 +202,7 @@ Query Store::select(Connection* db, const Select& select, int limit)
 {
     if (!db)
         return Query::invalid();
-    Query query = db->query(select.shape->sql());
+    Query query = db->query(select.shape->sql(db->dialect()));
     for (int i = 0; i < select.args.size(); ++i)
         query.bind(i + 1, select.args[i]);
     query.bind(select.limitParameter(), qint64(limit < 0 ? -1 : limit));
@@ -176,6 +227,9 @@ QString assignments(const Table& table)
     return parts.join(QLatin1String(", "));
 }
 
+// A statement written with [names] and ?n, run on this connection.
+Query worded(Connection* db, const QString& neutral) { return db->query(db->dialect().render(neutral)); }
+
 bool logRefusal(const Table& table, const Row& row)
 {
     if (row.size() != table.fields.size()) {
@@ -198,18 +252,19 @@ bool bindRow(Query& query, const Row& row)
 }
 
 // Each table's INSERT, worded on its first use and kept: a Save should not rebuild it.
-QString insertSql(const Table& table)
+QString insertSql(const Table& table, const Dialect& dialect)
 {
     static std::mutex guard;
-    static std::map<const Table*, QString> texts;
+    static std::map<std::pair<const Table*, bool>, QString> texts;
     const std::lock_guard lock(guard);
-    QString& text = texts[&table];
+    QString& text = texts[{&table, dialect.isServer()}];
     if (text.isEmpty()) {
         QStringList marks;
         for (size_t i = 0; i < table.fields.size(); ++i)
             marks << QStringLiteral("?%1").arg(i + 1);
-        text = QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
-                   .arg(quoteIdentifier(tableName(table)), fieldList(table), marks.join(QLatin1String(", ")));
+        text = dialect.render(QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+                                  .arg(quoteIdentifier(tableName(table)), fieldList(table), marks.join(QLatin1String(", "))))
+            + dialect.insertEnd();
     }
     return text;
 }
@@ -220,7 +275,7 @@ std::optional<qint64> Store::insert(Connection* db, const Table& table, const Ro
 {
     if (!db || logRefusal(table, row))
         return std::nullopt;
-    Query query = db->query(insertSql(table));
+    Query query = db->query(insertSql(table, db->dialect()));
     if (!bindRow(query, row) || !query.exec())
         return std::nullopt;
     return db->lastInsertRowId();
@@ -252,8 +307,8 @@ bool Store::updateFirstFields(Connection* db, const Table& table, const std::vec
     if (logRefusal(table, probe))
         return false;
     const QString name = quoteIdentifier(tableName(table));
-    Query query = db->query(QStringLiteral("UPDATE %1 SET %2 WHERE rowid = (SELECT min(rowid) FROM %1)")
-                                .arg(name, parts.join(QLatin1String(", "))));
+    Query query = worded(db, QStringLiteral("UPDATE %1 SET %2 WHERE rowid = (SELECT min(rowid) FROM %1)")
+                                 .arg(name, parts.join(QLatin1String(", "))));
     for (size_t i = 0; i < fields.size(); ++i)
         query.bind(int(i) + 1, fields[i].second);
     return query.exec() && db->changes() == 1;
@@ -263,9 +318,9 @@ bool Store::updateRow(Connection* db, const Table& table, qint64 rowId, const Ro
 {
     if (!db || logRefusal(table, row))
         return false;
-    Query query = db->query(QStringLiteral("UPDATE %1 SET %2 WHERE rowid = ?%3")
-                                .arg(quoteIdentifier(tableName(table)), assignments(table))
-                                .arg(row.size() + 1));
+    Query query = worded(db, QStringLiteral("UPDATE %1 SET %2 WHERE rowid = ?%3")
+                                 .arg(quoteIdentifier(tableName(table)), assignments(table))
+                                 .arg(row.size() + 1));
     bindRow(query, row);
     query.bind(int(row.size()) + 1, rowId);
     return query.exec() && db->changes() == 1;
@@ -285,7 +340,7 @@ Deleted Store::deleteFirst(Connection* db, const Select& select)
     }
     if (!rowId)
         return Deleted::None;
-    Query query = db->query(QStringLiteral("DELETE FROM %1 WHERE rowid = ?1").arg(quoteIdentifier(tableName(select.table()))));
+    Query query = worded(db, QStringLiteral("DELETE FROM %1 WHERE rowid = ?1").arg(quoteIdentifier(tableName(select.table()))));
     query.bind(1, *rowId);
     if (!query.exec())
         return Deleted::Failed;
@@ -296,7 +351,7 @@ bool Store::deleteRow(Connection* db, const Table& table, qint64 rowId)
 {
     if (!db)
         return false;
-    Query query = db->query(QStringLiteral("DELETE FROM %1 WHERE rowid = ?1").arg(quoteIdentifier(tableName(table))));
+    Query query = worded(db, QStringLiteral("DELETE FROM %1 WHERE rowid = ?1").arg(quoteIdentifier(tableName(table))));
     query.bind(1, rowId);
     return query.exec() && db->changes() == 1;
 }
@@ -305,7 +360,7 @@ qint64 Store::count(Connection* db, const Select& select)
 {
     if (!db)
         return 0;
-    Query query = db->query(QLatin1String("SELECT count(*)") + select.shape->from());
+    Query query = db->query(QLatin1String("SELECT count(*)") + select.shape->from(db->dialect()));
     for (int i = 0; i < select.args.size(); ++i)
         query.bind(i + 1, select.args[i]);
     return query.next() ? query.integer(0).value_or(0) : 0;
@@ -317,7 +372,7 @@ std::vector<qint64> Store::rowIds(Connection* db, const Select& select)
     if (!db)
         return rows;
     // No ORDER BY: sorting the identities here lets the engine read a covering index as it lies.
-    Query query = db->query(QLatin1String("SELECT rowid") + select.shape->from());
+    Query query = db->query(QLatin1String("SELECT rowid") + select.shape->from(db->dialect()));
     for (int i = 0; i < select.args.size(); ++i)
         query.bind(i + 1, select.args[i]);
     while (query.next())

@@ -2,6 +2,8 @@
 
 #include "store/Connection.h"
 #include "store/FileCheck.h"
+#include "store/postgres/PgConnection.h"
+#include "store/sqlcipher/CipherConnection.h"
 #include "store/Schema.h"
 #include "store/Statements.h"
 
@@ -34,6 +36,11 @@ Refusal checkRow(const Table& table, const Row& row);
 // The program's two database files in <program folder>/数据库, each opened once with its own
 // fixed password on first use and kept open for the run. The "program folder" is where the data
 // live: the executable's own folder, or the user's data folder when that one is read-only.
+//
+// A clinic of several desks keeps the patient records, the password and the dictionaries on
+// one server instead; the 设置 row (doctor, dispenser, print offsets) stays in each desk's own
+// 设置.dat, since each desk has its own doctor and printer. The server is never swapped for
+// the files behind the user's back: while it cannot be reached, there are no records at all.
 class Store
 {
 public:
@@ -52,13 +59,24 @@ public:
     // (missing, damaged, not ours, a table or field missing); such a file is never written to.
     // The failure is logged once and not retried during the run. A file marked read-only is
     // opened for reading only.
-    Connection* records();
-    Connection* settings();
+    Connection* records();      // 档案 and 密码
+    Connection* dictionaries(); // 药品, 诊断 and 地址
+    Connection* settings();     // 设置, always this desk's file
     // What was found wrong when the file was opened (opening it first if need be).
     FileProblem recordsProblem();
     FileProblem settingsProblem();
-    // Closes both connections, so a following call opens them afresh.
+    // Closes every connection, so a following call opens them afresh.
     void close();
+
+    // Uses the server of this libpq connection string for the shared tables from now on; an
+    // empty string goes back to the files.
+    void useServer(const QString& conninfo);
+    bool onServer() const { return !m_serverInfo.isEmpty(); }
+    const QString& serverInfo() const { return m_serverInfo; }
+    // Why the server cannot be used (unreachable, refused, tables missing), empty when it can.
+    // Connects on first use; a failure is remembered until retryServer().
+    QString serverProblem();
+    void retryServer();
     // The patient names of 档案 in memory, for searches by a part of the name; null when the
     // file cannot be opened. Read on the first search that needs them.
     NameColumn* recordNames();
@@ -96,16 +114,24 @@ public:
 
 private:
     struct File {
-        std::unique_ptr<Connection> connection;
+        std::unique_ptr<CipherConnection> connection;
         FileProblem problem;
         bool tried = false;
     };
     File& opened(File& file, const QString& path, const QByteArray& password, std::span<const Table* const> tables);
-    void addIndexes(Connection& db, const QStringList& sql);
+    void addIndexes(CipherConnection& db, const QStringList& sql);
+
+    PgConnection* server();
 
     QString m_programFolder;
     File m_records;
     File m_settings;
+    QString m_serverInfo;
+    struct Server {
+        std::unique_ptr<PgConnection> connection;
+        QString problem;
+        bool tried = false;
+    } m_server;
     SlowWorkRunner m_slowWork;
     std::unique_ptr<NameColumn> m_recordNames; // after m_records: it lets go of the connection first
 };

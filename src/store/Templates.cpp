@@ -83,7 +83,7 @@ QString samplePrescription()
         "\\par }");
 }
 
-bool fillRecords(Connection& db)
+bool fillRecords(CipherConnection& db)
 {
     PatientRecord sample;
     sample.key = QStringLiteral("2026-01-01 08:00:00");
@@ -101,7 +101,7 @@ bool fillRecords(Connection& db)
         && Store::insert(&db, PasswordTable, {factoryPassword()});
 }
 
-bool fillSettings(Connection& db)
+bool fillSettings(CipherConnection& db)
 {
     for (const Pair& drug : drugs)
         if (!Store::insert(&db, DrugTable, {s(drug.initials), s(drug.name)}))
@@ -130,7 +130,7 @@ bool syncFile(const QString& path)
 }
 
 bool create(const QString& path, const QByteArray& password, std::span<const Table* const> tables,
-            bool (*fill)(Connection&))
+            bool (*fill)(CipherConnection&))
 {
     if (QFileInfo::exists(path))
         return false;
@@ -140,7 +140,7 @@ bool create(const QString& path, const QByteArray& password, std::span<const Tab
 
     bool ok = false;
     {
-        auto db = Connection::create(temporary, password);
+        auto db = CipherConnection::create(temporary, password);
         if (db) {
             ok = db->execute(QStringLiteral("BEGIN"));
             for (const Table* table : tables) {

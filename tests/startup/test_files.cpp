@@ -49,7 +49,7 @@ QByteArray snapshot(const QString& path)
 // Rebuilds a table without one of its fields, as a foreign tool might have left it.
 void dropField(const QString& path, const QByteArray& password, const QString& table, const QString& field)
 {
-    auto db = Connection::open(path, password);
+    auto db = CipherConnection::open(path, password);
     QVERIFY(db);
     QStringList kept;
     for (Query q = db->query("PRAGMA table_info([" + table + "])"); q.next();)
@@ -106,7 +106,7 @@ void damage(ProgramFolder& folder, const QString& path, const QByteArray& passwo
     }
     case Damage::WrongKey: {
         QFile::remove(path);
-        auto db = Connection::create(path, password + "x");
+        auto db = CipherConnection::create(path, password + "x");
         QVERIFY(db && db->execute("CREATE TABLE [密码] ([密码] TEXT)"));
         break;
     }
@@ -118,7 +118,7 @@ void damage(ProgramFolder& folder, const QString& path, const QByteArray& passwo
         QVERIFY(QDir().mkpath(path + "/inside"));
         break;
     case Damage::NoTable: {
-        auto db = Connection::open(path, password);
+        auto db = CipherConnection::open(path, password);
         QVERIFY(db && db->execute(path == s.recordsPath() ? "DROP TABLE [密码]" : "DROP TABLE [药品]"));
         break;
     }
@@ -217,7 +217,7 @@ private slots:
         s.close();
         dropField(s.recordsPath(), Store::recordsPassword(), "档案", "姓名");
         // Straight to the statement, past the check at open: the missing name must not read as text.
-        auto db = Connection::open(s.recordsPath(), Store::recordsPassword());
+        auto db = CipherConnection::open(s.recordsPath(), Store::recordsPassword());
         QTest::ignoreMessage(QtWarningMsg, QRegularExpression("cannot prepare"));
         Query q = Store::select(db.get(), statements::recordNodes());
         QVERIFY(!q.next());
@@ -261,7 +261,7 @@ private slots:
         QVERIFY(db->execute("COMMIT"));
 
         // A Save between every two pieces of the copy, from a desk that will not wait.
-        auto desk = Connection::open(s.recordsPath(), Store::recordsPassword());
+        auto desk = CipherConnection::open(s.recordsPath(), Store::recordsPassword());
         sqlite3_busy_timeout(desk->handle(), 0);
         int saved = 0;
         BackupHooks hooks;
@@ -276,7 +276,7 @@ private slots:
         QLoggingCategory::setFilterRules(QString());
         QVERIFY(copied);
         QVERIFY(saved > 0);
-        auto copy = Connection::open(backupFolder(folder.path(), QDate(2026, 12, 20)) + "/档案.dat", Store::recordsPassword());
+        auto copy = CipherConnection::open(backupFolder(folder.path(), QDate(2026, 12, 20)) + "/档案.dat", Store::recordsPassword());
         QVERIFY(copy);
         QVERIFY(Store::count(copy.get(), statements::password()) >= 51);
     }

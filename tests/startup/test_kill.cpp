@@ -106,7 +106,7 @@ private slots:
             next += 1000; // keys of different rounds never meet
 
             // Opened again as the next start would: the interrupted write is rolled back.
-            auto db = Connection::open(folder.store().recordsPath(), Store::recordsPassword());
+            auto db = CipherConnection::open(folder.store().recordsPath(), Store::recordsPassword());
             QVERIFY(db);
             QCOMPARE(integrityOf(db.get()), QStringLiteral("ok"));
             for (const auto& [n, yes] : reported) {
@@ -147,7 +147,7 @@ private slots:
             QCOMPARE(day.entryList({"*.dat"}, QDir::Files), QStringList({"档案.dat", "设置.dat"}));
             for (const QString& name : day.entryList({"*.dat"}, QDir::Files)) {
                 const bool isRecords = name == QStringLiteral("档案.dat");
-                auto copy = Connection::open(day.filePath(name), isRecords ? Store::recordsPassword() : Store::settingsPassword());
+                auto copy = CipherConnection::open(day.filePath(name), isRecords ? Store::recordsPassword() : Store::settingsPassword());
                 QVERIFY2(copy, qPrintable(name));
                 QCOMPARE(integrityOf(copy.get()), QStringLiteral("ok"));
                 if (isRecords)

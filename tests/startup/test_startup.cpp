@@ -28,7 +28,7 @@ namespace {
 
 qint64 recordCount(const QString& path)
 {
-    auto db = Connection::open(path, Store::recordsPassword());
+    auto db = CipherConnection::open(path, Store::recordsPassword());
     return db ? Store::count(db.get(), statements::allRecords()) : -1;
 }
 
@@ -61,7 +61,7 @@ bool growRecords(Store& s)
 
 QString integrityOf(const QString& path, const QByteArray& password)
 {
-    auto db = Connection::open(path, password);
+    auto db = CipherConnection::open(path, password);
     if (!db)
         return QStringLiteral("does not open");
     Query check = db->query("PRAGMA integrity_check");
@@ -218,7 +218,7 @@ void TestStartup::backupOnlyOnDaysEndingInZero()
     QCOMPARE(QDir(dayFolder).entryList(QDir::Files), QStringList({"档案.dat", "设置.dat"}));
     // Each copy opens with its own password and holds the data.
     QCOMPARE(recordCount(dayFolder + "/档案.dat"), 1);
-    auto settings = Connection::open(dayFolder + "/设置.dat", Store::settingsPassword());
+    auto settings = CipherConnection::open(dayFolder + "/设置.dat", Store::settingsPassword());
     QVERIFY(settings);
     QCOMPARE(Store::count(settings.get(), statements::allDiagnoses()), 21);
 }
@@ -254,7 +254,7 @@ void TestStartup::backupOfAnInterruptedWriteIsConsistent()
     // journal beside it.
     const pid_t child = fork();
     if (child == 0) {
-        auto db = Connection::open(path, Store::recordsPassword());
+        auto db = CipherConnection::open(path, Store::recordsPassword());
         if (db && db->execute("PRAGMA cache_size = 5") && db->execute("BEGIN")) {
             for (int i = 0; i < 300; ++i) {
                 PatientRecord r;

@@ -38,7 +38,7 @@ struct Reopened {
 Reopened reopen(const QString& path, const QByteArray& password, const Table& table, int field)
 {
     Reopened out;
-    auto db = Connection::open(path, password);
+    auto db = CipherConnection::open(path, password);
     if (!db)
         return out;
     Query check = db->query("PRAGMA integrity_check");

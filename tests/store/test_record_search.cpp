@@ -132,7 +132,7 @@ void TestRecordSearch::findsWhatLikeFinds()
 
     // Another connection can write once the names are read: a read in progress holds the lock.
     QVERIFY(store.recordNames()->loadFor(-1));
-    std::unique_ptr<Connection> other = Connection::open(store.recordsPath(), Store::recordsPassword());
+    std::unique_ptr<Connection> other = CipherConnection::open(store.recordsPath(), Store::recordsPassword());
     QVERIFY(other);
     addRecord(other.get(), QStringLiteral("2026-12-09 09:00:00"), QStringLiteral("O'王"), QStringLiteral("2026-12-09"));
     QVERIFY(Store::deleteRow(other.get(), RecordsTable, 1));
@@ -165,7 +165,7 @@ void TestRecordSearch::narrowedSearchesReadIndexesOnly()
     };
     for (const QString& date : {"2026-12", "2026-12-06", "%-06", ""}) {
         const Select select = statements::recordsOfMonth(date);
-        QVERIFY2(plan(QStringLiteral("SELECT rowid") + select.shape->from(), select.args).contains("COVERING INDEX 档案_日期"),
+        QVERIFY2(plan(QStringLiteral("SELECT rowid") + select.shape->from(store::Dialect::sqlite()), select.args).contains("COVERING INDEX 档案_日期"),
                  qPrintable(date));
     }
     QVERIFY(plan(QString::fromUtf8(NameColumn::ReadSql), {})

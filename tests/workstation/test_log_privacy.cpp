@@ -60,7 +60,7 @@ private slots:
         const QtMessageHandler previous = qInstallMessageHandler(keep);
         // The record went from under the tree: Open finds nothing.
         {
-            auto other = Connection::open(folder.store().recordsPath(), Store::recordsPassword());
+            auto other = CipherConnection::open(folder.store().recordsPath(), Store::recordsPassword());
             QVERIFY(Store::deleteFirst(other.get(), statements::recordByKey(key)) == Deleted::One);
         }
         pick(ui.T1, 1);

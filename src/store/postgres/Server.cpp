@@ -1,0 +1,102 @@
+#include "store/postgres/Server.h"
+
+#include "common/Log.h"
+#include "store/Schema.h"
+#include "store/postgres/PgConnection.h"
+
+#include <set>
+
+namespace store {
+
+namespace {
+
+const Table* const SharedTables[] = {&RecordsTable, &PasswordTable, &DrugTable, &DiagnosisTable, &AddressTable};
+
+} // namespace
+
+QStringList sharedTableNames()
+{
+    QStringList names;
+    for (const Table* table : SharedTables)
+        names << tableName(*table);
+    return names;
+}
+
+QStringList missingServerTables(Connection& db)
+{
+    // Only the server's current schema counts: the one the connection's unquoted names reach.
+    Query q = db.query(QStringLiteral("SELECT table_name, column_name FROM information_schema.columns "
+                                      "WHERE table_schema = current_schema()"));
+    std::set<std::pair<QString, QString>> present;
+    while (q.next())
+        present.emplace(q.string(0), q.string(1));
+    if (q.failed())
+        return sharedTableNames();
+    QStringList missing;
+    for (const Table* table : SharedTables) {
+        const QString name = tableName(*table);
+        if (!present.count({name, QStringLiteral("rowid")})) {
+            missing << name;
+            continue;
+        }
+        for (const Field& field : table->fields)
+            if (!present.count({name, fieldName(field)}))
+                missing << name + QLatin1Char('.') + fieldName(field);
+    }
+    return missing;
+}
+
+bool initializeServer(Connection& db, QStringList* done, QString* error)
+{
+    const QStringList before = missingServerTables(db);
+    bool ok = db.execute(QStringLiteral("BEGIN"));
+    for (const Table* table : SharedTables) {
+        ok = ok && db.execute(createTableSql(*table, db.dialect()));
+        for (const QString& index : createIndexSql(*table, db.dialect()))
+            ok = ok && db.execute(index);
+    }
+    ok = ok && db.execute(QStringLiteral("COMMIT"));
+    if (!ok) {
+        if (error)
+            *error = db.lastError();
+        db.execute(QStringLiteral("ROLLBACK"));
+        return false;
+    }
+    if (done) {
+        for (const QString& name : before)
+            *done << (name.contains(QLatin1Char('.')) ? QStringLiteral("字段“%1”仍然缺少（表已存在，请由管理员修正）").arg(name)
+                                                      : QStringLiteral("建立数据表“%1”").arg(name));
+        if (before.isEmpty())
+            *done << QStringLiteral("数据表都已存在，无需建立");
+    }
+    // A table that existed with a field missing is not changed: say so as a failure.
+    const QStringList after = missingServerTables(db);
+    if (!after.isEmpty()) {
+        if (error)
+            *error = QStringLiteral("缺少 %1").arg(after.join(QStringLiteral("、")));
+        return false;
+    }
+    return true;
+}
+
+QString ServerCheck::text() const
+{
+    if (!connected)
+        return QStringLiteral("连接失败：%1").arg(error);
+    if (!missing.isEmpty())
+        return QStringLiteral("连接成功，但服务器上还没有数据表（%1），请先初始化服务器。").arg(missing.join(QStringLiteral("、")));
+    return QStringLiteral("连接成功，数据表都已存在。");
+}
+
+ServerCheck checkServer(const QString& conninfo)
+{
+    ServerCheck check;
+    auto db = PgConnection::connect(conninfo, &check.error);
+    if (!db)
+        return check;
+    check.connected = true;
+    check.missing = missingServerTables(*db);
+    return check;
+}
+
+} // namespace store

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+namespace store {
+
+class Connection;
+
+// The tables a clinic's desks share on the server, in the order they are made and copied.
+// The 设置 row is not among them: it stays on each desk.
+QStringList sharedTableNames();
+
+// The shared tables, or their fields, the server lacks ("档案", "档案.收费").
+QStringList missingServerTables(Connection& db);
+
+// Makes the shared tables and their indexes where they are missing, all in one transaction, so
+// a failure leaves the server as it was. What was made goes to `done`, in words for the user.
+bool initializeServer(Connection& db, QStringList* done = nullptr, QString* error = nullptr);
+
+// What "测试连接" reports.
+struct ServerCheck {
+    bool connected = false;
+    QStringList missing; // shared tables not there yet
+    QString error;       // why it did not connect
+    // One sentence for the user.
+    QString text() const;
+};
+ServerCheck checkServer(const QString& conninfo);
+
+} // namespace store
