@@ -51,7 +51,7 @@ ListFiller::Outcome ListFiller::fill(const store::Select& select, Yield yield)
 
     std::vector<store::DictionaryEntry> entries;
     {
-        store::Connection* db = m_store.settings();
+        store::Connection* db = m_store.dictionaries();
         if (!db) {
             qCWarning(lcDictionaries) << "list of" << store::tableName(m_table)
                                       << "left empty: the settings file is not open";

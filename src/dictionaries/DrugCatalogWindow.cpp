@@ -260,7 +260,7 @@ void DrugCatalogWindow::save()
         // again as what it was meant to be.
         if (refuse(entry))
             return;
-        store::Connection* db = m_store.settings();
+        store::Connection* db = m_store.dictionaries();
         const store::Row row = entry.toRow(store::DrugTable);
         bool stored = true;
         if (addingNew) {
@@ -295,7 +295,7 @@ void DrugCatalogWindow::remove()
         qCWarning(lcDictionaries) << "delete with no row picked: nothing deleted";
         return;
     }
-    if (!store::Store::deleteRow(m_store.settings(), store::DrugTable, *pickedRow))
+    if (!store::Store::deleteRow(m_store.dictionaries(), store::DrugTable, *pickedRow))
         qCWarning(lcDictionaries) << "drug row" << *pickedRow << "not deleted: gone or not reachable";
     pickedRow.reset();
 

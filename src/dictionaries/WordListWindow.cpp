@@ -157,7 +157,7 @@ void WordListWindow::add()
     if (refuse(entry))
         return;
 
-    const std::optional<qint64> id = store::Store::insert(m_store.settings(), table(), entry.toRow(table()));
+    const std::optional<qint64> id = store::Store::insert(m_store.dictionaries(), table(), entry.toRow(table()));
     if (!id) {
         // The boxes keep what was typed, so the entry can be added once the file can be written.
         qCWarning(lcDictionaries) << tableName(table()) << "entry not added:" << entry.name;
@@ -180,7 +180,7 @@ void WordListWindow::remove()
         qCWarning(lcDictionaries) << "delete with no row selected: nothing deleted";
         return;
     }
-    if (!store::Store::deleteRow(m_store.settings(), table(), *id))
+    if (!store::Store::deleteRow(m_store.dictionaries(), table(), *id))
         qCWarning(lcDictionaries) << tableName(table()) << "row" << *id << "not deleted: gone or not reachable";
     m_filler->fill(searchStatement(), ListFiller::Yield::No);
 }

@@ -69,7 +69,7 @@ DrugPanel::DrugPanel(store::Store& store, QWidget* parent)
 
 void DrugPanel::fillDrugList(const QString& initials)
 {
-    List1->setTexts(store::readNames(m_store.settings(), store::statements::drugNamesByInitials(initials), DrugListRows));
+    List1->setTexts(store::readNames(m_store.dictionaries(), store::statements::drugNamesByInitials(initials), DrugListRows));
 }
 
 void DrugPanel::pickDrug()

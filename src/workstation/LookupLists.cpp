@@ -71,7 +71,7 @@ void LookupLists::boxEdited(QLineEdit* box)
 
 void LookupLists::fill(TextList* list, const store::Select& select)
 {
-    QStringList names = store::readNames(m_store.settings(), select);
+    QStringList names = store::readNames(m_store.dictionaries(), select);
     const bool empty = names.isEmpty();
     list->setTexts(std::move(names));
     if (empty) {

@@ -2,6 +2,7 @@
 
 #include "common/Log.h"
 #include "store/Schema.h"
+#include "store/Store.h"
 #include "store/postgres/PgConnection.h"
 
 #include <set>
@@ -97,6 +98,66 @@ ServerCheck checkServer(const QString& conninfo)
     check.connected = true;
     check.missing = missingServerTables(*db);
     return check;
+}
+
+namespace {
+
+// Copies every row of one table, in row order; the number copied, or -1.
+qint64 copyTable(Connection& from, Connection& to, const Table& table)
+{
+    qint64 copied = 0;
+    Query q = Store::select(&from, statements::everyRow(table));
+    while (q.next()) {
+        Row row;
+        for (size_t i = 0; i < table.fields.size(); ++i) {
+            if (q.isNull(int(i) + 1))
+                row.emplace_back();
+            else if (table.fields[i].type == FieldType::Currency)
+                row.emplace_back(*q.integer(int(i) + 1));
+            else
+                row.emplace_back(*q.text(int(i) + 1));
+        }
+        if (!Store::insert(&to, table, row))
+            return -1;
+        ++copied;
+    }
+    // A file that fails halfway must not pass for a smaller one.
+    return q.failed() || !q.isValid() ? -1 : copied;
+}
+
+} // namespace
+
+UploadResult uploadToServer(Connection& recordsFile, Connection& settingsFile, Connection& server, bool merge)
+{
+    UploadResult result;
+    if (!merge && Store::count(&server, statements::allRecords()) > 0) {
+        result.outcome = Upload::ServerHoldsRecords;
+        return result;
+    }
+    const bool passwordThere = Store::count(&server, statements::password()) > 0;
+    bool ok = server.execute(QStringLiteral("BEGIN"));
+    for (const Table* table : SharedTables) {
+        if (!ok)
+            break;
+        // One password for the clinic: a merge keeps the one the server has.
+        if (table == &PasswordTable && passwordThere)
+            continue;
+        Connection& from = table == &RecordsTable || table == &PasswordTable ? recordsFile : settingsFile;
+        const qint64 copied = copyTable(from, server, *table);
+        ok = copied >= 0;
+        if (ok)
+            result.copied << QStringLiteral("%1：%2 行").arg(tableName(*table)).arg(copied);
+    }
+    ok = ok && server.execute(QStringLiteral("COMMIT"));
+    if (!ok) {
+        result.error = server.lastError();
+        server.execute(QStringLiteral("ROLLBACK"));
+        result.copied.clear();
+        qCWarning(lcStore) << "upload to" << server.path() << "failed:" << result.error;
+        return result;
+    }
+    result.outcome = Upload::Done;
+    return result;
 }
 
 } // namespace store

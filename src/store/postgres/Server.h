@@ -28,4 +28,16 @@ struct ServerCheck {
 };
 ServerCheck checkServer(const QString& conninfo);
 
+// Copies a desk's own files up to the server: the records and password from 档案.dat, the
+// dictionaries from 设置.dat, each table in row order, all in one transaction, so that a
+// failure leaves the server as it was. A server that already holds records is refused unless
+// `merge` says the user agreed to add to them; the password is then left as the server has it.
+enum class Upload { Done, ServerHoldsRecords, Failed };
+struct UploadResult {
+    Upload outcome = Upload::Failed;
+    QStringList copied; // "档案：1234 行", ... for the user
+    QString error;
+};
+UploadResult uploadToServer(Connection& recordsFile, Connection& settingsFile, Connection& server, bool merge);
+
 } // namespace store
