@@ -5,4 +5,6 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/deps.sh"
 "$root/scripts/build.sh"
 cd "$root/build"
-ctest --output-on-failure --timeout 600 -j "$(nproc)"
+# The shared-server tests get a throw-away PostgreSQL cluster of their own, which pg_virtualenv
+# starts (as root too), points PGHOST/PGPORT/PGUSER/PGPASSWORD at, and removes afterwards.
+pg_virtualenv ctest --output-on-failure --timeout 600 -j "$(nproc)"
