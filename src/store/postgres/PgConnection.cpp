@@ -219,9 +219,22 @@ PGresult* PgConnection::run(const QString& sql, const std::vector<Value>& values
         }
         pointers[i] = texts[i].constData();
     }
-    PGresult* result = PQexecParams(m_conn, sql.toUtf8().constData(), int(values.size()), types.data(),
-                                    pointers.data(), nullptr, nullptr, 0);
-    if (!succeeded(result, sql)) {
+    const QByteArray text = sql.toUtf8();
+    auto send = [&] {
+        return PQexecParams(m_conn, text.constData(), int(values.size()), types.data(), pointers.data(), nullptr,
+                            nullptr, 0);
+    };
+    PGresult* result = send();
+    bool ok = succeeded(result, sql);
+    // A server that restarted since the last statement ends this one at once. A read is asked
+    // again on a new link; a write is not, since it may have been done before the link fell.
+    if (!ok && PQstatus(m_conn) != CONNECTION_OK && !m_inTransaction && sql.startsWith(QLatin1String("SELECT"))
+        && linked()) {
+        PQclear(result);
+        result = send();
+        ok = succeeded(result, sql);
+    }
+    if (!ok) {
         PQclear(result);
         return nullptr;
     }

@@ -1,0 +1,372 @@
+// The shared server must give every window exactly what the desk's own file gives: the same
+// rows, in the same order, refused alike, and summed to the same fen. Each case runs the same
+// statements on both engines and compares them; the file's own results are checked against
+// expected values in test_store.
+
+#include "store/Money.h"
+#include "store/RecordSearch.h"
+#include "store/Records.h"
+#include "store/Statements.h"
+#include "store/Store.h"
+#include "store/postgres/Server.h"
+#include "support/ProgramFolder.h"
+#include "support/TestServer.h"
+
+#include <QCryptographicHash>
+#include <QTest>
+#include <thread>
+
+using namespace store;
+
+namespace {
+
+// One desk: its own program folder, and the test's server when it uses one. A desk on its
+// files starts with the shared tables emptied, as the server starts.
+class Desk
+{
+public:
+    explicit Desk(bool onServer, TestServer* shared = nullptr)
+    {
+        if (onServer) {
+            if (!shared) {
+                m_server = std::make_unique<TestServer>();
+                shared = m_server.get();
+            }
+            m_folder.store().useServer(shared->conninfo());
+            return;
+        }
+        for (const char* table : {"档案", "密码"})
+            records()->execute(QStringLiteral("DELETE FROM [%1]").arg(QString::fromUtf8(table)));
+        for (const char* table : {"药品", "诊断", "地址"})
+            dictionaries()->execute(QStringLiteral("DELETE FROM [%1]").arg(QString::fromUtf8(table)));
+    }
+    bool ready() const { return !m_server || m_server->ok(); }
+    QString error() const { return m_server ? m_server->error() : QString(); }
+    Store& store() { return m_folder.store(); }
+    Connection* records() { return store().records(); }
+    Connection* dictionaries() { return store().dictionaries(); }
+    TestServer* server() { return m_server.get(); }
+
+private:
+    ProgramFolder m_folder;
+    std::unique_ptr<TestServer> m_server;
+};
+
+PatientRecord record(const QString& key, const QString& name, const QString& date, qint64 feeUnits = 0)
+{
+    PatientRecord r;
+    r.key = key;
+    r.name = name;
+    r.date = date;
+    r.prescription = QStringLiteral("{\\rtf1 }");
+    r.fee = Money::fromUnits(feeUnits);
+    return r;
+}
+
+QStringList column(Connection* db, const Select& select, int column)
+{
+    QStringList out;
+    for (Query q = Store::select(db, select); q.next();)
+        out << q.text(column).value_or(QStringLiteral("<null>"));
+    return out;
+}
+
+// Every field of every row of a table, in row order, as one digest.
+QByteArray digest(Connection* db, const Table& table)
+{
+    QCryptographicHash hash(QCryptographicHash::Sha256);
+    for (Query q = Store::select(db, statements::everyRow(table)); q.next();) {
+        for (int i = 1; i <= int(table.fields.size()); ++i)
+            hash.addData((q.isNull(i) ? QStringLiteral("\x01") : q.string(i) + QLatin1Char('\x02')).toUtf8());
+        hash.addData("\n");
+    }
+    return hash.result().toHex();
+}
+
+const QStringList Keys{"a", "A", "ab", "AB", "aBc", "abz", "b", "z", "Z", "@x", "`x", "[x", "{x", "axc", "a_c",
+                       "a%c", "a\\c", "a\\\\c", "9", "2026-01-05", "2026-1-5", "2026-10", "-", "'a", "a'b", "~",
+                       " a", "阿", "阿b", "阿B", "阿c", "啊", "b阿", "É", "é", "éa", "😀", "😀a"};
+
+void fill(Desk& desk)
+{
+    Connection* dictionaries = desk.dictionaries();
+    Connection* records = desk.records();
+    QVERIFY(dictionaries && records);
+    QVERIFY(dictionaries->execute("BEGIN"));
+    for (const QString& key : Keys) {
+        QVERIFY(Store::insert(dictionaries, DrugTable, {key, QStringLiteral("药") + key}));
+        QVERIFY(Store::insert(dictionaries, DiagnosisTable, {QStringLiteral("诊") + key, key}));
+        QVERIFY(Store::insert(dictionaries, AddressTable, {QStringLiteral("址") + key, key}));
+    }
+    QVERIFY(Store::insert(dictionaries, DrugTable, {Value(), QStringLiteral("无键")}));
+    // On a server the records and the dictionaries are one database, and one transaction.
+    QVERIFY(dictionaries->execute("COMMIT"));
+    QVERIFY(records->execute("BEGIN"));
+    // Keys out of order, so that order by key and order by row differ.
+    for (int i = 0; i < Keys.size(); ++i)
+        QVERIFY(Store::insert(records, RecordsTable,
+                              record(QStringLiteral("k%1").arg((i * 7) % Keys.size(), 2, 10, QLatin1Char('0')), Keys[i],
+                                     Keys[i], i).toRow()));
+    PatientRecord undated = record("k-undated", "无日期", QString());
+    undated.date.reset();
+    QVERIFY(Store::insert(records, RecordsTable, undated.toRow()));
+    QVERIFY(records->execute("COMMIT"));
+}
+
+// What the windows would show for one typed text, through every look-up and search.
+QStringList everythingFound(Desk& desk, const QString& typed)
+{
+    Connection* dictionaries = desk.dictionaries();
+    Connection* records = desk.records();
+    QStringList out;
+    auto add = [&](const char* what, const QStringList& found) {
+        out << QString::fromUtf8(what) + QLatin1String(": ") + found.join(QLatin1Char('|'));
+    };
+    add("drugs", column(dictionaries, statements::drugsByInitials(typed), 2));
+    add("drug names", column(dictionaries, statements::drugNamesByInitials(typed), 2));
+    add("diagnoses", column(dictionaries, statements::diagnosesByInitials(typed), 1));
+    add("addresses", column(dictionaries, statements::addressesByInitials(typed), 1));
+    add("address names", column(dictionaries, statements::addressNamesByInitials(typed), 1));
+    add("addresses containing", column(dictionaries, statements::addressesContainingInitials(typed), 1));
+    add("month", column(records, statements::recordsOfMonth(typed), 2));
+    add("day", column(records, statements::recordsOfDay(typed), 2));
+    add("log of month", column(records, statements::logOfMonth(typed), 2));
+    add("name", column(records, statements::recordsByNameAndDate(typed, QString()), 2));
+    add("name in 2026", column(records, statements::recordsByNameAndDate(typed, QStringLiteral("2026")), 2));
+    add("count", {QString::number(Store::count(records, statements::recordsOfMonth(typed)))});
+    for (const auto& [name, date] : {std::pair{typed, QString()}, std::pair{QString(), typed}}) {
+        QStringList nodes;
+        RecordSearch search(desk.store(), name, date);
+        while (!search.atEnd())
+            for (const RecordNode& node : search.next(4))
+                nodes << node.key + QLatin1Char('/') + node.name;
+        add("tree", nodes);
+    }
+    return out;
+}
+
+} // namespace
+
+class TestBackends : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void sameResultsOnBothEngines_data();
+    void sameResultsOnBothEngines();
+    void bothEnginesRefuseTheSameRows_data();
+    void bothEnginesRefuseTheSameRows();
+    void moneyIsExactOnBothEngines();
+    void concurrentDesksLoseNothing_data();
+    void concurrentDesksLoseNothing();
+    void aServerGoingAwayLosesNoSaveSilently();
+    void uploadCopiesADeskWhole();
+
+private:
+    std::unique_ptr<Desk> m_file;
+    std::unique_ptr<Desk> m_server;
+};
+
+void TestBackends::initTestCase()
+{
+    m_file = std::make_unique<Desk>(false);
+    m_server = std::make_unique<Desk>(true);
+    QVERIFY2(m_server->ready(), qPrintable(m_server->error()));
+    fill(*m_file);
+    fill(*m_server);
+}
+
+void TestBackends::sameResultsOnBothEngines_data()
+{
+    QTest::addColumn<QString>("typed");
+    for (const QString& typed : Keys + QStringList{"", "%", "_", "a%", "%b", "_b", "\\", "a\\", "'", "2026-", "2026",
+                                                   "@", "[", "k", "阿%", "%阿", "😀%", "É%", "A_C"})
+        QTest::newRow(qPrintable(typed.isEmpty() ? QStringLiteral("(empty)") : typed)) << typed;
+}
+
+void TestBackends::sameResultsOnBothEngines()
+{
+    QFETCH(QString, typed);
+    const QStringList file = everythingFound(*m_file, typed);
+    QCOMPARE(everythingFound(*m_server, typed), file);
+}
+
+void TestBackends::bothEnginesRefuseTheSameRows_data()
+{
+    QTest::addColumn<QString>("table");
+    QTest::addColumn<QString>("field");
+    QTest::addColumn<Value>("value");
+    QTest::addColumn<bool>("stored");
+
+    QTest::newRow("key of 50") << "药品" << "拼音" << Value(QString(50, QLatin1Char('a'))) << true;
+    QTest::newRow("key of 51") << "药品" << "拼音" << Value(QString(51, QLatin1Char('a'))) << false;
+    QTest::newRow("key of 50 emoji") << "药品" << "拼音" << Value(QString::fromUtf8("😀").repeated(50)) << true;
+    QTest::newRow("key of 51 emoji") << "药品" << "拼音" << Value(QString::fromUtf8("😀").repeated(51)) << false;
+    QTest::newRow("empty key") << "药品" << "拼音" << Value(QString()) << false;
+    QTest::newRow("empty name") << "地址" << "名称" << Value(QString()) << false;
+    QTest::newRow("no key") << "诊断" << "拼音" << Value() << true;
+    QTest::newRow("fee as text") << "档案" << "收费" << Value(QStringLiteral("12")) << false;
+    QTest::newRow("fee") << "档案" << "收费" << Value(qint64(120000)) << true;
+}
+
+void TestBackends::bothEnginesRefuseTheSameRows()
+{
+    QFETCH(QString, table);
+    QFETCH(QString, field);
+    QFETCH(Value, value);
+    QFETCH(bool, stored);
+
+    // The engines' own checks, past the program's: a raw INSERT as another program might send.
+    for (Desk* desk : {m_file.get(), m_server.get()}) {
+        Connection* db = table == QStringLiteral("档案") ? desk->records() : desk->dictionaries();
+        const QString other = table == QStringLiteral("档案") ? QStringLiteral("[处方]") : QStringLiteral("[名称]");
+        const QString sql = field == QStringLiteral("名称")
+            ? QStringLiteral("INSERT INTO [%1] ([名称]) VALUES (?1)").arg(table)
+            : QStringLiteral("INSERT INTO [%1] ([%2], %3) VALUES (?1, 'x')").arg(table, field, other);
+        Query q = db->query(db->dialect().render(sql));
+        q.bind(1, value);
+        QVERIFY2(q.exec() == stored, qPrintable(db->dialect().isServer() ? QStringLiteral("server") : QStringLiteral("file")));
+    }
+}
+
+void TestBackends::moneyIsExactOnBothEngines()
+{
+    // Amounts that binary floating point cannot hold, and a total past 2^53 units.
+    const QList<qint64> fees{1, 3, 999999, 1234567890123, 9007199254740993LL, 7};
+    for (bool onServer : {false, true}) {
+        Desk desk(onServer);
+        QVERIFY2(desk.ready(), qPrintable(desk.error()));
+        for (int i = 0; i < fees.size(); ++i)
+            QVERIFY(Store::insert(desk.records(), RecordsTable,
+                                  record(QStringLiteral("k%1").arg(i), "甲", "2026-12-08", fees[i]).toRow()));
+        QStringList read;
+        for (Query q = Store::select(desk.records(), statements::recordsOfDay("2026-12-08")); q.next();)
+            read << PatientRecord::fromQuery(q).fee->toString();
+        QCOMPARE(read, QStringList({"0.0001", "0.0003", "99.9999", "123456789.0123", "900719925474.0993", "0.0007"}));
+        Query sum = desk.records()->query(desk.records()->dialect().render("SELECT sum([收费]) FROM [档案]"));
+        QVERIFY(sum.next());
+        QCOMPARE(sum.integer(0), std::optional<qint64>(9008433823631126LL));
+    }
+}
+
+void TestBackends::concurrentDesksLoseNothing_data()
+{
+    QTest::addColumn<bool>("onServer");
+    QTest::newRow("file") << false;
+    QTest::newRow("server") << true;
+}
+
+void TestBackends::concurrentDesksLoseNothing()
+{
+    QFETCH(bool, onServer);
+    Desk desk(onServer);
+    QVERIFY2(desk.ready(), qPrintable(desk.error()));
+    constexpr int Saves = 60;
+    // Two more desks (their own connections) save at once, each from its own thread.
+    auto saveFrom = [&](const QString& who, bool* ok) {
+        Store other(desk.store().programFolder());
+        if (onServer)
+            other.useServer(desk.server()->conninfo());
+        *ok = true;
+        for (int i = 0; i < Saves; ++i)
+            *ok = *ok && Store::insert(other.records(), RecordsTable,
+                                       record(QStringLiteral("2026-12-08 10:00:00"), who + QString::number(i),
+                                              "2026-12-08").toRow()).has_value();
+    };
+    bool firstOk = false, secondOk = false;
+    std::thread first(saveFrom, QStringLiteral("甲"), &firstOk);
+    std::thread second(saveFrom, QStringLiteral("乙"), &secondOk);
+    first.join();
+    second.join();
+    QVERIFY(firstOk && secondOk);
+
+    const QStringList names = column(desk.records(), statements::recordsOfDay("2026-12-08"), 2);
+    QCOMPARE(names.size(), 2 * Saves);
+    // Each desk's saves are there in the order it made them, however the two interleaved.
+    for (const QString who : {"甲", "乙"}) {
+        QStringList own;
+        for (const QString& name : names)
+            if (name.startsWith(who))
+                own << name;
+        QStringList expected;
+        for (int i = 0; i < Saves; ++i)
+            expected << who + QString::number(i);
+        QCOMPARE(own, expected);
+    }
+}
+
+void TestBackends::aServerGoingAwayLosesNoSaveSilently()
+{
+    Desk desk(true);
+    QVERIFY2(desk.ready(), qPrintable(desk.error()));
+    Connection* db = desk.records();
+    const Row first = record("k1", "甲", "2026-12-08").toRow();
+    QVERIFY(Store::insert(db, RecordsTable, first));
+
+    // The server restarts: the save that meets it fails and says so, the next one gets through.
+    QVERIFY(desk.server()->dropSessions());
+    QVERIFY(!Store::insert(db, RecordsTable, record("k2", "乙", "2026-12-08").toRow()));
+    QVERIFY(Store::insert(db, RecordsTable, record("k3", "丙", "2026-12-08").toRow()));
+    // A read asks again on a new link.
+    QVERIFY(desk.server()->dropSessions());
+    QCOMPARE(column(db, statements::allRecords(), 2), QStringList({"甲", "丙"}));
+
+    // Inside a transaction nothing after the fall is written on its own.
+    QVERIFY(db->execute("BEGIN"));
+    QVERIFY(Store::insert(db, RecordsTable, record("k4", "丁", "2026-12-08").toRow()));
+    QVERIFY(desk.server()->dropSessions());
+    QVERIFY(!Store::insert(db, RecordsTable, record("k5", "戊", "2026-12-08").toRow()));
+    QVERIFY(!db->execute("COMMIT"));
+    db->execute("ROLLBACK");
+    QCOMPARE(column(db, statements::allRecords(), 2), QStringList({"甲", "丙"}));
+    QVERIFY(Store::insert(db, RecordsTable, record("k6", "己", "2026-12-08").toRow()));
+    QCOMPARE(Store::count(db, statements::allRecords()), 3);
+}
+
+void TestBackends::uploadCopiesADeskWhole()
+{
+    // A desk as it has been used: the shipped dictionaries, a password and some records.
+    ProgramFolder desk;
+    Store& files = desk.store();
+    for (int i = 0; i < 30; ++i)
+        QVERIFY(Store::insert(files.records(), RecordsTable,
+                              record(QStringLiteral("2026-12-%1 09:00:00").arg(i % 28 + 1, 2, 10, QLatin1Char('0')),
+                                     QStringLiteral("病人%1").arg(i), QStringLiteral("2026-12-08"), i * 1234).toRow()));
+    QVERIFY(Store::updateFirst(files.records(), PasswordTable, {QStringLiteral("口令")}));
+    const Table* const tables[] = {&RecordsTable, &PasswordTable, &DrugTable, &DiagnosisTable, &AddressTable};
+    auto source = [&](const Table* t) { return t == &RecordsTable || t == &PasswordTable ? files.records() : files.settings(); };
+
+    TestServer server;
+    REQUIRE_SERVER(server);
+    auto up = server.connect();
+    QVERIFY(up);
+    UploadResult result = uploadToServer(*files.records(), *files.settings(), *up, false);
+    QCOMPARE(result.outcome, Upload::Done);
+    for (const Table* table : tables) {
+        QVERIFY(Store::count(source(table), statements::everyRow(*table)) > 0);
+        QCOMPARE(digest(up.get(), *table), digest(source(table), *table));
+    }
+
+    // Once only, unless the user agrees to add to what is there; the clinic keeps one password.
+    QCOMPARE(uploadToServer(*files.records(), *files.settings(), *up, false).outcome, Upload::ServerHoldsRecords);
+    QVERIFY(Store::updateFirst(files.records(), PasswordTable, {QStringLiteral("别的")}));
+    QCOMPARE(uploadToServer(*files.records(), *files.settings(), *up, true).outcome, Upload::Done);
+    QCOMPARE(Store::count(up.get(), statements::allRecords()), 2 * Store::count(files.records(), statements::allRecords()));
+    QCOMPARE(column(up.get(), statements::password(), 1), QStringList({"口令"}));
+
+    // A row the server refuses halfway leaves it as it was.
+    TestServer strict;
+    REQUIRE_SERVER(strict);
+    auto refusing = strict.connect();
+    QVERIFY(refusing->execute(QStringLiteral("ALTER TABLE \"地址\" ADD CHECK (\"名称\" <> '%1')")
+                                  .arg(column(files.settings(), statements::allAddresses(), 1).last())));
+    result = uploadToServer(*files.records(), *files.settings(), *refusing, false);
+    QCOMPARE(result.outcome, Upload::Failed);
+    QVERIFY(!result.error.isEmpty());
+    for (const Table* table : tables)
+        QCOMPARE(Store::count(refusing.get(), statements::everyRow(*table)), 0);
+}
+
+QTEST_GUILESS_MAIN(TestBackends)
+#include "test_backends.moc"
