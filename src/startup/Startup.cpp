@@ -6,6 +6,7 @@
 #include "store/Records.h"
 #include "store/Store.h"
 #include "store/Templates.h"
+#include "store/postgres/Snapshot.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -24,11 +25,13 @@ struct BackupJob {
     QString folder;
     QString settings;
     QString records;
+    QString server; // the shared server's connection string, when the clinic keeps one
 };
 
 BackupJob jobFor(const store::Store& store, const QDate& day)
 {
-    return {backupFolder(store, day), store.settingsPath(), store.recordsPath()};
+    return {backupFolder(store, day), store.settingsPath(), store.recordsPath(),
+            store.onServer() ? store.serverInfo() : QString()};
 }
 
 // Each file on its own: a damaged settings file does not keep the records from being copied.
@@ -38,6 +41,13 @@ BackupOutcome runBackup(const BackupJob& job, const BackupHooks& hooks)
     if (!store::makePrivateFolder(job.folder)) {
         outcome.failures << QStringLiteral("无法建立文件夹 %1").arg(job.folder);
         qCWarning(lcStartup) << "backup: cannot create" << job.folder;
+        return outcome;
+    }
+    if (!job.server.isEmpty()) {
+        // A shared clinic's backup is this desk's snapshot of the server, in files of the usual kind.
+        QString why;
+        if (!store::snapshotServer(job.server, job.settings, job.folder, &why))
+            outcome.failures << why;
         return outcome;
     }
     for (const auto& [source, password] : {std::pair{job.settings, store::Store::settingsPassword()},

@@ -3,6 +3,7 @@
 // statements on both engines and compares them; the file's own results are checked against
 // expected values in test_store.
 
+#include "startup/Startup.h"
 #include "store/Money.h"
 #include "store/RecordSearch.h"
 #include "store/Records.h"
@@ -162,6 +163,7 @@ private slots:
     void concurrentDesksLoseNothing();
     void aServerGoingAwayLosesNoSaveSilently();
     void uploadCopiesADeskWhole();
+    void aSharedClinicsBackupIsAWorkingDesk();
 
 private:
     std::unique_ptr<Desk> m_file;
@@ -366,6 +368,38 @@ void TestBackends::uploadCopiesADeskWhole()
     QVERIFY(!result.error.isEmpty());
     for (const Table* table : tables)
         QCOMPARE(Store::count(refusing.get(), statements::everyRow(*table)), 0);
+}
+
+void TestBackends::aSharedClinicsBackupIsAWorkingDesk()
+{
+    // The filled server desk's backup day: its snapshot, put in place of a new desk's files.
+    Store& shared = m_server->store();
+    QVERIFY(Store::updateFirstFields(shared.settings(), SettingsTable, {{fieldIndex(SettingsTable, "医生"), QStringLiteral("赵医生")}}));
+    const QDate day(2026, 12, 10);
+    QVERIFY(startup::backup(shared, day));
+    const QString folder = startup::backupFolder(shared, day);
+    QVERIFY(QDir(folder).entryList(QDir::Files).size() == 2);
+
+    ProgramFolder restored(false);
+    QVERIFY(QDir().mkpath(restored.store().dataFolder()));
+    QVERIFY(QFile::copy(folder + "/档案.dat", restored.store().recordsPath()));
+    QVERIFY(QFile::copy(folder + "/设置.dat", restored.store().settingsPath()));
+    QCOMPARE(restored.store().recordsProblem().kind, FileProblem::None);
+    QCOMPARE(restored.store().settingsProblem().kind, FileProblem::None);
+    for (const Table* table : {&RecordsTable, &PasswordTable})
+        QCOMPARE(digest(restored.store().records(), *table), digest(shared.records(), *table));
+    for (const Table* table : {&DrugTable, &DiagnosisTable, &AddressTable})
+        QCOMPARE(digest(restored.store().dictionaries(), *table), digest(shared.dictionaries(), *table));
+    QCOMPARE(readSettings(restored.store())->doctor, QStringLiteral("赵医生"));
+    QVERIFY(Store::count(restored.store().records(), statements::allRecords()) > 0);
+
+    // A server that cannot be reached makes no copy and says so; an earlier one stays.
+    const QByteArray before = ProgramFolder::bytes(folder + "/档案.dat");
+    Store unreachable(shared.programFolder());
+    unreachable.useServer(QStringLiteral("host=127.0.0.1 port=1 connect_timeout=2"));
+    QVERIFY(!startup::backup(unreachable, day));
+    QCOMPARE(ProgramFolder::bytes(folder + "/档案.dat"), before);
+    QCOMPARE(QDir(folder).entryList(QDir::Files).size(), 2);
 }
 
 QTEST_GUILESS_MAIN(TestBackends)

@@ -5,6 +5,9 @@
 #include "store/Store.h"
 #include "store/postgres/PgConnection.h"
 
+#include <limits>
+#include <map>
+#include <mutex>
 #include <set>
 
 namespace store {
@@ -100,32 +103,48 @@ ServerCheck checkServer(const QString& conninfo)
     return check;
 }
 
-namespace {
-
-// Copies every row of one table, in row order; the number copied, or -1.
-qint64 copyTable(Connection& from, Connection& to, const Table& table)
+qint64 copyRows(Connection& from, Connection& to, const Table& table)
 {
-    qint64 copied = 0;
-    Query q = Store::select(&from, statements::everyRow(table));
-    while (q.next()) {
-        Row row;
-        for (size_t i = 0; i < table.fields.size(); ++i) {
-            if (q.isNull(int(i) + 1))
-                row.emplace_back();
-            else if (table.fields[i].type == FieldType::Currency)
-                row.emplace_back(*q.integer(int(i) + 1));
-            else
-                row.emplace_back(*q.text(int(i) + 1));
-        }
-        if (!Store::insert(&to, table, row))
-            return -1;
-        ++copied;
+    // A page at a time by row identity: one statement over a whole table would hold every
+    // record of the server in memory at once.
+    static std::mutex guard;
+    static std::map<const Table*, SelectShape> shapes;
+    const SelectShape* shape;
+    {
+        const std::lock_guard lock(guard);
+        shape = &shapes.try_emplace(&table, table, QStringLiteral("rowid > ?1")).first->second;
     }
-    // A file that fails halfway must not pass for a smaller one.
-    return q.failed() || !q.isValid() ? -1 : copied;
+    constexpr qint64 Page = 2000;
+    qint64 copied = 0;
+    qint64 last = std::numeric_limits<qint64>::min();
+    for (;;) {
+        Query q = from.query(shape->sql(from.dialect()));
+        q.bind(1, last);
+        q.bind(2, Page);
+        qint64 rows = 0;
+        while (q.next()) {
+            Row row;
+            for (size_t i = 0; i < table.fields.size(); ++i) {
+                if (q.isNull(int(i) + 1))
+                    row.emplace_back();
+                else if (table.fields[i].type == FieldType::Currency)
+                    row.emplace_back(*q.integer(int(i) + 1));
+                else
+                    row.emplace_back(*q.text(int(i) + 1));
+            }
+            if (!Store::insert(&to, table, row))
+                return -1;
+            last = q.rowId();
+            ++rows;
+        }
+        // A table that fails halfway must not pass for a smaller one.
+        if (q.failed() || !q.isValid())
+            return -1;
+        copied += rows;
+        if (rows < Page)
+            return copied;
+    }
 }
-
-} // namespace
 
 UploadResult uploadToServer(Connection& recordsFile, Connection& settingsFile, Connection& server, bool merge)
 {
@@ -143,7 +162,7 @@ UploadResult uploadToServer(Connection& recordsFile, Connection& settingsFile, C
         if (table == &PasswordTable && passwordThere)
             continue;
         Connection& from = table == &RecordsTable || table == &PasswordTable ? recordsFile : settingsFile;
-        const qint64 copied = copyTable(from, server, *table);
+        const qint64 copied = copyRows(from, server, *table);
         ok = copied >= 0;
         if (ok)
             result.copied << QStringLiteral("%1：%2 行").arg(tableName(*table)).arg(copied);

@@ -6,6 +6,7 @@
 namespace store {
 
 class Connection;
+struct Table;
 
 // The tables a clinic's desks share on the server, in the order they are made and copied.
 // The 设置 row is not among them: it stays on each desk.
@@ -27,6 +28,10 @@ struct ServerCheck {
     QString text() const;
 };
 ServerCheck checkServer(const QString& conninfo);
+
+// Adds every row of a table of one database to the same table of another, in row order; the
+// number of rows, or -1 when a read or a write failed (the caller's transaction then undoes it).
+qint64 copyRows(Connection& from, Connection& to, const Table& table);
 
 // Copies a desk's own files up to the server: the records and password from 档案.dat, the
 // dictionaries from 设置.dat, each table in row order, all in one transaction, so that a
