@@ -3,6 +3,7 @@
 #include "common/Log.h"
 #include "store/Dialect.h"
 
+#include <atomic>
 #include <libpq-fe.h>
 
 namespace store {
@@ -94,6 +95,8 @@ private:
     int m_row = -1;
 };
 
+std::atomic<qint64> sent{0};
+
 QString trimmedMessage(const char* message) { return QString::fromUtf8(message).trimmed(); }
 
 bool startsTransaction(const QString& sql) { return sql.startsWith(QLatin1String("BEGIN"), Qt::CaseInsensitive); }
@@ -120,6 +123,8 @@ PgConnection::~PgConnection()
 }
 
 const Dialect& PgConnection::dialect() const { return Dialect::postgres(); }
+
+qint64 PgConnection::roundTrips() { return sent.load(std::memory_order_relaxed); }
 
 QString PgConnection::describe(const QString& conninfo)
 {
@@ -221,6 +226,7 @@ PGresult* PgConnection::run(const QString& sql, const std::vector<Value>& values
     }
     const QByteArray text = sql.toUtf8();
     auto send = [&] {
+        sent.fetch_add(1, std::memory_order_relaxed);
         return PQexecParams(m_conn, text.constData(), int(values.size()), types.data(), pointers.data(), nullptr,
                             nullptr, 0);
     };
@@ -258,6 +264,7 @@ bool PgConnection::execute(const QString& sql)
         qCWarning(lcStore) << "statement failed:" << sql.left(200) << ":" << m_lastError;
         return false;
     }
+    sent.fetch_add(1, std::memory_order_relaxed);
     PGresult* result = PQexec(m_conn, sql.toUtf8().constData());
     const bool ok = succeeded(result, sql);
     PQclear(result);

@@ -34,6 +34,9 @@ public:
 
     // Whether the link is up now, taking it up again if it fell outside a transaction.
     bool linked();
+    // Statements sent to a server by this process so far, each one round trip.
+    static qint64 roundTrips();
+
     // Runs one statement with its values; null (and lastError set) when it failed.
     PGresult* run(const QString& sql, const std::vector<Value>& values);
 

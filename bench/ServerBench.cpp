@@ -1,0 +1,166 @@
+// The shared server's column of the performance table: a generated clinic is uploaded to a
+// PostgreSQL server (the one the environment names: PGHOST, PGPORT, ...), and each action a
+// desk performs is timed there beside the same statement sent bare through libpq, with the
+// round trips it makes. Run under pg_virtualenv by scripts/bench.sh.
+//
+//   qarvel_bench_server --data <clinic folder> [google benchmark options]
+
+#include "bench/Generate.h"
+#include "bench/Support.h"
+#include "reports/Workload.h"
+#include "store/RecordSearch.h"
+#include "store/Records.h"
+#include "store/Statements.h"
+#include "store/Store.h"
+#include "store/postgres/PgConnection.h"
+#include "store/postgres/Server.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <benchmark/benchmark.h>
+#include <cstdio>
+#include <libpq-fe.h>
+
+namespace {
+
+const QString Schema = QStringLiteral("qarvel_bench");
+QString conninfo() { return QStringLiteral("options='-c search_path=%1'").arg(Schema); }
+
+store::Store* desk = nullptr;
+PGconn* bare = nullptr;
+QString lastDay, lastMonth, lastKey;
+
+// The same statement sent as text, no layer of ours between: what the server itself costs.
+void runBare(const QString& sql)
+{
+    PGresult* result = PQexec(bare, sql.toUtf8().constData());
+    if (PQresultStatus(result) != PGRES_TUPLES_OK && PQresultStatus(result) != PGRES_COMMAND_OK) {
+        std::fprintf(stderr, "bare statement failed: %s\n%s", qPrintable(sql), PQresultErrorMessage(result));
+        std::exit(1);
+    }
+    benchmark::DoNotOptimize(PQntuples(result));
+    PQclear(result);
+}
+
+void pair(const char* name, std::function<void()> qarvel, QString sql)
+{
+    benchmark::RegisterBenchmark((std::string("server/") + name + "/qarvel").c_str(), [qarvel](benchmark::State& state) {
+        const qint64 before = store::PgConnection::roundTrips();
+        for (auto _ : state)
+            qarvel();
+        state.counters["round_trips"] = double(store::PgConnection::roundTrips() - before) / double(state.iterations());
+    })->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark((std::string("server/") + name + "/sql").c_str(), [sql](benchmark::State& state) {
+        for (auto _ : state)
+            runBare(sql);
+    })->Unit(benchmark::kMillisecond);
+}
+
+store::PatientRecord visit(int i)
+{
+    store::PatientRecord r;
+    r.key = QStringLiteral("2026-01-01 08:%1:%2").arg(i / 60 % 60, 2, 10, QLatin1Char('0')).arg(i % 60, 2, 10, QLatin1Char('0'));
+    r.name = QStringLiteral("测试");
+    r.date = QStringLiteral("2026-01-01");
+    r.prescription = QStringLiteral("{\\rtf1 }");
+    r.fee = store::Money::fromUnits(120000);
+    return r;
+}
+
+void registerAll()
+{
+    static const char* const typed[] = {"a", "ab", "z", "zh", "q", "xy"};
+    static int next = 0;
+    pair(
+        "lookup_keystroke",
+        [] { benchmark::DoNotOptimize(store::readNames(desk->dictionaries(), store::statements::drugNamesByInitials(QString::fromLatin1(typed[next++ % 6])), 18)); },
+        QStringLiteral("SELECT rowid, \"名称\" FROM \"药品\" WHERE lower(\"拼音\") >= 'zh' AND lower(\"拼音\") < 'zi' ORDER BY rowid LIMIT 18"));
+    pair(
+        "tree_newest_100",
+        [] {
+            for (store::Query q = store::Store::select(desk->records(), store::statements::newestRecordNodes(), 100); q.next();)
+                benchmark::DoNotOptimize(q.string(2));
+        },
+        QStringLiteral("SELECT rowid, \"名称\", \"姓名\" FROM \"档案\" ORDER BY rowid DESC LIMIT 100"));
+    pair(
+        "open_by_key",
+        [] {
+            store::Query q = store::Store::select(desk->records(), store::statements::recordByKey(lastKey), 1);
+            benchmark::DoNotOptimize(q.next());
+        },
+        QStringLiteral("SELECT * FROM \"档案\" WHERE \"名称\" = '%1' ORDER BY rowid LIMIT 1").arg(lastKey));
+    pair(
+        "statistics_day", [] { benchmark::DoNotOptimize(reports::countWorkload(desk->records(), store::statements::recordsOfDay(lastDay))); },
+        QStringLiteral("SELECT count(*), sum(\"收费\"), count(\"收费\") FROM \"档案\" WHERE \"日期\" = '%1'").arg(lastDay));
+    pair(
+        "statistics_month", [] { benchmark::DoNotOptimize(reports::countWorkload(desk->records(), store::statements::recordsOfMonth(lastMonth))); },
+        QStringLiteral("SELECT count(*), sum(\"收费\"), count(\"收费\") FROM \"档案\" WHERE \"日期\" >= '%1' AND \"日期\" < '%2'")
+            .arg(lastMonth, lastMonth.left(6) + QChar(lastMonth.back().unicode() + 1)));
+    pair(
+        "name_search_first_100",
+        [] { benchmark::DoNotOptimize(store::RecordSearch(*desk, QStringLiteral("王"), QString()).next(100)); },
+        QStringLiteral("SELECT rowid, \"名称\", \"姓名\" FROM \"档案\" WHERE \"姓名\" ILIKE '%王%' ESCAPE '' ORDER BY rowid LIMIT 100"));
+    pair(
+        "name_search_none",
+        [] { benchmark::DoNotOptimize(store::RecordSearch(*desk, QStringLiteral("无此人"), QString()).next(100)); },
+        QStringLiteral("SELECT rowid, \"名称\", \"姓名\" FROM \"档案\" WHERE \"姓名\" ILIKE '%无此人%' ESCAPE '' ORDER BY rowid LIMIT 100"));
+    static int saved = 0;
+    pair(
+        "save", [] { benchmark::DoNotOptimize(store::Store::insert(desk->records(), store::RecordsTable, visit(saved++).toRow())); },
+        QStringLiteral("INSERT INTO \"档案\" (\"名称\", \"姓名\", \"日期\", \"处方\", \"收费\") "
+                       "VALUES ('2026-01-02 08:00:00', '测试', '2026-01-02', '{\\rtf1 }', 120000)"));
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    const QString data = bench::takeOption(argc, argv, "--data");
+    if (data.isEmpty()) {
+        std::fprintf(stderr, "usage: qarvel_bench_server --data <clinic folder>\n");
+        return 2;
+    }
+    store::Store files(data);
+    QString error;
+    auto admin = store::PgConnection::connect(QString(), &error);
+    if (!admin || !files.records() || !files.settings()) {
+        std::fprintf(stderr, "no server (%s) or no clinic in %s\n", qPrintable(error), qPrintable(data));
+        return 1;
+    }
+    admin->execute(QStringLiteral("DROP SCHEMA IF EXISTS %1 CASCADE").arg(Schema));
+    admin->execute(QStringLiteral("CREATE SCHEMA %1").arg(Schema));
+    auto server = store::PgConnection::connect(conninfo(), &error);
+    if (!server || !store::initializeServer(*server, nullptr, &error)) {
+        std::fprintf(stderr, "cannot set up the server: %s\n", qPrintable(error));
+        return 1;
+    }
+    QElapsedTimer timer;
+    timer.start();
+    const store::UploadResult up = store::uploadToServer(*files.records(), *files.settings(), *server, false);
+    if (up.outcome != store::Upload::Done) {
+        std::fprintf(stderr, "upload failed: %s\n", qPrintable(up.error));
+        return 1;
+    }
+    std::printf("upload: %s in %.1f s\n", qPrintable(up.copied.join(QStringLiteral(", "))), double(timer.elapsed()) / 1000);
+    server->execute(QStringLiteral("ANALYZE"));
+
+    store::Store shared(data);
+    shared.useServer(conninfo());
+    desk = &shared;
+    bare = PQconnectdb(conninfo().toUtf8().constData());
+    PQsetClientEncoding(bare, "UTF8");
+    lastDay = bench::ClinicLastDay.toString(QStringLiteral("yyyy-MM-dd"));
+    lastMonth = lastDay.left(7);
+    store::Query newest = store::Store::select(shared.records(), store::statements::newestRecordNodes(), 1);
+    lastKey = newest.next() ? newest.string(1) : QString();
+
+    registerAll();
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    std::printf("peak memory: %ld kB\n", bench::peakKb());
+    PQfinish(bare);
+    admin->execute(QStringLiteral("DROP SCHEMA %1 CASCADE").arg(Schema));
+    return 0;
+}
