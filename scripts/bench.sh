@@ -25,7 +25,7 @@ if [ ! -f "$build/build.ninja" ]; then
   echo '*' >"$build/.gitignore" # a build folder inside the work tree is never committed
   cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DQARVEL_BENCH=ON "${launcher[@]}" >/dev/null
 fi
-cmake --build "$build" -j "$(nproc)" --target qarvel_generate qarvel_bench qarvel_startup qarvel
+cmake --build "$build" -j "$(nproc)" --target qarvel_generate qarvel_bench qarvel_bench_server qarvel_startup qarvel
 
 # Only the code that writes the files counts: the store's readers (names in memory, paged
 # searches) change no byte of them.
@@ -82,6 +82,17 @@ for n in $sizes; do
   # On the 10th, 20th and 30th the program starts a backup, which is cut short when it is ended.
   rm -rf "$data/$n/数据库备份"
 done
+
+# The shared server's column: each clinic uploaded to a throw-away PostgreSQL cluster and the
+# desk's actions timed there (set QARVEL_BENCH_SERVER=0 to leave it out).
+if [ "${QARVEL_BENCH_SERVER:-1}" != 0 ]; then
+  for n in $sizes; do
+    echo "Benchmarking $n records on a server (log: $results/server-$n.txt)..."
+    pg_virtualenv -t "$build/bench/qarvel_bench_server" --data "$data/$n" --benchmark_repetitions="$repetitions" \
+      --benchmark_report_aggregates_only=true >"$results/server-$n.txt" 2>&1 ||
+      echo "qarvel_bench_server failed at $n records; see $results/server-$n.txt" >&2
+  done
+fi
 
 python3 "$root/bench/report.py" "$results" | tee "$results/report.md"
 echo
