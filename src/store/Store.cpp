@@ -281,6 +281,42 @@ std::optional<qint64> Store::insert(Connection* db, const Table& table, const Ro
     return db->lastInsertRowId();
 }
 
+bool Store::insertMany(Connection* db, const Table& table, const std::vector<Row>& rows)
+{
+    if (!db)
+        return false;
+    for (const Row& row : rows)
+        if (logRefusal(table, row))
+            return false;
+    if (!db->dialect().isServer()) {
+        for (const Row& row : rows)
+            if (!insert(db, table, row))
+                return false;
+        return true;
+    }
+    // Far below the server's 65,535 parameters a statement, and one statement text per size.
+    constexpr size_t Batch = 500;
+    const size_t width = table.fields.size();
+    for (size_t start = 0; start < rows.size(); start += Batch) {
+        const size_t count = std::min(Batch, rows.size() - start);
+        QStringList tuples;
+        for (size_t r = 0; r < count; ++r) {
+            QStringList marks;
+            for (size_t i = 0; i < width; ++i)
+                marks << QStringLiteral("?%1").arg(r * width + i + 1);
+            tuples << QLatin1Char('(') + marks.join(QLatin1String(", ")) + QLatin1Char(')');
+        }
+        Query query = worded(db, QStringLiteral("INSERT INTO %1 (%2) VALUES %3")
+                                     .arg(quoteIdentifier(tableName(table)), fieldList(table), tuples.join(QLatin1String(", "))));
+        for (size_t r = 0; r < count; ++r)
+            for (size_t i = 0; i < width; ++i)
+                query.bind(int(r * width + i + 1), rows[start + r][i]);
+        if (query.failed() || !query.exec() || db->changes() != int(count))
+            return false;
+    }
+    return true;
+}
+
 bool Store::updateFirst(Connection* db, const Table& table, const Row& row)
 {
     if (row.size() != table.fields.size())

@@ -94,6 +94,9 @@ public:
     // Adds a row; the new row's identity, or std::nullopt when the store refuses it (nothing
     // of it is written then).
     static std::optional<qint64> insert(Connection* db, const Table& table, const Row& row);
+    // Adds rows in their order, all or (within the caller's transaction) none: false when one
+    // is refused or a write fails. A server gets them many to a statement, a round trip each.
+    static bool insertMany(Connection* db, const Table& table, const std::vector<Row>& rows);
     // Changes the first row of the table in row order; false when there is none or it is refused.
     static bool updateFirst(Connection* db, const Table& table, const Row& row);
     // Changes the given fields (index → value) of the first row, leaving the others; false when

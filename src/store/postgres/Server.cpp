@@ -121,9 +121,9 @@ qint64 copyRows(Connection& from, Connection& to, const Table& table)
         Query q = from.query(shape->sql(from.dialect()));
         q.bind(1, last);
         q.bind(2, Page);
-        qint64 rows = 0;
+        std::vector<Row> rows;
         while (q.next()) {
-            Row row;
+            Row& row = rows.emplace_back();
             for (size_t i = 0; i < table.fields.size(); ++i) {
                 if (q.isNull(int(i) + 1))
                     row.emplace_back();
@@ -132,16 +132,13 @@ qint64 copyRows(Connection& from, Connection& to, const Table& table)
                 else
                     row.emplace_back(*q.text(int(i) + 1));
             }
-            if (!Store::insert(&to, table, row))
-                return -1;
             last = q.rowId();
-            ++rows;
         }
         // A table that fails halfway must not pass for a smaller one.
-        if (q.failed() || !q.isValid())
+        if (q.failed() || !q.isValid() || !Store::insertMany(&to, table, rows))
             return -1;
-        copied += rows;
-        if (rows < Page)
+        copied += qint64(rows.size());
+        if (qint64(rows.size()) < Page)
             return copied;
     }
 }
