@@ -331,10 +331,13 @@ void TestBackends::uploadCopiesADeskWhole()
     // A desk as it has been used: the shipped dictionaries, a password and some records.
     ProgramFolder desk;
     Store& files = desk.store();
-    for (int i = 0; i < 30; ++i)
+    // More than a statement's worth of rows, so that the copy goes in several.
+    QVERIFY(files.records()->execute("BEGIN"));
+    for (int i = 0; i < 1100; ++i)
         QVERIFY(Store::insert(files.records(), RecordsTable,
                               record(QStringLiteral("2026-12-%1 09:00:00").arg(i % 28 + 1, 2, 10, QLatin1Char('0')),
                                      QStringLiteral("病人%1").arg(i), QStringLiteral("2026-12-08"), i * 1234).toRow()));
+    QVERIFY(files.records()->execute("COMMIT"));
     QVERIFY(Store::updateFirst(files.records(), PasswordTable, {QStringLiteral("口令")}));
     const Table* const tables[] = {&RecordsTable, &PasswordTable, &DrugTable, &DiagnosisTable, &AddressTable};
     auto source = [&](const Table* t) { return t == &RecordsTable || t == &PasswordTable ? files.records() : files.settings(); };

@@ -26,7 +26,8 @@ public:
 
     bool bind(int index, const Value& value) override
     {
-        if (index < 1 || index > 1000)
+        // The protocol numbers parameters in 16 bits.
+        if (index < 1 || index > 65535)
             return false;
         if (size_t(index) > m_values.size())
             m_values.resize(size_t(index));
