@@ -199,6 +199,12 @@ Select everyRow(const Table& table)
     return with(shapes.try_emplace(&table, table, QString()).first->second);
 }
 
+Select rowWithId(const Table& table, qint64 rowId)
+{
+    static std::map<const Table*, SelectShape> shapes;
+    return with(shapes.try_emplace(&table, table, QStringLiteral("rowid = ?1")).first->second, {QString::number(rowId)});
+}
+
 Select allRecords() { return everyRow(RecordsTable); }
 
 Select recordsByNameAndDate(const QString& name, const QString& date)
