@@ -106,7 +106,7 @@ struct Clinic {
     std::map<std::string, qint64> expected;
 
     store::Connection* records() { return store->records(); }
-    sqlite3* recordsDb() { return records() ? records()->handle() : nullptr; }
+    sqlite3* recordsDb() { return records() ? store::asFile(records())->handle() : nullptr; }
     sqlite3* settingsDb() { return store->settings() ? store->settings()->handle() : nullptr; }
 };
 
@@ -469,7 +469,7 @@ StatementCycle storeStatements(store::Connection* db, const std::vector<store::S
 {
     StatementCycle cycle;
     for (const store::Select& select : selects) {
-        BareStatement& statement = cycle.add(db ? db->handle() : nullptr, select.shape->sql(store::Dialect::sqlite()).toUtf8().constData());
+        BareStatement& statement = cycle.add(db ? store::asFile(db)->handle() : nullptr, select.shape->sql(store::Dialect::sqlite()).toUtf8().constData());
         for (int i = 0; i < select.args.size(); ++i)
             statement.bind(i + 1, select.args.at(i));
         statement.bind(select.limitParameter(), qint64(limit));

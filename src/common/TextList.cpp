@@ -22,19 +22,45 @@ bool TextListModel::removeRows(int row, int count, const QModelIndex& parent)
         return false;
     beginRemoveRows(parent, row, row + count - 1);
     m_texts.remove(row, count);
+    if (!m_ids.isEmpty())
+        m_ids.remove(row, count);
     endRemoveRows();
     return true;
 }
 
-void TextListModel::setTexts(QStringList texts)
+namespace {
+
+// Identities that do not pair with the texts one to one could pair a row with another's.
+void take(TextListModel::Rows rows, QStringList& texts, QList<qint64>& ids)
+{
+    const bool paired = rows.ids.size() == rows.texts.size() && ids.size() == texts.size();
+    texts += std::move(rows.texts);
+    if (paired)
+        ids += std::move(rows.ids);
+    else
+        ids.clear();
+}
+
+} // namespace
+
+void TextListModel::setRows(Rows rows)
 {
     // Nothing to show after nothing shown: a key that matches nothing, typed on, costs no reset.
-    if (texts.isEmpty() && m_texts.isEmpty() && !m_source)
+    if (rows.texts.isEmpty() && m_texts.isEmpty() && !m_source)
         return;
     beginResetModel();
     m_source = {};
-    m_texts = std::move(texts);
+    m_texts.clear();
+    m_ids.clear();
+    take(std::move(rows), m_texts, m_ids);
     endResetModel();
+}
+
+std::optional<qint64> TextListModel::id(int row) const
+{
+    if (row < 0 || row >= m_texts.size() || m_ids.size() != m_texts.size())
+        return std::nullopt;
+    return m_ids.at(row);
 }
 
 void TextListModel::setSource(Source source)
@@ -42,8 +68,9 @@ void TextListModel::setSource(Source source)
     beginResetModel();
     // The old rows and whatever their source holds go before the new source reads anything.
     m_texts.clear();
+    m_ids.clear();
     m_source = {};
-    m_texts = source(PageRows);
+    take(source(PageRows), m_texts, m_ids);
     if (m_texts.size() == PageRows)
         m_source = std::move(source);
     endResetModel();
@@ -66,13 +93,13 @@ void TextListModel::fetchMore(const QModelIndex& parent)
         return;
     const QScopedValueRollback fetching(m_fetching, true);
     const int count = nextPageRows();
-    QStringList more = m_source(count);
-    if (more.size() < count)
+    Rows more = m_source(count);
+    if (more.texts.size() < count)
         m_source = {};
-    if (more.isEmpty())
+    if (more.texts.isEmpty())
         return;
-    beginInsertRows(QModelIndex(), int(m_texts.size()), int(m_texts.size() + more.size()) - 1);
-    m_texts += std::move(more);
+    beginInsertRows(QModelIndex(), int(m_texts.size()), int(m_texts.size() + more.texts.size()) - 1);
+    take(std::move(more), m_texts, m_ids);
     endInsertRows();
 }
 

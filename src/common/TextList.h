@@ -4,6 +4,7 @@
 #include <QStringList>
 #include <QTreeView>
 #include <functional>
+#include <optional>
 
 // Read-only texts, one a row. A refill swaps the whole list in one reset: filling costs the
 // strings themselves and nothing per row besides, where an item object per row cost several
@@ -14,13 +15,28 @@ class TextListModel : public QAbstractListModel
 public:
     using QAbstractListModel::QAbstractListModel;
 
+    // Texts, and for each the identity of what it shows (a table row), when it has one: two rows
+    // may read the same, and a command on a row must reach the thing it was made from.
+    struct Rows {
+        Rows() = default;
+        Rows(QStringList texts) // implicit: plain texts are rows without identities
+            : texts(std::move(texts))
+        {
+        }
+        QStringList texts;
+        QList<qint64> ids; // none, or one for each text
+    };
+
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
     bool removeRows(int row, int count, const QModelIndex& parent = QModelIndex()) override;
 
     const QStringList& texts() const { return m_texts; }
     // Views lose their current and selected rows, as the old rows are gone.
-    void setTexts(QStringList texts);
+    void setTexts(QStringList texts) { setRows(std::move(texts)); }
+    void setRows(Rows rows);
+    // The identity given with a row, none when its texts came without them.
+    std::optional<qint64> id(int row) const;
 
     // A list too long to read at once: source(count) gives up to count more texts, fewer only
     // at its end. The rows shown before are dropped, the first page is read at once, and the
@@ -29,7 +45,7 @@ public:
     // its rows out afresh, so the first pages are a few screens; further down they grow with
     // what has been read, up to MaxPageRows (a page of those takes 10-40 ms to read at a
     // million records), so that the end of a million rows is some 500 pages away, not 7,800.
-    using Source = std::function<QStringList(int count)>;
+    using Source = std::function<Rows(int count)>;
     void setSource(Source source);
     static constexpr int PageRows = 128;
     static constexpr int MaxPageRows = 2048;
@@ -41,6 +57,7 @@ public:
 
 private:
     QStringList m_texts;
+    QList<qint64> m_ids; // one for each text, or none at all
     Source m_source;
     bool m_fetching = false;
 };
@@ -56,11 +73,13 @@ public:
     TextListModel* textModel() const { return m_model; }
     const QStringList& texts() const { return m_model->texts(); }
     void setTexts(QStringList texts) { m_model->setTexts(std::move(texts)); }
+    void setRows(TextListModel::Rows rows) { m_model->setRows(std::move(rows)); }
     void setSource(TextListModel::Source source) { m_model->setSource(std::move(source)); }
     void clear() { m_model->setTexts({}); }
     // The rows read so far.
     int count() const { return int(m_model->texts().size()); }
     QString text(int row) const { return m_model->texts().value(row); }
+    std::optional<qint64> id(int row) const { return m_model->id(row); }
     void removeRow(int row) { m_model->removeRows(row, 1); }
 
     // The current row, -1 when there is none.

@@ -295,8 +295,15 @@ void DrugCatalogWindow::remove()
         qCWarning(lcDictionaries) << "delete with no row picked: nothing deleted";
         return;
     }
-    if (!store::Store::deleteRow(m_store.dictionaries(), store::DrugTable, *pickedRow))
-        qCWarning(lcDictionaries) << "drug row" << *pickedRow << "not deleted: gone or not reachable";
+    const store::Deleted deleted = store::Store::deleteFirst(m_store.dictionaries(), store::statements::rowWithId(store::DrugTable, *pickedRow));
+    if (deleted == store::Deleted::Failed) {
+        // The row is still in the file: it stays listed and picked, the boxes keep it.
+        qCWarning(lcDictionaries) << "drug row" << *pickedRow << "not deleted: the file cannot be written";
+        MessageBox::information(this, caption(), QStringLiteral("无法写入数据库，药品未删除。"), MessageBox::Exclamation);
+        return;
+    }
+    if (deleted == store::Deleted::None)
+        qCWarning(lcDictionaries) << "drug row" << *pickedRow << "not deleted: it is gone";
     pickedRow.reset();
 
     const ListFiller::Outcome outcome = m_filler->fill(store::statements::drugsByInitials(Text1->text()),

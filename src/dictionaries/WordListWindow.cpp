@@ -180,7 +180,14 @@ void WordListWindow::remove()
         qCWarning(lcDictionaries) << "delete with no row selected: nothing deleted";
         return;
     }
-    if (!store::Store::deleteRow(m_store.dictionaries(), table(), *id))
-        qCWarning(lcDictionaries) << tableName(table()) << "row" << *id << "not deleted: gone or not reachable";
+    const store::Deleted deleted = store::Store::deleteFirst(m_store.dictionaries(), store::statements::rowWithId(table(), *id));
+    if (deleted == store::Deleted::Failed) {
+        // The row is still in the file, so it stays in the list, still selected.
+        qCWarning(lcDictionaries) << tableName(table()) << "row" << *id << "not deleted: the file cannot be written";
+        MessageBox::information(this, caption(), QStringLiteral("无法写入数据库，未删除。"), MessageBox::Exclamation);
+        return;
+    }
+    if (deleted == store::Deleted::None)
+        qCWarning(lcDictionaries) << tableName(table()) << "row" << *id << "not deleted: it is gone";
     m_filler->fill(searchStatement(), ListFiller::Yield::No);
 }

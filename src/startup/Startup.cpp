@@ -2,6 +2,7 @@
 
 #include "common/Log.h"
 #include "common/Text.h"
+#include "startup/PrivateFiles.h"
 #include "store/Backup.h"
 #include "store/Records.h"
 #include "store/Store.h"
@@ -155,6 +156,7 @@ StartupResult prepare(store::Store& store, const QDate& today)
 
     if (!store::makePrivateFolder(store.dataFolder()))
         qCWarning(lcStartup) << "cannot create" << store.dataFolder();
+    makeDataPrivate(store);
 
     // Each file on its own: a missing settings file must not touch the patient records.
     if (!QFileInfo::exists(store.recordsPath()))

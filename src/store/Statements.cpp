@@ -243,6 +243,16 @@ Select everyRow(const Table& table)
     return with(shapes.try_emplace(&table, table, QString()).first->second);
 }
 
+Select rowWithId(const Table& table, qint64 rowId)
+{
+    static std::map<const Table*, SelectShape> shapes;
+    // The identity goes in as text, as every argument does; the server compares no text with a number.
+    static const SelectShape::Words words = [](const Dialect& d) {
+        return d.isServer() ? QStringLiteral("rowid = CAST($1 AS bigint)") : QStringLiteral("rowid = ?1");
+    };
+    return with(shapes.try_emplace(&table, table, words).first->second, {QString::number(rowId)});
+}
+
 Select allRecords() { return everyRow(RecordsTable); }
 
 Select recordsByNameAndDate(const QString& name, const QString& date)

@@ -59,6 +59,8 @@ namespace statements {
 
 // Every row of a table, in row order.
 Select everyRow(const Table& table);
+// The one row with this identity, or none when it is gone.
+Select rowWithId(const Table& table, qint64 rowId);
 
 // 档案.dat
 Select allRecords();                                                    // every record, row order

@@ -163,7 +163,7 @@ QString Store::serverProblem()
 
 void Store::retryServer() { m_server = {}; }
 
-Connection* Store::settings()
+CipherConnection* Store::settings()
 {
     return opened(m_settings, settingsPath(), settingsPassword(), settingsFileTables()).connection.get();
 }

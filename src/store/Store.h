@@ -61,7 +61,7 @@ public:
     // opened for reading only.
     Connection* records();      // 档案 and 密码
     Connection* dictionaries(); // 药品, 诊断 and 地址
-    Connection* settings();     // 设置, always this desk's file
+    CipherConnection* settings(); // 设置, always this desk's file
     // What was found wrong when the file was opened (opening it first if need be).
     FileProblem recordsProblem();
     FileProblem settingsProblem();

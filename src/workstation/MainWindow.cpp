@@ -416,18 +416,19 @@ void MainWindow::savePrescription()
 
 void MainWindow::openSelectedRecord()
 {
-    const QString node = m_search->currentNode();
-    if (node.isEmpty())
+    const std::optional<qint64> row = m_search->currentRecord();
+    if (!row)
         return;
     m_sheet->setCovered(true);
-    store::Query q = store::Store::select(m_store.records(), store::statements::recordByKey(recordnode::key(node)), 1);
+    store::Query q = store::Store::select(m_store.records(), store::statements::rowWithId(store::RecordsTable, *row), 1);
     if (q.next()) {
         // The record's texts are not the doctor's typing: they look nothing up.
         m_lookups->setQuiet(true);
         m_sheet->showRecord(store::PatientRecord::fromQuery(q));
         m_lookups->setQuiet(false);
     } else {
-        qCWarning(lcWorkstation) << "no record for the key" << recordnode::key(node); // the key, never the name
+        // The key and row, never the name.
+        qCWarning(lcWorkstation) << "no record" << *row << "for the key" << recordnode::key(m_search->currentNode());
     }
     m_lookups->hide();
     m_sheet->show();
@@ -439,22 +440,23 @@ void MainWindow::openSelectedRecord()
 
 void MainWindow::deleteSelectedRecord()
 {
-    const QString node = m_search->currentNode();
-    if (node.isEmpty())
+    const std::optional<qint64> row = m_search->currentRecord();
+    if (!row)
         return;
+    const QString key = recordnode::key(m_search->currentNode()); // for the log: the key, never the name
     if (!MessageBox::okCancel(this, QStringLiteral("提示"), QStringLiteral("确实要永久删除该病人档案吗？"),
                               MessageBox::Exclamation))
         return;
-    switch (store::Store::deleteFirst(m_store.records(), store::statements::recordByKey(recordnode::key(node)))) {
+    switch (store::Store::deleteFirst(m_store.records(), store::statements::rowWithId(store::RecordsTable, *row))) {
     case store::Deleted::One:
         break;
     case store::Deleted::None:
-        // The node was not made from a record; there is nothing to keep it for.
-        qCWarning(lcWorkstation) << "no record to delete for the key" << recordnode::key(node);
+        // The record went from under the node; there is nothing to keep it for.
+        qCWarning(lcWorkstation) << "no record" << *row << "to delete for the key" << key;
         break;
     case store::Deleted::Failed:
         // The record is still in the file: its node stays, and the doctor learns why.
-        qCWarning(lcWorkstation) << "delete of the key" << recordnode::key(node) << "failed:"
+        qCWarning(lcWorkstation) << "delete of record" << *row << "with the key" << key << "failed:"
                                  << (m_store.records() ? m_store.records()->lastError() : QString());
         MessageBox::information(this, QStringLiteral("提示"), QStringLiteral("无法写入数据库，档案未删除。"),
                                 MessageBox::Exclamation);

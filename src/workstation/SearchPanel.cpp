@@ -56,12 +56,16 @@ SearchPanel::SearchPanel(store::Store& store, QWidget* parent)
 
 void SearchPanel::showRecords(const store::Select& select, int limit, bool newestFirst)
 {
-    QStringList nodes;
-    for (store::Query q = store::Store::select(m_store.records(), select, limit); q.next();)
-        nodes << recordnode::text(q.string(2), q.string(1));
-    if (newestFirst)
-        std::reverse(nodes.begin(), nodes.end());
-    T1->setTexts(std::move(nodes));
+    TextListModel::Rows nodes;
+    for (store::Query q = store::Store::select(m_store.records(), select, limit); q.next();) {
+        nodes.texts << recordnode::text(q.string(2), q.string(1));
+        nodes.ids << q.rowId();
+    }
+    if (newestFirst) {
+        std::reverse(nodes.texts.begin(), nodes.texts.end());
+        std::reverse(nodes.ids.begin(), nodes.ids.end());
+    }
+    T1->setRows(std::move(nodes));
 }
 
 void SearchPanel::showNewest(int limit, bool selectNewest)
@@ -81,9 +85,11 @@ void SearchPanel::search()
     T1->clear();
     auto found = std::make_shared<store::RecordSearch>(m_store, Text2->text(), Text3->text());
     T1->setSource([found](int count) {
-        QStringList nodes;
-        for (const store::RecordNode& node : found->next(count))
-            nodes << recordnode::text(node.name, node.key);
+        TextListModel::Rows nodes;
+        for (const store::RecordNode& node : found->next(count)) {
+            nodes.texts << recordnode::text(node.name, node.key);
+            nodes.ids << node.rowId;
+        }
         return nodes;
     });
 }
@@ -92,6 +98,11 @@ QString SearchPanel::currentNode() const
 {
     const int row = T1->currentRow();
     return row >= 0 ? T1->text(row) : QString();
+}
+
+std::optional<qint64> SearchPanel::currentRecord() const
+{
+    return T1->id(T1->currentRow());
 }
 
 void SearchPanel::removeCurrentNode()

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QWidget>
+#include <optional>
 
 class QLineEdit;
 class QMenu;
@@ -32,6 +33,9 @@ public:
 
     // The text of the node a record command acts on (the current one), empty when none.
     QString currentNode() const;
+    // The identity (row id) of the record that node was made from. Keys are the second a record
+    // was begun, which two desks can share, so the key in the text does not tell records apart.
+    std::optional<qint64> currentRecord() const;
     void removeCurrentNode();
 
 signals:

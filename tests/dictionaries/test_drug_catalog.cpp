@@ -101,31 +101,41 @@ private slots:
         QCOMPARE(w->Text5->text(), storedRow.section(QLatin1Char('|'), 1));
     }
 
-    void readOnlyFileSaysTheDrugWasNotSaved_data()
+    void readOnlyFileSaysTheDrugWasNotStored_data()
     {
-        QTest::addColumn<bool>("adding");
-        QTest::newRow("new drug") << true;
-        QTest::newRow("picked drug") << false;
+        QTest::addColumn<int>("action"); // 0: add, 1: change the picked row, 2: delete it
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<QStringList>("boxes"); // name and usage afterwards
+        QTest::newRow("new drug") << 0 << "无法写入数据库，药品未保存。" << QStringList({"乙", "0.5 tid"});
+        QTest::newRow("picked drug") << 1 << "无法写入数据库，药品未保存。" << QStringList({"甲乙", "0.5 tid"});
+        QTest::newRow("delete") << 2 << "无法写入数据库，药品未删除。" << QStringList({"甲", ""});
     }
-    void readOnlyFileSaysTheDrugWasNotSaved()
+    void readOnlyFileSaysTheDrugWasNotStored()
     {
-        QFETCH(bool, adding);
+        QFETCH(int, action);
+        QFETCH(QString, message);
+        QFETCH(QStringList, boxes);
         ProgramFolder own;
-        seed(own, DrugTable, {{"甲", "j"}});
+        const auto ids = seed(own, DrugTable, {{"甲", "j"}});
         own.makeReadOnly(own.store().settingsPath());
         Shown w(new DrugCatalogWindow(own.store()));
-        if (adding)
+        if (action == 0)
             QTest::mouseClick(w->Command1, Qt::LeftButton);
         else
             click(w->List1, 0);
-        type(w->Text3, QStringLiteral("乙"));
-        type(w->Text4, QStringLiteral("0.5 tid"));
-        QTest::mouseClick(w->Command2, Qt::LeftButton);
-        QCOMPARE(MessageBox::shownMessages(), QStringList({w->windowTitle(), QStringLiteral("无法写入数据库，药品未保存。")}));
-        // What was typed and the mode stay, so the same save can be made again.
-        QCOMPARE(w->Text3->text(), adding ? QStringLiteral("乙") : QStringLiteral("甲乙"));
-        QCOMPARE(w->Text4->text(), QStringLiteral("0.5 tid"));
-        QCOMPARE(w->addingNew, adding);
+        if (action == 2) {
+            QTest::mouseClick(w->Command3, Qt::LeftButton);
+        } else {
+            type(w->Text3, QStringLiteral("乙"));
+            type(w->Text4, QStringLiteral("0.5 tid"));
+            QTest::mouseClick(w->Command2, Qt::LeftButton);
+        }
+        QCOMPARE(MessageBox::shownMessages(), QStringList({w->windowTitle(), message}));
+        // What was typed, the mode and the pick stay, so the same change can be made again.
+        QCOMPARE(QStringList({w->Text3->text(), w->Text4->text()}), boxes);
+        QCOMPARE(w->addingNew, action == 0);
+        QCOMPARE(w->pickedRow, action == 0 ? std::nullopt : std::optional<qint64>(ids[0]));
+        QCOMPARE(texts(w->List1), QStringList({"甲"}));
         QCOMPARE(stored(own, DrugTable), QStringList({"甲|j"}));
     }
 

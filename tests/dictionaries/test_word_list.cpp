@@ -180,30 +180,42 @@ private slots:
         QCOMPARE(MessageBox::shownMessages(), message.isEmpty() ? QStringList() : QStringList({w->windowTitle(), message}));
     }
 
-    void unwritableDatabaseSaysNothingWasAdded_data()
+    void unwritableDatabaseSaysNothingChanged_data()
     {
         QTest::addColumn<Kind>("kind");
         QTest::addColumn<bool>("fileThere"); // read-only, or missing
-        QTest::newRow("diagnosis, read-only") << Kind::Diagnosis << true;
-        QTest::newRow("address, read-only") << Kind::Address << true;
-        QTest::newRow("diagnosis, missing") << Kind::Diagnosis << false;
-        QTest::newRow("address, missing") << Kind::Address << false;
+        QTest::addColumn<bool>("deleting");  // the first row, else an entry typed in
+        QTest::newRow("diagnosis, read-only") << Kind::Diagnosis << true << false;
+        QTest::newRow("address, read-only") << Kind::Address << true << false;
+        QTest::newRow("diagnosis, missing") << Kind::Diagnosis << false << false;
+        QTest::newRow("address, missing") << Kind::Address << false << false;
+        QTest::newRow("diagnosis, read-only, delete") << Kind::Diagnosis << true << true;
+        QTest::newRow("address, read-only, delete") << Kind::Address << true << true;
     }
-    void unwritableDatabaseSaysNothingWasAdded()
+    void unwritableDatabaseSaysNothingChanged()
     {
         QFETCH(Kind, kind);
         QFETCH(bool, fileThere);
+        QFETCH(bool, deleting);
         ProgramFolder used(fileThere);
         if (fileThere)
             used.makeReadOnly(used.store().settingsPath());
         const QStringList before = fileThere ? stored(used, tableOf(kind)) : QStringList();
         Shown w(new WordListWindow(kind, used.store()));
-        const int listed = w->List1->count();
-        type(w->Text3, QStringLiteral("ab"));
-        QTest::keyClick(w->Text3, Qt::Key_Return);
-        QCOMPARE(MessageBox::shownMessages(), QStringList({w->windowTitle(), QStringLiteral("无法写入数据库，未添加。")}));
-        QCOMPARE(w->Text3->text(), QStringLiteral("ab"));
-        QCOMPARE(w->List1->count(), listed);
+        const QStringList listed = texts(w->List1);
+        if (deleting) {
+            click(w->List1, 0, Qt::RightButton);
+            QVERIFY(chooseDelete(w->pu));
+        } else {
+            type(w->Text3, QStringLiteral("ab"));
+            QTest::keyClick(w->Text3, Qt::Key_Return);
+        }
+        const QString message = deleting ? QStringLiteral("无法写入数据库，未删除。") : QStringLiteral("无法写入数据库，未添加。");
+        QCOMPARE(MessageBox::shownMessages(), QStringList({w->windowTitle(), message}));
+        QCOMPARE(w->Text3->text(), deleting ? QString() : QStringLiteral("ab"));
+        QCOMPARE(texts(w->List1), listed);
+        const QList<QListWidgetItem*> selected = w->List1->selectedItems();
+        QVERIFY(deleting ? selected == QList{w->List1->item(0)} : selected.isEmpty());
         if (fileThere)
             QCOMPARE(stored(used, tableOf(kind)), before);
     }

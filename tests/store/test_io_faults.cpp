@@ -164,26 +164,34 @@ private slots:
         });
     }
 
-    void drugEntry_data() { modes(); }
+    void drugEntry_data() { modes(true); }
     void drugEntry()
     {
-        atEveryPoint([](const Arm& arm, const QString& at, bool& fired) {
+        QFETCH(bool, deleting); // the first row, else a new one
+        atEveryPoint([deleting](const Arm& arm, const QString& at, bool& fired) {
             Folder folder;
             Store& s = folder.store();
             const QStringList before = drugs(s.settingsPath()).values;
             MessageBox::clearShownMessages();
-            DrugCatalogWindow w(s);
-            QTest::mouseClick(w.Command1, Qt::LeftButton);
-            w.Text3->setText(QStringLiteral("青霉素针"));
+            DrugCatalogWindow w(s); // the first row picked
+            const QString picked = w.Text3->text();
+            if (!deleting) {
+                QTest::mouseClick(w.Command1, Qt::LeftButton);
+                w.Text3->setText(QStringLiteral("青霉素针"));
+            }
             arm();
-            QTest::mouseClick(w.Command2, Qt::LeftButton);
+            QTest::mouseClick(deleting ? w.Command3 : w.Command2, Qt::LeftButton);
             fired = faultvfs::disarm();
             const bool told = !MessageBox::shownMessages().isEmpty();
             s.close();
             const Reopened after = drugs(s.settingsPath());
+            const QStringList changed = deleting ? before.mid(1) : before + QStringList{"青霉素针"};
             QVERIFY2(after.sound, qPrintable(at));
-            QVERIFY2(after.values == (told ? before : before + QStringList{"青霉素针"}), qPrintable(at));
-            if (told) {
+            QVERIFY2(after.values == (told ? before : changed), qPrintable(at));
+            if (told && deleting) {
+                QCOMPARE(MessageBox::shownMessages().value(1), QStringLiteral("无法写入数据库，药品未删除。"));
+                QVERIFY(w.pickedRow && w.List1->count() == before.size() && w.Text3->text() == picked);
+            } else if (told) {
                 QCOMPARE(MessageBox::shownMessages().value(1), QStringLiteral("无法写入数据库，药品未保存。"));
                 QCOMPARE(w.Text3->text(), QStringLiteral("青霉素针"));
                 QVERIFY(w.addingNew);
@@ -283,14 +291,25 @@ private slots:
     }
 
 private:
-    static void modes()
+    // With deleting, each once adding and once deleting.
+    static void modes(bool deleting = false)
     {
         QTest::addColumn<int>("ops");
         QTest::addColumn<int>("code");
         QTest::addColumn<bool>("persistent");
-        QTest::newRow("one read, write or sync fails")
-            << (faultvfs::Read | faultvfs::Write | faultvfs::Sync) << SQLITE_IOERR << false;
-        QTest::newRow("the disk is full from one write on") << int(faultvfs::Write) << SQLITE_FULL << true;
+        if (deleting)
+            QTest::addColumn<bool>("deleting");
+        for (const bool del : deleting ? QList{false, true} : QList{false}) {
+            const char* what = deleting ? (del ? "delete: " : "add: ") : "";
+            QTestData& one = QTest::addRow("%sone read, write or sync fails", what)
+                << (faultvfs::Read | faultvfs::Write | faultvfs::Sync) << SQLITE_IOERR << false;
+            if (deleting)
+                one << del;
+            QTestData& full = QTest::addRow("%sthe disk is full from one write on", what)
+                << int(faultvfs::Write) << SQLITE_FULL << true;
+            if (deleting)
+                full << del;
+        }
     }
 };
 

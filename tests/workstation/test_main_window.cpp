@@ -74,6 +74,8 @@ private slots:
     void deleteAsksFirst_data();
     void deleteAsksFirst();
     void afterADeleteEnterOpensTheNextNode();
+    void openAndDeleteReachTheNodesOwnRecord_data();
+    void openAndDeleteReachTheNodesOwnRecord();
     void aSaveThatWouldStoreNothingSaysWhy_data();
     void aSaveThatWouldStoreNothingSaysWhy();
     void feeIsReadAsALeadingNumber_data();
@@ -276,6 +278,47 @@ void TestMainWindow::afterADeleteEnterOpensTheNextNode()
     QTest::keyClick(ui.T1, Qt::Key_Return);
     QCOMPARE(ui.Text4[0]->text(), QStringLiteral("赵六"));
     QCOMPARE(ui.Label10->text(), QStringLiteral("2026-11-02 10:00:00"));
+}
+
+void TestMainWindow::openAndDeleteReachTheNodesOwnRecord_data()
+{
+    QTest::addColumn<bool>("searched"); // the tree after a search, else the newest records
+    QTest::addColumn<int>("node");      // of the two that share a key
+    for (const bool searched : {false, true})
+        for (const int node : {0, 1})
+            QTest::addRow("%s, node %d", searched ? "searched" : "newest", node) << searched << node;
+}
+
+void TestMainWindow::openAndDeleteReachTheNodesOwnRecord()
+{
+    QFETCH(bool, searched);
+    QFETCH(int, node);
+    // Two desks saved in the same second.
+    const QString key = QStringLiteral("2026-11-01 10:00:00");
+    const QStringList names = {"王五", "赵六"};
+    ProgramFolder folder;
+    for (const QString& name : names)
+        addRecord(folder.store(), key, name, "2026-11-01");
+    MainWindow w(folder.store());
+    const Controls ui(w);
+    w.show();
+    if (searched) {
+        ui.Text3->setText(QStringLiteral("2026-11"));
+        QTest::mouseClick(ui.Command2, Qt::LeftButton);
+    }
+    const int first = searched ? 0 : 1; // the sample record heads the newest
+    QCOMPARE(nodes(ui.T1).mid(first), QStringList({names[0] + "[" + key + "]", names[1] + "[" + key + "]"}));
+    clickNode(ui.T1, first + node);
+    QCOMPARE(ui.Text4[0]->text(), names[node]);
+
+    MessageBox::setNextAnswer(true);
+    w.deleteSelectedRecord();
+    const QString other = names[1 - node];
+    QCOMPARE(recordsNamed(folder.store(), names[node]).size() + recordsNamed(folder.store(), other).size(), 1);
+    QCOMPARE(recordsNamed(folder.store(), other).size(), 1);
+    QCOMPARE(nodes(ui.T1).mid(first), QStringList({other + "[" + key + "]"}));
+    clickNode(ui.T1, first);
+    QCOMPARE(ui.Text4[0]->text(), other);
 }
 
 void TestMainWindow::aSaveThatWouldStoreNothingSaysWhy_data()
