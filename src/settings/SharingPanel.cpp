@@ -65,21 +65,21 @@ SharingPanel::SharingPanel(store::Store& store, QWidget* parent)
 
 void SharingPanel::load()
 {
-    m_stored = store::readServerChoice(m_store);
-    if (m_stored)
-        Text9->setText(*m_stored);
+    if (const std::optional<QString> stored = store::readServerChoice(m_store))
+        Text9->setText(*stored);
     else
         qCWarning(lcSettings) << "server choice not read; the box keeps its text";
+    m_shown = Text9->text().trimmed();
 }
 
 bool SharingPanel::save()
 {
     const QString typed = Text9->text().trimmed();
-    if (m_stored && *m_stored == typed)
+    if (typed == m_shown)
         return true;
     if (!store::writeServerChoice(m_store, typed))
         return false;
-    m_stored = typed;
+    m_shown = typed;
     return true;
 }
 

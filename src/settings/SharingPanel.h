@@ -28,7 +28,8 @@ public:
 
     // Shows the stored string; the box keeps its text when the file cannot be read.
     void load();
-    // Stores the typed string unless it is the one stored; false when it could not be written.
+    // Stores the typed string unless it is the one load() showed; false when it could not be
+    // written.
     bool save();
 
 private:
@@ -40,5 +41,5 @@ private:
     void tell(const QString& text, bool failed);
 
     store::Store& m_store;
-    std::optional<QString> m_stored; // as read by load(), when it could be
+    QString m_shown; // what load() left in the box
 };
