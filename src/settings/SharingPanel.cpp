@@ -27,7 +27,7 @@ SharingPanel::SharingPanel(store::Store& store, QWidget* parent)
     Text9 = new QLineEdit(this);
     Text9->setObjectName(QStringLiteral("Text9"));
     Text9->setPlaceholderText(QStringLiteral("host=192.168.1.10 dbname=clinic user=desk1"));
-    auto* label = new QLabel(QStringLiteral("服务器(&L)："), this);
+    auto* label = new QLabel(QStringLiteral("连接字符串(&L)："), this);
     label->setObjectName(QStringLiteral("Label9"));
     label->setBuddy(Text9);
     auto* note = new QLabel(QStringLiteral("留空则使用本机文件；更改在下次启动程序时生效。"), this);
