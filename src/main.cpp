@@ -7,6 +7,7 @@
 
 #include <QApplication>
 #include <QIcon>
+#include <QLoggingCategory>
 #include <cstdio>
 
 int main(int argc, char* argv[])
@@ -20,8 +21,11 @@ int main(int argc, char* argv[])
         std::fprintf(stderr, "%s\n", line.error.toLocal8Bit().constData());
         return 1;
     }
-    if (line.initServer)
+    if (line.initServer) {
+        // What it prints says what went wrong; the log's own lines would only repeat it.
+        QLoggingCategory::setFilterRules(QStringLiteral("qarvel.*=false"));
         return startup::initServerCommand(*line.server);
+    }
 
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Qarvel"));
