@@ -187,8 +187,13 @@ StartupResult prepare(store::Store& store, const QDate& today, const std::option
         readLogin(store, result);
 
     // Copying a large file takes seconds; the login dialog or the window must not wait for it.
-    if (today.toString(QStringLiteral("yyyy-MM-dd")).endsWith(QLatin1Char('0')))
+    // A server that cannot be used has nothing to copy, and the user hears of it once already.
+    if (!today.toString(QStringLiteral("yyyy-MM-dd")).endsWith(QLatin1Char('0')))
+        return result;
+    if (result.serverProblem.isEmpty())
         result.backup = BackgroundBackup::start(store, today);
+    else
+        qCWarning(lcStartup) << "no backup today: the server cannot be used";
     return result;
 }
 

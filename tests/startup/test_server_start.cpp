@@ -157,7 +157,7 @@ void TestServerStart::anUnusableServerIsNamedAndNeverSwappedForTheFiles()
         launcher.setServer(conninfoFor(commandLine, server));
     QSignalSpy quit(&launcher, &startup::Launcher::quitRequested);
     MessageBox::setNextChoice(choice);
-    launcher.start(QDate(2026, 12, 7));
+    launcher.start(QDate(2026, 12, 10)); // a backup day
 
     const QStringList shown = MessageBox::shownMessages();
     QCOMPARE(shown.size(), messages * 2);
@@ -172,6 +172,8 @@ void TestServerStart::anUnusableServerIsNamedAndNeverSwappedForTheFiles()
     QCOMPARE(launcher.loginDialog() != nullptr, opens == "login");
     if (opens.isEmpty())
         QVERIFY(!s.records()); // no records at all rather than the desk's own
+    // Nothing to back up from a server that cannot be used, and no second message about it.
+    QCOMPARE(launcher.result().backup.started(), messages == 0);
 }
 
 void TestServerStart::settingsFromTheMessageNameTheServerToUse_data()
