@@ -2,8 +2,8 @@
 
 #include "common/Busy.h"
 #include "common/MessageBox.h"
-#include "startup/LoginDialog.h"
 #include "settings/SettingsWindow.h"
+#include "startup/LoginDialog.h"
 #include "startup/ReportWindowMakers.h"
 #include "store/NameColumn.h"
 #include "store/ServerChoice.h"
