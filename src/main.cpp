@@ -1,14 +1,32 @@
 #include "common/Clock.h"
 #include "printing/Fonts.h"
+#include "startup/CommandLine.h"
 #include "startup/DataHome.h"
 #include "startup/Launcher.h"
 #include "store/Store.h"
 
 #include <QApplication>
 #include <QIcon>
+#include <QLoggingCategory>
+#include <cstdio>
 
 int main(int argc, char* argv[])
 {
+    // Read before the toolkit starts: --init-server runs where there is no display.
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    const startup::CommandLine line = startup::parseCommandLine(arguments);
+    if (!line.error.isEmpty()) {
+        std::fprintf(stderr, "%s\n", line.error.toLocal8Bit().constData());
+        return 1;
+    }
+    if (line.initServer) {
+        // What it prints says what went wrong; the log's own lines would only repeat it.
+        QLoggingCategory::setFilterRules(QStringLiteral("qarvel.*=false"));
+        return startup::initServerCommand(*line.server);
+    }
+
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Qarvel"));
     QApplication::setApplicationVersion(QStringLiteral(QARVEL_VERSION));
@@ -24,6 +42,7 @@ int main(int argc, char* argv[])
         return 1;
     store::Store store(home);
     startup::Launcher launcher(store);
+    launcher.setServer(line.server);
     QObject::connect(&launcher, &startup::Launcher::quitRequested, &app, &QCoreApplication::quit,
                      Qt::QueuedConnection);
     launcher.start(Clock::today());

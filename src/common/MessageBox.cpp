@@ -1,11 +1,14 @@
 #include "common/MessageBox.h"
 
 #include <QAbstractButton>
+#include <QPushButton>
+#include <algorithm>
 #include <optional>
 
 namespace {
 bool testMode = false;
 std::optional<bool> nextAnswer;
+std::optional<int> nextChoice;
 QStringList shown;
 
 QMessageBox::Icon toQt(MessageBox::Icon icon)
@@ -74,7 +77,33 @@ bool MessageBox::yesNo(QWidget* parent, const QString& title, const QString& tex
     return ask(parent, title, text, icon, QMessageBox::Yes, QMessageBox::No);
 }
 
+int MessageBox::choose(QWidget* parent, const QString& title, const QString& text, const QStringList& buttons,
+                       Icon icon)
+{
+    shown << title << text;
+    const int last = int(buttons.size()) - 1;
+    if (nextChoice) {
+        const int choice = std::clamp(*nextChoice, 0, last);
+        nextChoice.reset();
+        return choice;
+    }
+    if (testMode)
+        return last;
+    QMessageBox box(toQt(icon), title, text, QMessageBox::NoButton, parent);
+    QList<QAbstractButton*> pressable;
+    for (const QString& caption : buttons)
+        pressable << box.addButton(caption, pressable.size() == last ? QMessageBox::RejectRole : QMessageBox::AcceptRole);
+    if (!pressable.isEmpty()) {
+        box.setDefaultButton(qobject_cast<QPushButton*>(pressable.first()));
+        box.setEscapeButton(pressable.last());
+    }
+    box.exec();
+    const int pressed = int(pressable.indexOf(box.clickedButton()));
+    return pressed < 0 ? last : pressed;
+}
+
 void MessageBox::setNextAnswer(bool ok) { nextAnswer = ok; }
+void MessageBox::setNextChoice(int index) { nextChoice = index; }
 void MessageBox::setTestMode(bool on) { testMode = on; }
 QStringList MessageBox::shownMessages() { return shown; }
 void MessageBox::clearShownMessages() { shown.clear(); }

@@ -19,10 +19,15 @@ public:
     // 是 / 否 question with 否 as the default button; true only for 是. In test mode without a
     // prepared answer it is answered 否.
     static bool yesNo(QWidget* parent, const QString& title, const QString& text, Icon icon = Exclamation);
+    // A question with buttons of its own, the first the default; the index of the one pressed.
+    // Closing the box counts as the last. In test mode without a prepared choice it is the last.
+    static int choose(QWidget* parent, const QString& title, const QString& text, const QStringList& buttons,
+                      Icon icon = Exclamation);
 
     // Test hooks: the next question is answered without showing anything, and every message
     // shown is recorded (title, then text) so a test can check what the user would have read.
     static void setNextAnswer(bool ok);
+    static void setNextChoice(int index);
     static void setTestMode(bool on);
     static QStringList shownMessages();
     static void clearShownMessages();

@@ -4,6 +4,7 @@
 #include "common/MessageBox.h"
 #include "common/Window.h"
 #include "settings/RestoreDialog.h"
+#include "settings/SharingPanel.h"
 #include "store/Records.h"
 #include "store/Statements.h"
 #include "store/Store.h"
@@ -88,6 +89,7 @@ SettingsWindow::SettingsWindow(store::Store& store, QWidget* parent)
     Frame1->setObjectName(QStringLiteral("Frame1"));
     Frame2 = new QGroupBox(QStringLiteral("打印设置(单位：毫米)"), this);
     Frame2->setObjectName(QStringLiteral("Frame2"));
+    Frame3 = new SharingPanel(m_store, this);
 
     Command1 = new QPushButton(QStringLiteral("确 定"), this);
     Command1->setObjectName(QStringLiteral("Command1"));
@@ -154,6 +156,7 @@ SettingsWindow::SettingsWindow(store::Store& store, QWidget* parent)
     layout->setContentsMargins(16, 12, 16, 12);
     layout->addWidget(Frame1);
     layout->addWidget(Frame2);
+    layout->addWidget(Frame3);
     layout->addLayout(buttons);
 
     setTabOrder(Command1, Text1);
@@ -200,6 +203,10 @@ void SettingsWindow::load()
     };
     fill(m_store.settings(), store::statements::settingsRow());
     fill(m_store.records(), store::statements::password());
+    // While the clinic's server cannot be reached there is no password to show or to change;
+    // the window still serves to name another server.
+    Text8->setEnabled(!m_store.onServer() || m_store.records());
+    Frame3->load();
 }
 
 void SettingsWindow::confirm()
@@ -255,7 +262,10 @@ void SettingsWindow::confirm()
         unstored << (&table == &store::PasswordTable ? QStringLiteral("登录密码") : QStringLiteral("设置"));
     };
     storeInto(m_store.settings(), store::SettingsTable);
-    storeInto(m_store.records(), store::PasswordTable);
+    if (Text8->isEnabled())
+        storeInto(m_store.records(), store::PasswordTable);
+    if (!Frame3->save())
+        unstored << QStringLiteral("共享数据库连接");
 
     // The window stays open with the typed texts, so nothing is lost: the user can mend a refused
     // value, or confirm again once the file can be written.

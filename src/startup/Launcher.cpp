@@ -2,18 +2,29 @@
 
 #include "common/Busy.h"
 #include "common/MessageBox.h"
+#include "settings/SettingsWindow.h"
 #include "startup/LoginDialog.h"
 #include "startup/ReportWindowMakers.h"
 #include "store/NameColumn.h"
+#include "store/ServerChoice.h"
 #include "store/Store.h"
 #include "workstation/MainWindow.h"
-
 
 namespace startup {
 
 namespace {
 
 const QString programTitle = QStringLiteral("Qarvel");
+
+void tellFileProblems(const QStringList& problems)
+{
+    if (problems.isEmpty())
+        return;
+    MessageBox::information(nullptr, programTitle,
+                            QStringLiteral("数据库文件有问题：\n") + problems.join(QLatin1Char('\n'))
+                                + QStringLiteral("\n\n程序不会改动有问题的文件。可以在“设置”中从备份恢复。"),
+                            MessageBox::Warning);
+}
 
 } // namespace
 
@@ -25,7 +36,10 @@ Launcher::Launcher(store::Store& store, QObject* parent)
     connect(&m_backupWatch, &QTimer::timeout, this, &Launcher::checkBackup);
 }
 
-Launcher::~Launcher() = default;
+Launcher::~Launcher()
+{
+    delete m_settings.data(); // a top-level window: nothing else would end it
+}
 
 void Launcher::start(const QDate& today)
 {
@@ -34,13 +48,8 @@ void Launcher::start(const QDate& today)
     m_store.setSlowWorkRunner([](const std::function<void()>& work) {
         runWithProgress(QStringLiteral("正在优化数据库…"), work);
     });
-    m_result = prepare(m_store, today);
-    if (!m_result.problems.isEmpty()) {
-        MessageBox::information(nullptr, programTitle,
-                                QStringLiteral("数据库文件有问题：\n") + m_result.problems.join(QLatin1Char('\n'))
-                                    + QStringLiteral("\n\n程序不会改动有问题的文件。可以在“设置”中从备份恢复。"),
-                                MessageBox::Warning);
-    }
+    m_result = prepare(m_store, today, m_server);
+    tellFileProblems(m_result.problems);
     if (m_result.backup.started())
         m_backupWatch.start();
 
@@ -48,6 +57,32 @@ void Launcher::start(const QDate& today)
     // first search by a name is as quick as the next.
     if (store::NameColumn* names = m_store.recordNames())
         names->preload();
+    connectAndLogIn();
+}
+
+void Launcher::connectAndLogIn()
+{
+    // Never the desk's own files instead: the clinic's records would be split in two.
+    for (;;) {
+        const QString problem = m_store.serverProblem();
+        if (problem.isEmpty())
+            break;
+        const int choice = MessageBox::choose(
+            nullptr, programTitle,
+            QStringLiteral("无法连接共享数据库：%1\n%2")
+                .arg(store::PgConnection::describe(m_store.serverInfo()), problem),
+            {QStringLiteral("重试"), QStringLiteral("综合设置"), QStringLiteral("退出")}, MessageBox::Warning);
+        if (choice == 0) {
+            m_store.retryServer();
+            continue;
+        }
+        if (choice == 1)
+            openSettings();
+        else
+            emit quitRequested();
+        return;
+    }
+    readLogin(m_store, m_result);
     if (!m_result.showLogin) {
         showMainWindow();
         return;
@@ -56,6 +91,33 @@ void Launcher::start(const QDate& today)
     connect(m_login.get(), &LoginDialog::accepted, this, &Launcher::showMainWindow);
     connect(m_login.get(), &LoginDialog::quitRequested, this, &Launcher::quitRequested);
     m_login->show();
+}
+
+void Launcher::openSettings()
+{
+    if (m_settings)
+        return;
+    m_settings = new SettingsWindow(m_store);
+    const std::optional<QString> before = store::readServerChoice(m_store);
+    connect(m_settings, &SettingsWindow::unloaded, this, [this, before] {
+        // Goes on once the window has gone, not inside its closing.
+        QTimer::singleShot(0, this, [this, before] {
+            const std::optional<QString> after = store::readServerChoice(m_store);
+            if (after && after != before) {
+                m_store.useServer(*after);
+                if (!m_store.onServer()) {
+                    if (const store::FileProblem problem = m_store.recordsProblem())
+                        tellFileProblems({fileProblemLine(m_store.recordsPath(), problem.text())});
+                }
+            } else {
+                m_store.retryServer();
+            }
+            connectAndLogIn();
+        });
+    });
+    m_settings->show();
+    m_settings->raise();
+    m_settings->activateWindow();
 }
 
 void Launcher::checkBackup()

@@ -3,12 +3,15 @@
 #include "startup/Startup.h"
 
 #include <QObject>
+#include <QPointer>
 #include <QTimer>
 #include <functional>
 #include <memory>
+#include <optional>
 
 class LoginDialog;
 class MainWindow;
+class SettingsWindow;
 
 namespace store {
 class Store;
@@ -18,6 +21,8 @@ namespace startup {
 
 // Runs the start-up steps and then shows exactly one window: the login dialog while a login
 // password is set, otherwise the main window. Closing either of them ends the program.
+// While the clinic's server cannot be used, neither is shown: the user is told which server and
+// why, and may try again, name another server in 综合设置, or end the program.
 // Destroying the launcher waits for a backup still copying, so the program never ends halfway
 // through one.
 class Launcher : public QObject
@@ -27,6 +32,9 @@ public:
     explicit Launcher(store::Store& store, QObject* parent = nullptr);
     ~Launcher() override;
 
+    // The server named on the command line, used instead of the one in 设置.dat ("" for the
+    // desk's own files). Before start().
+    void setServer(std::optional<QString> server) { m_server = std::move(server); }
     void start(const QDate& today);
 
     const StartupResult& result() const { return m_result; }
@@ -37,11 +45,15 @@ signals:
     void quitRequested();
 
 private:
+    void connectAndLogIn();
+    void openSettings();
     void showMainWindow();
     void checkBackup();
 
     store::Store& m_store;
+    std::optional<QString> m_server;
     StartupResult m_result;
+    QPointer<SettingsWindow> m_settings; // opened from the server's message
     std::unique_ptr<LoginDialog> m_login;
     std::unique_ptr<MainWindow> m_main;
     QTimer m_backupWatch;

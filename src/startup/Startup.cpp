@@ -5,6 +5,7 @@
 #include "startup/PrivateFiles.h"
 #include "store/Backup.h"
 #include "store/Records.h"
+#include "store/ServerChoice.h"
 #include "store/Store.h"
 #include "store/Templates.h"
 #include "store/postgres/Snapshot.h"
@@ -14,6 +15,7 @@
 #include <atomic>
 #include <system_error>
 #include <thread>
+#include <vector>
 #include <sqlite3.h>
 
 namespace startup {
@@ -148,7 +150,18 @@ bool backup(const store::Store& store, const QDate& day, const BackupHooks& hook
     return runBackup(jobFor(store, day), hooks).ok();
 }
 
-StartupResult prepare(store::Store& store, const QDate& today)
+QString fileProblemLine(const QString& path, const QString& problem)
+{
+    return QStringLiteral("“%1”：%2。").arg(QDir::toNativeSeparators(path), problem);
+}
+
+void readLogin(store::Store& store, StartupResult& result)
+{
+    result.loginPassword = store::readPassword(store).value_or(QString());
+    result.showLogin = !trimBlanks(result.loginPassword).isEmpty();
+}
+
+StartupResult prepare(store::Store& store, const QDate& today, const std::optional<QString>& server)
 {
     StartupResult result;
 
@@ -167,19 +180,32 @@ StartupResult prepare(store::Store& store, const QDate& today)
     // A copy killed halfway is of no use, and may be hundreds of megabytes.
     store::removeUnfinishedCopies(store.programFolder());
 
+    // The clinic's server, if this desk uses one.
+    store.useServer(server ? *server : store::readServerChoice(store).value_or(QString()));
+
     // Both files are opened and checked now, so the user hears of a damaged one before using it.
-    for (const auto& [path, problem] : {std::pair{store.recordsPath(), store.recordsProblem()},
-                                        std::pair{store.settingsPath(), store.settingsProblem()}}) {
+    // On a server the desk's own 档案.dat is not used.
+    std::vector<std::pair<QString, store::FileProblem>> checked;
+    if (!store.onServer())
+        checked.emplace_back(store.recordsPath(), store.recordsProblem());
+    checked.emplace_back(store.settingsPath(), store.settingsProblem());
+    for (const auto& [path, problem] : checked) {
         if (problem)
-            result.problems << QStringLiteral("“%1”：%2。").arg(QDir::toNativeSeparators(path), problem.text());
+            result.problems << fileProblemLine(path, problem.text());
     }
 
-    result.loginPassword = store::readPassword(store).value_or(QString());
-    result.showLogin = !trimBlanks(result.loginPassword).isEmpty();
+    result.serverProblem = store.serverProblem();
+    if (result.serverProblem.isEmpty())
+        readLogin(store, result);
 
     // Copying a large file takes seconds; the login dialog or the window must not wait for it.
-    if (today.toString(QStringLiteral("yyyy-MM-dd")).endsWith(QLatin1Char('0')))
+    // A server that cannot be used has nothing to copy, and the user hears of it once already.
+    if (!today.toString(QStringLiteral("yyyy-MM-dd")).endsWith(QLatin1Char('0')))
+        return result;
+    if (result.serverProblem.isEmpty())
         result.backup = BackgroundBackup::start(store, today);
+    else
+        qCWarning(lcStartup) << "no backup today: the server cannot be used";
     return result;
 }
 

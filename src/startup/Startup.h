@@ -7,6 +7,7 @@
 #include <QStringList>
 #include <functional>
 #include <memory>
+#include <optional>
 
 namespace store {
 class Store;
@@ -55,6 +56,7 @@ struct StartupResult {
     QString loginPassword; // as stored; empty when it could not be read
     bool showLogin = false;
     QStringList problems; // one line per database file found wrong, naming it
+    QString serverProblem; // why the clinic's server cannot be used; empty when it can, or when none is
     BackgroundBackup backup; // started on days whose date ends in 0
 };
 
@@ -63,7 +65,18 @@ struct StartupResult {
 // files (a file that fails it is never written to), the login password, and on days whose date
 // ends in 0 the backup, which goes on copying after this returns. Every step runs even when an
 // earlier one failed.
-StartupResult prepare(store::Store& store, const QDate& today);
+//
+// The patient records, the password and the dictionaries are on the clinic's server when one is
+// named: by `server` (the command line; "" for the desk's own files) or else in 设置.dat. A
+// server that cannot be used is not swapped for the files: serverProblem says why, and there is
+// no login password to read until it can be used.
+StartupResult prepare(store::Store& store, const QDate& today, const std::optional<QString>& server = std::nullopt);
+
+// Reads the login password into the result, and whether to ask for it.
+void readLogin(store::Store& store, StartupResult& result);
+
+// One line of StartupResult::problems.
+QString fileProblemLine(const QString& path, const QString& problem);
 
 // Backup folder of one day: <program folder>/数据库备份/yyyy-mm-dd.
 QString backupFolder(const store::Store& store, const QDate& day);

@@ -1,0 +1,235 @@
+#include "common/MessageBox.h"
+#include "settings/SettingsWindow.h"
+#include "settings/SharingPanel.h"
+#include "store/Records.h"
+#include "store/ServerChoice.h"
+#include "store/Templates.h"
+#include "support/ProgramFolder.h"
+#include "support/TestServer.h"
+
+#include <QLineEdit>
+#include <QPointer>
+#include <QPushButton>
+#include <QTest>
+
+using namespace store;
+
+// 多机共享 in 综合设置: the server's string kept in 设置.dat, and the three buttons acting on the
+// string as typed.
+
+namespace {
+
+const QString Unreachable = QStringLiteral("host=127.0.0.1 port=1");
+
+struct Loaded {
+    explicit Loaded(Store& store) : window(new SettingsWindow(store)) { window->show(); }
+    ~Loaded() { delete window.data(); }
+    SettingsWindow* operator->() const { return window; }
+    QPointer<SettingsWindow> window;
+};
+
+void retype(QLineEdit* box, const QString& text)
+{
+    box->selectAll();
+    box->insert(text); // a connection string is pasted rather than typed
+}
+
+QStringList tablesOf(Connection* db)
+{
+    QStringList names;
+    for (Query q = db->query("SELECT name FROM sqlite_master WHERE type = 'table' ORDER BY name"); q.next();)
+        names << q.string(0);
+    return names;
+}
+
+QStringList rowCounts(Connection* db, std::initializer_list<const Table*> tables)
+{
+    QStringList counts;
+    for (const Table* table : tables)
+        counts << QStringLiteral("%1：%2 行").arg(tableName(*table)).arg(Store::count(db, statements::everyRow(*table)));
+    return counts;
+}
+
+} // namespace
+
+class TestSharingPanel : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { MessageBox::setTestMode(true); }
+    void init() { MessageBox::clearShownMessages(); }
+
+    void confirmKeepsTheStringInATableOfItsOwn_data();
+    void confirmKeepsTheStringInATableOfItsOwn();
+    void buttonsSayWhatTheyFind_data();
+    void buttonsSayWhatTheyFind();
+    void uploadCopiesTheDeskAndAsksBeforeAMerge_data();
+    void uploadCopiesTheDeskAndAsksBeforeAMerge();
+};
+
+void TestSharingPanel::confirmKeepsTheStringInATableOfItsOwn_data()
+{
+    QTest::addColumn<QString>("before"); // stored first; "-": nothing yet, no 共享 table
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<bool>("readOnly");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("first server") << "-" << " host=10.0.0.5 dbname=clinic user=desk1 password='a b' " << false << "";
+    QTest::newRow("back to the files") << "host=10.0.0.5" << "" << false << "";
+    QTest::newRow("another server") << "host=10.0.0.5" << "host=10.0.0.6" << false << "";
+    QTest::newRow("read-only file") << "-" << "host=10.0.0.5" << true
+                                    << "无法写入数据库，设置和共享数据库连接未保存。";
+}
+
+void TestSharingPanel::confirmKeepsTheStringInATableOfItsOwn()
+{
+    QFETCH(QString, before);
+    QFETCH(QString, typed);
+    QFETCH(bool, readOnly);
+    QFETCH(QString, message);
+    ProgramFolder folder;
+    Store& s = folder.store();
+    const QStringList templateTables = tablesOf(s.settings());
+    if (before != "-")
+        QVERIFY(writeServerChoice(s, before));
+    if (readOnly)
+        folder.makeReadOnly(s.settingsPath());
+
+    Loaded window(s);
+    QCOMPARE(window->Frame3->title(), QStringLiteral("多机共享"));
+    QCOMPARE(window->Frame3->Text9->text(), before == "-" ? QString() : before);
+    retype(window->Frame3->Text9, typed);
+    QTest::mouseClick(window->Command1, Qt::LeftButton);
+
+    const QString expected = readOnly ? QString() : typed.trimmed();
+    QCOMPARE(readServerChoice(s), std::optional(expected));
+    if (!message.isEmpty()) {
+        QCOMPARE(MessageBox::shownMessages(), QStringList({"基本设置", message}));
+        QVERIFY(window->isVisible());
+        return;
+    }
+    QTRY_VERIFY(window.window.isNull());
+    QVERIFY(MessageBox::shownMessages().isEmpty());
+    // The file's own tables stay as they were, beside one new one.
+    QStringList tables = templateTables;
+    tables << tableName(SharingTable);
+    tables.sort();
+    QCOMPARE(tablesOf(s.settings()), tables);
+    QCOMPARE(Store::count(s.settings(), statements::everyRow(SharingTable)), 1);
+    Loaded again(s);
+    QCOMPARE(again->Frame3->Text9->text(), expected);
+}
+
+void TestSharingPanel::buttonsSayWhatTheyFind_data()
+{
+    QTest::addColumn<QString>("server"); // "ready", "bare" (no tables yet), "unreachable", "none"
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<QString>("message"); // how it begins
+    QTest::addColumn<bool>("tablesAfter");
+    const QString allMade = QStringLiteral("初始化完成：\n建立数据表“档案”\n建立数据表“密码”\n建立数据表“药品”\n"
+                                           "建立数据表“诊断”\n建立数据表“地址”");
+    QTest::newRow("test, ready") << "ready" << "Command3" << "连接成功，数据表都已存在。" << true;
+    QTest::newRow("test, bare") << "bare" << "Command3"
+                                << "连接成功，但服务器上还没有数据表（档案、密码、药品、诊断、地址），请先初始化服务器。"
+                                << false;
+    QTest::newRow("test, unreachable") << "unreachable" << "Command3" << "连接失败：connection to server" << false;
+    QTest::newRow("test, none") << "none" << "Command3" << "没有填写服务器：这台电脑使用本机文件。" << false;
+    QTest::newRow("initialize, bare") << "bare" << "Command4" << allMade << true;
+    QTest::newRow("initialize, ready") << "ready" << "Command4" << "初始化完成：\n数据表都已存在，无需建立" << true;
+    QTest::newRow("initialize, unreachable") << "unreachable" << "Command4" << "连接失败：connection to server" << false;
+    QTest::newRow("initialize, none") << "none" << "Command4" << "没有填写服务器：这台电脑使用本机文件。" << false;
+}
+
+void TestSharingPanel::buttonsSayWhatTheyFind()
+{
+    QFETCH(QString, server);
+    QFETCH(QString, button);
+    QFETCH(QString, message);
+    QFETCH(bool, tablesAfter);
+    TestServer testServer(server == "ready");
+    REQUIRE_SERVER(testServer);
+    ProgramFolder folder;
+    Loaded window(folder.store());
+    const QString conninfo = server == "unreachable" ? Unreachable : server == "none" ? QString() : testServer.conninfo();
+    retype(window->Frame3->Text9, conninfo);
+
+    QTest::mouseClick(window->findChild<QPushButton*>(button), Qt::LeftButton);
+    const QStringList shown = MessageBox::shownMessages();
+    QCOMPARE(shown.size(), 2);
+    QCOMPARE(shown[0], QStringLiteral("多机共享"));
+    QVERIFY2(shown[1].startsWith(message), qPrintable(shown[1]));
+    auto db = testServer.connect();
+    QVERIFY(db);
+    QCOMPARE(missingServerTables(*db).isEmpty(), tablesAfter);
+    QVERIFY(window->isVisible()); // nothing is stored by the buttons
+    QCOMPARE(readServerChoice(folder.store()), std::optional(QString()));
+}
+
+void TestSharingPanel::uploadCopiesTheDeskAndAsksBeforeAMerge_data()
+{
+    QTest::addColumn<bool>("serverHoldsRecords");
+    QTest::addColumn<int>("answer"); // to the merge question: 1 yes, 0 no, -1 not asked
+    QTest::addColumn<bool>("deskOnServer"); // the desk already uses the server it uploads to
+    QTest::newRow("empty server") << false << -1 << false;
+    QTest::newRow("empty server, desk already on it") << false << -1 << true;
+    QTest::newRow("merge declined") << true << 0 << false;
+    QTest::newRow("merge confirmed") << true << 1 << false;
+}
+
+void TestSharingPanel::uploadCopiesTheDeskAndAsksBeforeAMerge()
+{
+    QFETCH(bool, serverHoldsRecords);
+    QFETCH(int, answer);
+    QFETCH(bool, deskOnServer);
+    TestServer server;
+    REQUIRE_SERVER(server);
+    auto db = server.connect();
+    QVERIFY(db);
+    if (serverHoldsRecords) {
+        PatientRecord r;
+        r.key = QStringLiteral("2026-12-01 08:00:00");
+        r.name = QStringLiteral("服务器上的");
+        r.date = QStringLiteral("2026-12-01");
+        QVERIFY(Store::insert(db.get(), RecordsTable, r.toRow()));
+        QVERIFY(Store::insert(db.get(), PasswordTable, {QStringLiteral("clinic")}));
+    }
+    ProgramFolder folder;
+    Store& s = folder.store();
+    const QStringList local = rowCounts(s.records(), {&RecordsTable, &PasswordTable})
+        + rowCounts(s.settings(), {&DrugTable, &DiagnosisTable, &AddressTable});
+    const QStringList before = rowCounts(db.get(), {&RecordsTable, &PasswordTable, &DrugTable, &DiagnosisTable, &AddressTable});
+    if (deskOnServer)
+        s.useServer(server.conninfo());
+
+    Loaded window(s);
+    retype(window->Frame3->Text9, server.conninfo());
+    if (answer >= 0)
+        MessageBox::setNextAnswer(answer == 1);
+    QTest::mouseClick(window->Frame3->Command5, Qt::LeftButton);
+
+    const QStringList shown = MessageBox::shownMessages();
+    QCOMPARE(shown.size(), answer == 1 ? 4 : 2); // a declined merge ends with its question
+    if (answer >= 0)
+        QVERIFY(shown[1].startsWith(QStringLiteral("服务器上已经有病人档案。确实要把本机的数据合并进去吗？")));
+    const QStringList after = rowCounts(db.get(), {&RecordsTable, &PasswordTable, &DrugTable, &DiagnosisTable, &AddressTable});
+    if (answer == 0) {
+        QCOMPARE(after, before);
+        return;
+    }
+    QStringList copied = local;
+    if (serverHoldsRecords)
+        copied.removeAt(1); // the clinic's password stays as the server has it
+    QCOMPARE(shown.last(), QStringLiteral("上传完成：\n") + copied.join('\n'));
+    // Every table now holds what it held plus the desk's rows; the password once.
+    for (int i = 0; i < after.size(); ++i) {
+        const auto count = [](const QString& line) { return line.section(QStringLiteral("："), 1).section(' ', 0, 0).toInt(); };
+        const int expected = i == 1 ? 1 : count(before[i]) + count(local[i]);
+        QCOMPARE(count(after[i]), expected);
+    }
+    Query q = Store::select(db.get(), statements::password(), 1);
+    QVERIFY(q.next());
+    QCOMPARE(q.string(1), serverHoldsRecords ? QStringLiteral("clinic") : *readPassword(s));
+}
+
+QTEST_MAIN(TestSharingPanel)
+#include "test_sharing_panel.moc"
