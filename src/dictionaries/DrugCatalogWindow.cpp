@@ -277,7 +277,7 @@ void DrugCatalogWindow::save()
             // file can be written.
             qCWarning(lcDictionaries) << "drug row" << (addingNew ? QStringLiteral("new") : QString::number(*pickedRow))
                                       << "not stored:" << (db ? db->lastError() : QStringLiteral("file not open"));
-            MessageBox::information(this, caption(), QStringLiteral("无法写入数据库，药品未保存。"), MessageBox::Exclamation);
+            MessageBox::information(this, caption(), m_store.notWritten(QStringLiteral("药品未保存。")), MessageBox::Exclamation);
             return;
         }
     } else {
@@ -299,7 +299,7 @@ void DrugCatalogWindow::remove()
     if (deleted == store::Deleted::Failed) {
         // The row is still in the file: it stays listed and picked, the boxes keep it.
         qCWarning(lcDictionaries) << "drug row" << *pickedRow << "not deleted: the file cannot be written";
-        MessageBox::information(this, caption(), QStringLiteral("无法写入数据库，药品未删除。"), MessageBox::Exclamation);
+        MessageBox::information(this, caption(), m_store.notWritten(QStringLiteral("药品未删除。")), MessageBox::Exclamation);
         return;
     }
     if (deleted == store::Deleted::None)

@@ -161,7 +161,7 @@ void WordListWindow::add()
     if (!id) {
         // The boxes keep what was typed, so the entry can be added once the file can be written.
         qCWarning(lcDictionaries) << tableName(table()) << "entry not added:" << entry.name;
-        MessageBox::information(this, caption(), QStringLiteral("无法写入数据库，未添加。"), MessageBox::Exclamation);
+        MessageBox::information(this, caption(), m_store.notWritten(QStringLiteral("未添加。")), MessageBox::Exclamation);
         return;
     }
     entry.rowId = *id;
@@ -184,7 +184,7 @@ void WordListWindow::remove()
     if (deleted == store::Deleted::Failed) {
         // The row is still in the file, so it stays in the list, still selected.
         qCWarning(lcDictionaries) << tableName(table()) << "row" << *id << "not deleted: the file cannot be written";
-        MessageBox::information(this, caption(), QStringLiteral("无法写入数据库，未删除。"), MessageBox::Exclamation);
+        MessageBox::information(this, caption(), m_store.notWritten(QStringLiteral("未删除。")), MessageBox::Exclamation);
         return;
     }
     if (deleted == store::Deleted::None)

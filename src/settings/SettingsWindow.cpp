@@ -271,7 +271,7 @@ void SettingsWindow::confirm()
     // value, or confirm again once the file can be written.
     QStringList messages = refusals;
     if (!unstored.isEmpty())
-        messages.prepend(QStringLiteral("无法写入数据库，%1未保存。").arg(unstored.join(QStringLiteral("和"))));
+        messages.prepend(m_store.notWritten(QStringLiteral("%1未保存。").arg(unstored.join(QStringLiteral("和")))));
     if (!messages.isEmpty()) {
         MessageBox::information(this, formCaption, messages.join(QLatin1Char('\n')),
                                 unstored.isEmpty() ? MessageBox::Information : MessageBox::Exclamation);

@@ -163,6 +163,18 @@ QString Store::serverProblem()
 
 void Store::retryServer() { m_server = {}; }
 
+QString Store::notWritten(const QString& what)
+{
+    if (onServer()) {
+        const QString why = !m_server.connection ? m_server.problem
+            : !m_server.connection->linkUp()     ? m_server.connection->lastError()
+                                                 : QString();
+        if (!why.isEmpty() || !m_server.connection)
+            return QStringLiteral("无法连接共享数据库：%1（%2）\n%3").arg(PgConnection::describe(m_serverInfo), why, what);
+    }
+    return QStringLiteral("无法写入数据库，") + what;
+}
+
 CipherConnection* Store::settings()
 {
     return opened(m_settings, settingsPath(), settingsPassword(), settingsFileTables()).connection.get();

@@ -77,6 +77,10 @@ public:
     // Connects on first use; a failure is remembered until retryServer().
     QString serverProblem();
     void retryServer();
+    // What the user is told when a change could not be stored; `what` says what was not done
+    // ("处方未保存。"). A clinic's server that went away is named with the reason, never passed
+    // off as a file that cannot be written.
+    QString notWritten(const QString& what);
     // The patient names of 档案 in memory, for searches by a part of the name; null when the
     // file cannot be opened. Read on the first search that needs them.
     NameColumn* recordNames();

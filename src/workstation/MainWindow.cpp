@@ -402,7 +402,7 @@ void MainWindow::savePrescription()
             : QStringLiteral("%1超过 %2 个字，处方未保存。").arg(name).arg(width);
     }
     if (problem.isEmpty() && !store::Store::insert(m_store.records(), store::RecordsTable, record.toRow()))
-        problem = QStringLiteral("无法写入数据库，处方未保存。");
+        problem = m_store.notWritten(QStringLiteral("处方未保存。"));
     if (!problem.isEmpty()) {
         qCWarning(lcWorkstation) << "save refused:" << problem;
         MessageBox::information(this, QStringLiteral("提示"), problem, MessageBox::Exclamation);
@@ -458,7 +458,7 @@ void MainWindow::deleteSelectedRecord()
         // The record is still in the file: its node stays, and the doctor learns why.
         qCWarning(lcWorkstation) << "delete of record" << *row << "with the key" << key << "failed:"
                                  << (m_store.records() ? m_store.records()->lastError() : QString());
-        MessageBox::information(this, QStringLiteral("提示"), QStringLiteral("无法写入数据库，档案未删除。"),
+        MessageBox::information(this, QStringLiteral("提示"), m_store.notWritten(QStringLiteral("档案未删除。")),
                                 MessageBox::Exclamation);
         return;
     }

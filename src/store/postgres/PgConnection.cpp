@@ -167,6 +167,8 @@ std::unique_ptr<PgConnection> PgConnection::connect(const QString& conninfo, QSt
     return std::unique_ptr<PgConnection>(new PgConnection(conn, describe(conninfo)));
 }
 
+bool PgConnection::linkUp() const { return PQstatus(m_conn) == CONNECTION_OK; }
+
 bool PgConnection::linked()
 {
     if (PQstatus(m_conn) == CONNECTION_OK)

@@ -34,6 +34,8 @@ public:
 
     // Whether the link is up now, taking it up again if it fell outside a transaction.
     bool linked();
+    // Whether the link was up after the last statement, without trying it again.
+    bool linkUp() const;
     // Statements sent to a server by this process so far, each one round trip.
     static qint64 roundTrips();
 
