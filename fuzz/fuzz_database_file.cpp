@@ -139,7 +139,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             // The checks the store makes before it hands a file out, then what the windows read
             // from a file that passed them.
             QString error;
-            const std::unique_ptr<Connection> db = CipherConnection::open(path, QByteArray(), &error);
+            const std::unique_ptr<CipherConnection> db = CipherConnection::open(path, QByteArray(), &error);
             if (!db) {
                 diagnoseUnopenable(path, error);
             } else {
