@@ -18,4 +18,5 @@ cmake --build "$build"
 export ASAN_OPTIONS="halt_on_error=1:detect_leaks=1:strict_string_checks=1:detect_stack_use_after_return=1"
 export UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1"
 cd "$build"
-ctest --output-on-failure --timeout 900 -j "$(nproc)"
+# The shared-server tests need their throw-away cluster here too.
+pg_virtualenv -t ctest --output-on-failure --timeout 900 -j "$(nproc)"
