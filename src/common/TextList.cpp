@@ -26,6 +26,15 @@ bool TextListModel::removeRows(int row, int count, const QModelIndex& parent)
     return true;
 }
 
+TextListModel::TextListModel(QObject* parent)
+    : QAbstractListModel(parent)
+    , m_readOn(new QTimer(this))
+{
+    m_readOn->setSingleShot(true);
+    m_readOn->setInterval(0);
+    connect(m_readOn, &QTimer::timeout, this, &TextListModel::readOn);
+}
+
 void TextListModel::setTexts(QStringList texts)
 {
     // Nothing to show after nothing shown: a key that matches nothing, typed on, costs no reset.
@@ -34,7 +43,9 @@ void TextListModel::setTexts(QStringList texts)
     beginResetModel();
     m_source = {};
     m_texts = std::move(texts);
+    m_holding = false;
     endResetModel();
+    setWaiting(false);
 }
 
 void TextListModel::setSource(Source source)
@@ -43,10 +54,14 @@ void TextListModel::setSource(Source source)
     // The old rows and whatever their source holds go before the new source reads anything.
     m_texts.clear();
     m_source = {};
-    m_texts = source(PageRows);
-    if (m_texts.size() == PageRows)
+    Page page = source(PageRows);
+    m_texts = std::move(page.texts);
+    if (!page.atEnd)
         m_source = std::move(source);
+    m_wanted = PageRows;
+    m_holding = false;
     endResetModel();
+    setWaiting(m_source && m_texts.size() < m_wanted);
 }
 
 int TextListModel::nextPageRows() const
@@ -56,7 +71,8 @@ int TextListModel::nextPageRows() const
 
 bool TextListModel::canFetchMore(const QModelIndex& parent) const
 {
-    return !parent.isValid() && m_source && !m_fetching;
+    // While a page is still coming in, the view asks again once its rows are there.
+    return !parent.isValid() && m_source && !m_fetching && !m_waiting && !m_holding;
 }
 
 void TextListModel::fetchMore(const QModelIndex& parent)
@@ -64,16 +80,44 @@ void TextListModel::fetchMore(const QModelIndex& parent)
     // Views ask for more while they take in the rows just added; those come first.
     if (!canFetchMore(parent))
         return;
-    const QScopedValueRollback fetching(m_fetching, true);
     const int count = nextPageRows();
-    QStringList more = m_source(count);
-    if (more.size() < count)
+    m_wanted = m_texts.size() + count;
+    read(count);
+}
+
+void TextListModel::readOn()
+{
+    if (m_source && m_texts.size() < m_wanted)
+        read(int(m_wanted - m_texts.size()));
+    else
+        setWaiting(false);
+    m_holding = !m_waiting;
+}
+
+void TextListModel::read(int count)
+{
+    const QScopedValueRollback fetching(m_fetching, true);
+    Page page = m_source(count);
+    if (page.atEnd)
         m_source = {};
-    if (more.isEmpty())
-        return;
-    beginInsertRows(QModelIndex(), int(m_texts.size()), int(m_texts.size() + more.size()) - 1);
-    m_texts += std::move(more);
-    endInsertRows();
+    if (!page.texts.isEmpty()) {
+        beginInsertRows(QModelIndex(), int(m_texts.size()), int(m_texts.size() + page.texts.size()) - 1);
+        m_texts += std::move(page.texts);
+        endInsertRows();
+    }
+    setWaiting(m_source && m_texts.size() < m_wanted);
+}
+
+void TextListModel::setWaiting(bool waiting)
+{
+    if (waiting)
+        m_readOn->start();
+    else
+        m_readOn->stop();
+    if (waiting != m_waiting) {
+        m_waiting = waiting;
+        emit waitingChanged(waiting);
+    }
 }
 
 TextList::TextList(const QString& objectName, QWidget* parent)
@@ -85,6 +129,24 @@ TextList::TextList(const QString& objectName, QWidget* parent)
     setRootIsDecorated(false);
     setUniformRowHeights(true);
     setModel(m_model);
+    connect(m_model, &TextListModel::waitingChanged, this, [this](bool waiting) {
+        if (waiting)
+            viewport()->setCursor(Qt::BusyCursor);
+        else
+            viewport()->unsetCursor();
+    });
+}
+
+void TextList::verticalScrollbarValueChanged(int value)
+{
+    m_model->release();
+    QTreeView::verticalScrollbarValueChanged(value);
+}
+
+void TextList::resizeEvent(QResizeEvent* event)
+{
+    m_model->release();
+    QTreeView::resizeEvent(event);
 }
 
 int TextList::currentRow() const

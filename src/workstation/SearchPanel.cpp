@@ -81,10 +81,11 @@ void SearchPanel::search()
     T1->clear();
     auto found = std::make_shared<store::RecordSearch>(m_store, Text2->text(), Text3->text());
     T1->setSource([found](int count) {
-        QStringList nodes;
+        TextListModel::Page page;
         for (const store::RecordNode& node : found->next(count))
-            nodes << recordnode::text(node.name, node.key);
-        return nodes;
+            page.texts << recordnode::text(node.name, node.key);
+        page.atEnd = found->atEnd();
+        return page;
     });
 }
 
