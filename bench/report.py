@@ -262,8 +262,9 @@ def main():
                    "the system's file cache):")
         out.append("")
         out.append("| N | window | first run (cold) | median of the others | CPU time of the process by then "
-                   "| then every record searched: first rows shown | memory then |")
-        out.append("|--:|---|--:|--:|--:|--:|--:|")
+                   "| then every record searched: first rows shown | memory then "
+                   "| then End to the last record | End pressed | peak memory |")
+        out.append("|--:|---|--:|--:|--:|--:|--:|--:|--:|--:|")
         for (size, which), data in sorted(startup.items()):
             shown_ms = data.get("shown_ms") or []
             warm = sorted(shown_ms[1:])
@@ -274,8 +275,22 @@ def main():
             rss = [v for v in data.get("search_rss_mb") or [] if v >= 0]
             search_text = f"{ms(min(searched))}–{ms(max(searched))} ms" if searched else ""
             rss_text = f"{max(rss):.0f} MB" if rss else ""
+            # Only runs whose last rows were those of the last month count.
+            checked = data.get("last_row_checked") or []
+            ends = [(t, n, p) for t, n, p, c in zip(data.get("last_row_ms") or [], data.get("end_presses") or [],
+                                                     data.get("peak_rss_mb") or [], checked) if c == 1]
+            wrong = sum(1 for c in checked if c != 1)
+            end_text = (f"{min(t for t, _, _ in ends) / 1000:.1f}–{max(t for t, _, _ in ends) / 1000:.1f} s"
+                        if ends else "")
+            if wrong:
+                end_text += f" ({wrong} run{'s' if wrong > 1 else ''} not at the last record)"
+            presses = f"{max(n for _, n, _ in ends):.0f}" if ends else ""
+            peak = max((p for _, _, p in ends), default=None)
             out.append(f"| {size:,} | {label} | {ms(shown_ms[0]) if shown_ms else '—'} | {ms(median)} "
-                       f"| {ms(cpu[len(cpu) // 2]) if cpu else '—'} | {search_text} | {rss_text} |")
+                       f"| {ms(cpu[len(cpu) // 2]) if cpu else '—'} | {search_text} | {rss_text} "
+                       f"| {end_text} | {presses} | {f'{peak:.0f} MB' if peak else ''} |")
+            if size == largest and peak:
+                search_memory["search_all scrolled to the last record (from outside, peak)"] = peak
             if size == largest and searched:
                 felt["search_all (from outside)"] = searched
             if size == largest and rss:
