@@ -4,6 +4,30 @@
 #include <QSignalSpy>
 #include <QScrollBar>
 #include <QTest>
+#include <limits>
+
+namespace {
+
+// The texts "0", "1", … up to a total, at most `most` a call; what each call asked for is kept.
+struct Numbers {
+    int total;
+    int most = std::numeric_limits<int>::max();
+    int read = 0;
+    QList<int> asked;
+
+    TextListModel::Source source()
+    {
+        return [this](int count) {
+            asked << count;
+            QStringList texts;
+            for (; texts.size() < std::min(count, most) && read < total; ++read)
+                texts << QString::number(read);
+            return TextListModel::Page{texts, read == total};
+        };
+    }
+};
+
+} // namespace
 
 class TestTextList : public QObject
 {
@@ -76,17 +100,10 @@ void TestTextList::refillForgetsTheCurrentRow()
 void TestTextList::readsPagesAsTheViewScrolls()
 {
     const int total = 40 * TextListModel::PageRows + 10;
-    int read = 0;
-    int calls = 0;
-    QList<int> asked;
-    auto source = [&](int count) {
-        ++calls;
-        asked << count;
-        QStringList texts;
-        for (; texts.size() < count && read < total; ++read)
-            texts << QString::number(read);
-        return TextListModel::Page{texts, read == total};
-    };
+    Numbers numbers{total};
+    int& read = numbers.read;
+    const QList<int>& asked = numbers.asked;
+    const auto source = numbers.source();
     // No model tester here: it asks for more rows itself, where only the view should.
     TextList list(QStringLiteral("list"));
     list.resize(200, 300);
@@ -115,9 +132,9 @@ void TestTextList::readsPagesAsTheViewScrolls()
     QCOMPARE(list.selectedRow(), total - 1);
     list.removeRow(total - 1);
     QCOMPARE(list.text(list.selectedRow()), QString::number(total - 2));
-    const int callsAtEnd = calls;
+    const qsizetype callsAtEnd = asked.size();
     list.verticalScrollBar()->setValue(list.verticalScrollBar()->maximum());
-    QCOMPARE(calls, callsAtEnd); // nothing is asked past the end
+    QCOMPARE(asked.size(), callsAtEnd); // nothing is asked past the end
 
     // New rows drop the source; a source that ends within its first page is not kept.
     read = 0;
@@ -136,15 +153,10 @@ void TestTextList::readsTheRestOfAShortPageLater()
     // are read: the rest of the page comes in while the window answers, a busy cursor over the
     // rows meanwhile, each time for what the page still lacks.
     const int total = 3 * TextListModel::PageRows;
-    int read = 0;
-    QList<int> asked;
-    auto source = [&](int count) {
-        asked << count;
-        QStringList texts;
-        for (; texts.size() < std::min(count, 50) && read < total; ++read)
-            texts << QString::number(read);
-        return TextListModel::Page{texts, read == total};
-    };
+    Numbers numbers{total, 50};
+    int& read = numbers.read;
+    const QList<int>& asked = numbers.asked;
+    const auto source = numbers.source();
     TextList list(QStringLiteral("list"));
     list.resize(200, 100);
     list.show();
