@@ -625,10 +625,19 @@ bool everyRowReachable(const Search& search)
     return checked[search.op] = digest.result() == searchResult(search).digest;
 }
 
+// The names in memory, as the program reads them behind the login dialog: a warm search finds
+// them there (the first time is the cold figure's).
+void namesRead()
+{
+    if (store::NameColumn* names = clinic->store->recordNames())
+        names->loadFor(-1);
+}
+
 void searchQarvel(benchmark::State& state, const Search& search, Shown shown)
 {
     MainWindow& w = window();
     const Controls ui(w);
+    namesRead();
     ui.Text2->setText(search.name);
     ui.Text3->setText(search.date);
     for (auto _ : state) {
@@ -650,6 +659,7 @@ void scrollQarvel(benchmark::State& state, const Search& search)
     MainWindow& w = window();
     const Controls ui(w);
     TextListModel* model = ui.T1->textModel();
+    namesRead();
     ui.Text2->setText(search.name);
     ui.Text3->setText(search.date);
     // Far down, but with pages still to read in a result smaller than that.
