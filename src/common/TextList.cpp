@@ -2,6 +2,7 @@
 
 #include <QItemSelectionModel>
 #include <QScopedValueRollback>
+#include <QTimer>
 #include <algorithm>
 
 int TextListModel::rowCount(const QModelIndex& parent) const

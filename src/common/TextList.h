@@ -2,9 +2,10 @@
 
 #include <QAbstractListModel>
 #include <QStringList>
-#include <QTimer>
 #include <QTreeView>
 #include <functional>
+
+class QTimer;
 
 // Read-only texts, one a row. A refill swaps the whole list in one reset: filling costs the
 // strings themselves and nothing per row besides, where an item object per row cost several
