@@ -1,5 +1,5 @@
 // qarvel_startup --program <program folder>/qarvel --window <title> [--runs R] [--password TEXT]
-//                [--search [--name-box "X Y"]]
+//                [--search [--scroll] [--name-box "X Y"] [--date-box "X Y"] [--tree "X Y W H"]]
 //
 // Times start-up as the doctor meets it, from outside the program: starts the real executable
 // on the X display in $DISPLAY (a headless Xvfb in scripts/bench.sh), the way a desktop starts
@@ -10,10 +10,19 @@
 // system's file cache (cold); the others find them there (warm). The program is ended after
 // each run.
 //
-// --search then searches every record as the doctor does, with a click into the name box (at
-// --name-box "X Y" in the window, 160 68 by default: where the search panel puts it) and keys
-// sent through xdotool, and times from Return to the tree showing other rows, with the
-// process's memory then.
+// --search then searches every record as the doctor does, with a click into the name box and
+// keys sent through the X server's test extension (as a keyboard would), and times from Return
+// to the tree showing other rows, with the process's memory then.
+//
+// --scroll then goes to the last record: a click into the tree and End pressed, again whenever
+// the tree has moved, until End moves it no more. Timed from the first End to the last move;
+// the process's peak memory is read then. The last rows shown are checked against those of the
+// last month searched by date (a click into the date box, the month typed, End in the tree):
+// the bottom of the tree must look the same, row for row.
+//
+// Where the controls stand in the main window, from its top left: --name-box and --date-box
+// (160 68 and 160 96 by default), --tree, the rows' part of the record tree (10 146 240 482),
+// as the search panel lays them out on a 1600x1200 screen.
 //
 // --password sets the login password stored in the program's records file for the runs and
 // puts the old one back after them: empty, the program goes straight to its main window.
@@ -25,11 +34,15 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QPoint>
+#include <QRect>
 #include <QString>
 
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
+#include <X11/extensions/XTest.h>
+#include <X11/keysym.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -128,56 +141,64 @@ struct Run {
     double cpuMs = -1;
     double searchMs = -1; // Return in the name box until the window answers again
     double searchRssMb = -1;
+    double lastRowMs = -1; // the first End in the tree until the last record is shown
+    int endPresses = 0;    // End pressed until the tree moved no more
+    double peakRssMb = -1;
+    int lastRowChecked = -1; // the last rows are the last month's: 1, they are not: 0
 };
 
-// Resident memory of a process, from /proc/<pid>/status.
-double rssMb(pid_t pid)
+// Resident memory of a process (VmRSS), or its peak (VmHWM), from /proc/<pid>/status.
+double rssMb(pid_t pid, const char* field = "VmRSS:")
 {
     QFile status(QStringLiteral("/proc/%1/status").arg(pid));
     if (!status.open(QIODevice::ReadOnly))
         return -1;
     for (const QByteArray& line : status.readAll().split('\n'))
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').value(0).toDouble() / 1024;
+        if (line.startsWith(field))
+            return line.mid(int(std::strlen(field))).trimmed().split(' ').value(0).toDouble() / 1024;
     return -1;
 }
 
-// The lower part of the window, where the record tree is and no text cursor blinks.
-QByteArray lowerPart(Display* display, Window window)
+// Where the driver looks and clicks, in the window's own pixels.
+struct Layout {
+    QPoint nameBox{160, 68};
+    QPoint dateBox{160, 96};
+    QRect tree{10, 146, 240, 482};
+};
+
+// The pixels of a part of the window.
+QByteArray pixels(Display* display, Window window, const QRect& part)
 {
-    XWindowAttributes attributes{};
-    if (!XGetWindowAttributes(display, window, &attributes))
-        return {};
-    const int top = attributes.height * 3 / 5;
-    XImage* image = XGetImage(display, window, 0, top, unsigned(attributes.width), unsigned(attributes.height - top),
+    XImage* image = XGetImage(display, window, part.x(), part.y(), unsigned(part.width()), unsigned(part.height()),
                               AllPlanes, ZPixmap);
     if (!image)
         return {};
-    QByteArray pixels(image->data, image->bytes_per_line * image->height);
+    QByteArray bytes(image->data, image->bytes_per_line * image->height);
     XDestroyImage(image);
-    return pixels;
+    return bytes;
 }
 
-// Waits until the lower part of the window differs from `before`; the time then, or -1.
-double changed(Display* display, Window window, const QByteArray& before, double start, double timeoutMs)
+// Waits until the part differs from `before`; the time since start then, or -1.
+double changed(Display* display, Window window, const QRect& part, const QByteArray& before, double start,
+               double timeoutMs)
 {
     while (nowMs() - start < timeoutMs) {
-        if (lowerPart(display, window) != before)
+        if (pixels(display, window, part) != before)
             return nowMs() - start;
         usleep(2000);
     }
     return -1;
 }
 
-// The lower part once it has stayed the same for a fifth of a second: the window is done painting.
-QByteArray settled(Display* display, Window window)
+// The part once it has stayed the same for a fifth of a second: the window is done painting.
+QByteArray settled(Display* display, Window window, const QRect& part)
 {
-    QByteArray last = lowerPart(display, window);
+    QByteArray last = pixels(display, window, part);
     const double start = nowMs();
     double since = start;
     while (nowMs() - start < 10000 && nowMs() - since < 200) {
         usleep(10000);
-        QByteArray now = lowerPart(display, window);
+        QByteArray now = pixels(display, window, part);
         if (now != last) {
             last = std::move(now);
             since = nowMs();
@@ -186,38 +207,113 @@ QByteArray settled(Display* display, Window window)
     return last;
 }
 
-bool keys(const char* arguments)
+// A key pressed and let go, through the X server's test extension, as a keyboard sends it.
+void press(Display* display, KeySym symbol)
 {
-    return std::system((QByteArray("xdotool ") + arguments).constData()) == 0;
+    const KeyCode code = XKeysymToKeycode(display, symbol);
+    XTestFakeKeyEvent(display, code, True, CurrentTime);
+    XTestFakeKeyEvent(display, code, False, CurrentTime);
+    XFlush(display);
 }
 
-// The doctor searches with both boxes empty: in the name box the window opens with, a name that
-// matches nothing is searched first (untimed), so the tree is empty, then erased, and Return
-// pressed. Timed from the key until the tree
-// shows other rows, the first of every record; the process's memory is read then.
-void searchEverything(Display* display, Window window, pid_t pid, const QByteArray& nameBox, Run& run)
+void type(Display* display, const QByteArray& text)
 {
-    // The name box is found where it stands in the window, as the doctor finds it: clicked into.
-    const QByteArray click = "mousemove --window " + QByteArray::number(qulonglong(window)) + ' ' + nameBox + " click 1";
-    if (!keys(click.constData()))
-        return;
-    QByteArray before = settled(display, window);
-    if (!keys("type --delay 30 zz") || !keys("key Return") || changed(display, window, before, nowMs(), 5000) < 0)
-        return;
-    settled(display, window);
-    if (!keys("key BackSpace BackSpace"))
-        return;
-    before = settled(display, window);
+    for (const char c : text)
+        press(display, c == '-' ? XK_minus : c >= '0' && c <= '9' ? XK_0 + (c - '0') : XK_a + (c - 'a'));
+}
+
+void click(Display* display, Window window, QPoint at)
+{
+    int x = 0, y = 0;
+    Window child = 0;
+    XTranslateCoordinates(display, window, DefaultRootWindow(display), at.x(), at.y(), &x, &y, &child);
+    XTestFakeMotionEvent(display, -1, x, y, CurrentTime);
+    XTestFakeButtonEvent(display, 1, True, CurrentTime);
+    XTestFakeButtonEvent(display, 1, False, CurrentTime);
+    XFlush(display);
+}
+
+// The lower part of the window, where the record tree is and no text cursor blinks.
+QRect lowerPart(Display* display, Window window)
+{
+    XWindowAttributes attributes{};
+    if (!XGetWindowAttributes(display, window, &attributes))
+        return {};
+    const int top = attributes.height * 3 / 5;
+    return QRect(0, top, attributes.width, attributes.height - top);
+}
+
+// The doctor searches with both boxes empty: in the name box, a name that matches nothing is
+// searched first (untimed), so the tree is empty, then erased, and Return pressed. Timed from
+// the key until the tree shows other rows, the first of every record; the process's memory is
+// read then.
+bool searchEverything(Display* display, Window window, pid_t pid, const Layout& layout, Run& run)
+{
+    const QRect lower = lowerPart(display, window);
+    click(display, window, layout.nameBox);
+    QByteArray before = settled(display, window, lower);
+    type(display, "zz");
+    press(display, XK_Return);
+    if (changed(display, window, lower, before, nowMs(), 5000) < 0)
+        return false;
+    settled(display, window, lower);
+    press(display, XK_BackSpace);
+    press(display, XK_BackSpace);
+    before = settled(display, window, lower);
     const double start = nowMs();
-    if (!keys("key Return"))
-        return;
-    run.searchMs = changed(display, window, before, start, 30000);
+    press(display, XK_Return);
+    run.searchMs = changed(display, window, lower, before, start, 30000);
     run.searchRssMb = rssMb(pid);
+    return run.searchMs >= 0;
+}
+
+// End pressed in the tree until it moves no more: the tree is at its last row.
+QByteArray scrollToEnd(Display* display, Window window, const Layout& layout, Run* run)
+{
+    click(display, window, layout.tree.topLeft() + QPoint(layout.tree.width() / 2, layout.tree.height() / 2));
+    QByteArray shown = settled(display, window, layout.tree);
+    const double start = nowMs();
+    double last = start;
+    for (int presses = 1;; ++presses) {
+        press(display, XK_End);
+        // A page of 2,048 rows takes some tens of milliseconds: seconds without a move is the end.
+        if (changed(display, window, layout.tree, shown, nowMs(), 3000) < 0) {
+            if (run)
+                run->endPresses = presses;
+            break;
+        }
+        last = nowMs();
+        shown = pixels(display, window, layout.tree);
+    }
+    if (run)
+        run->lastRowMs = last - start;
+    return settled(display, window, layout.tree);
+}
+
+// Every record scrolled to its end, then the last month searched and scrolled to its end: the
+// tree's last rows must look the same.
+void scrollToLastRecord(Display* display, Window window, pid_t pid, const Layout& layout, const QByteArray& lastMonth,
+                        Run& run)
+{
+    const QByteArray bottom = scrollToEnd(display, window, layout, &run);
+    run.peakRssMb = rssMb(pid, "VmHWM:");
+    // A click into the date box puts today's date there; it is erased and the month typed.
+    click(display, window, layout.dateBox);
+    settled(display, window, layout.tree);
+    press(display, XK_End);
+    for (int i = 0; i < 12; ++i)
+        press(display, XK_BackSpace);
+    type(display, lastMonth);
+    const QByteArray before = pixels(display, window, layout.tree);
+    press(display, XK_Return);
+    if (changed(display, window, layout.tree, before, nowMs(), 5000) < 0)
+        return;
+    run.lastRowChecked = scrollToEnd(display, window, layout, nullptr) == bottom ? 1 : 0;
 }
 
 // Starts the program and waits, up to timeoutMs, for its window with this title to be shown.
-Run startOnce(Display* display, const QString& program, const std::string& title, const QByteArray& nameBox,
-              double timeoutMs)
+Run startOnce(Display* display, const QString& program, const std::string& title, const Layout* search,
+              const QByteArray& scrollMonth, double timeoutMs)
 {
     Run run;
     const Window root = DefaultRootWindow(display);
@@ -257,8 +353,8 @@ Run startOnce(Display* display, const QString& program, const std::string& title
         pollfd fd{ConnectionNumber(display), POLLIN, 0};
         poll(&fd, 1, 2);
     }
-    if (!nameBox.isEmpty() && run.shownMs >= 0)
-        searchEverything(display, shown, pid, nameBox, run);
+    if (search && run.shownMs >= 0 && searchEverything(display, shown, pid, *search, run) && !scrollMonth.isEmpty())
+        scrollToLastRecord(display, shown, pid, *search, scrollMonth, run);
     kill(pid, SIGTERM);
     int status = 0;
     waitpid(pid, &status, 0);
@@ -282,13 +378,25 @@ int main(int argc, char** argv)
     const std::string title = option(args, QStringLiteral("--window")).toStdString();
     const int runs = std::max(2, option(args, QStringLiteral("--runs"), QStringLiteral("6")).toInt());
     const bool setPassword = args.contains(QStringLiteral("--password"));
-    // Where the name box stands in the main window (x y from its top left), for --search.
-    const QByteArray nameBox = args.contains(QStringLiteral("--search"))
-        ? option(args, QStringLiteral("--name-box"), QStringLiteral("160 68")).toLatin1()
-        : QByteArray();
+    const bool search = args.contains(QStringLiteral("--search"));
+    const bool scroll = search && args.contains(QStringLiteral("--scroll"));
+    auto numbers = [&](const char* name) {
+        QList<int> values;
+        for (const QString& n : option(args, QString::fromLatin1(name)).split(QLatin1Char(' '), Qt::SkipEmptyParts))
+            values << n.toInt();
+        return values;
+    };
+    Layout layout;
+    if (const QList<int> at = numbers("--name-box"); at.size() == 2)
+        layout.nameBox = QPoint(at[0], at[1]);
+    if (const QList<int> at = numbers("--date-box"); at.size() == 2)
+        layout.dateBox = QPoint(at[0], at[1]);
+    if (const QList<int> at = numbers("--tree"); at.size() == 4)
+        layout.tree = QRect(at[0], at[1], at[2], at[3]);
     if (program.isEmpty() || title.empty() || !QFileInfo(program).isExecutable()) {
         std::fprintf(stderr, "usage: qarvel_startup --program <folder>/qarvel --window <title> [--runs R] "
-                             "[--password TEXT] [--search [--name-box \"X Y\"]]\n");
+                             "[--password TEXT] [--search [--scroll] [--name-box \"X Y\"] [--date-box \"X Y\"] "
+                             "[--tree \"X Y W H\"]]\n");
         return 2;
     }
     Display* display = XOpenDisplay(nullptr);
@@ -309,6 +417,13 @@ int main(int argc, char** argv)
             return 1;
         }
     }
+    // The month of the last record, whose last rows the tree shows at its end.
+    QByteArray lastMonth;
+    if (scroll && store.records()) {
+        store::Query last = store.records()->query(
+            QStringLiteral("SELECT \"日期\" FROM \"档案\" ORDER BY rowid DESC LIMIT 1"));
+        lastMonth = last.next() ? last.string(0).left(7).toLatin1() : QByteArray();
+    }
     store.close(); // the program under test is the only one with the files open
 
     std::vector<Run> results;
@@ -317,22 +432,25 @@ int main(int argc, char** argv)
             evict(store.recordsPath());
             evict(store.settingsPath());
         }
-        results.push_back(startOnce(display, program, title, nameBox, 30000));
+        results.push_back(startOnce(display, program, title, search ? &layout : nullptr, lastMonth, 30000));
     }
     XCloseDisplay(display);
     if (oldPassword && !storePassword(*oldPassword))
         std::fprintf(stderr, "qarvel_startup: could not put the login password back\n");
 
-    auto list = [&](double Run::*field) {
+    auto list = [&](auto Run::*field) {
         QStringList values;
         for (const Run& run : results)
-            values << QString::number(run.*field, 'f', 1);
+            values << QString::number(double(run.*field), 'f', 1);
         return values.join(QStringLiteral(", "));
     };
     std::printf("{\"window\": \"%s\", \"mapped_ms\": [%s], \"shown_ms\": [%s], \"cpu_ms\": [%s], "
-                "\"search_ms\": [%s], \"search_rss_mb\": [%s]}\n",
+                "\"search_ms\": [%s], \"search_rss_mb\": [%s], \"last_row_ms\": [%s], \"end_presses\": [%s], "
+                "\"peak_rss_mb\": [%s], \"last_row_checked\": [%s]}\n",
                 title.c_str(), qPrintable(list(&Run::mappedMs)), qPrintable(list(&Run::shownMs)),
-                qPrintable(list(&Run::cpuMs)), qPrintable(list(&Run::searchMs)), qPrintable(list(&Run::searchRssMb)));
+                qPrintable(list(&Run::cpuMs)), qPrintable(list(&Run::searchMs)), qPrintable(list(&Run::searchRssMb)),
+                qPrintable(list(&Run::lastRowMs)), qPrintable(list(&Run::endPresses)),
+                qPrintable(list(&Run::peakRssMb)), qPrintable(list(&Run::lastRowChecked)));
     const bool all = std::all_of(results.begin(), results.end(), [](const Run& r) { return r.shownMs >= 0; });
     if (!all)
         std::fprintf(stderr, "qarvel_startup: the window \"%s\" was not shown in every run\n", title.c_str());

@@ -11,7 +11,7 @@ packages=(
   fonts-noto-cjk fonts-arphic-ukai fonts-arphic-uming
   poppler-utils
   libbenchmark-dev
-  xvfb x11-utils libx11-dev xdotool
+  xvfb x11-utils libx11-dev libxtst-dev
 )
 case "${1:-}" in
   --fuzz) packages+=(clang libclang-rt-14-dev) ;;

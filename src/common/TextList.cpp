@@ -2,6 +2,7 @@
 
 #include <QItemSelectionModel>
 #include <QScopedValueRollback>
+#include <QTimer>
 #include <algorithm>
 
 int TextListModel::rowCount(const QModelIndex& parent) const
@@ -43,6 +44,15 @@ void take(TextListModel::Rows rows, QStringList& texts, QList<qint64>& ids)
 
 } // namespace
 
+TextListModel::TextListModel(QObject* parent)
+    : QAbstractListModel(parent)
+    , m_readOn(new QTimer(this))
+{
+    m_readOn->setSingleShot(true);
+    m_readOn->setInterval(0);
+    connect(m_readOn, &QTimer::timeout, this, &TextListModel::readOn);
+}
+
 void TextListModel::setRows(Rows rows)
 {
     // Nothing to show after nothing shown: a key that matches nothing, typed on, costs no reset.
@@ -53,14 +63,9 @@ void TextListModel::setRows(Rows rows)
     m_texts.clear();
     m_ids.clear();
     take(std::move(rows), m_texts, m_ids);
+    m_holding = false;
     endResetModel();
-}
-
-std::optional<qint64> TextListModel::id(int row) const
-{
-    if (row < 0 || row >= m_texts.size() || m_ids.size() != m_texts.size())
-        return std::nullopt;
-    return m_ids.at(row);
+    setWaiting(false);
 }
 
 void TextListModel::setSource(Source source)
@@ -70,10 +75,21 @@ void TextListModel::setSource(Source source)
     m_texts.clear();
     m_ids.clear();
     m_source = {};
-    take(source(PageRows), m_texts, m_ids);
-    if (m_texts.size() == PageRows)
+    Page page = source(PageRows);
+    take(std::move(page.rows), m_texts, m_ids);
+    if (!page.atEnd)
         m_source = std::move(source);
+    m_wanted = PageRows;
+    m_holding = false;
     endResetModel();
+    setWaiting(m_source && m_texts.size() < m_wanted);
+}
+
+std::optional<qint64> TextListModel::id(int row) const
+{
+    if (row < 0 || row >= m_texts.size() || m_ids.size() != m_texts.size())
+        return std::nullopt;
+    return m_ids.at(row);
 }
 
 int TextListModel::nextPageRows() const
@@ -83,7 +99,8 @@ int TextListModel::nextPageRows() const
 
 bool TextListModel::canFetchMore(const QModelIndex& parent) const
 {
-    return !parent.isValid() && m_source && !m_fetching;
+    // While a page is still coming in, the view asks again once its rows are there.
+    return !parent.isValid() && m_source && !m_fetching && !m_waiting && !m_holding;
 }
 
 void TextListModel::fetchMore(const QModelIndex& parent)
@@ -91,16 +108,44 @@ void TextListModel::fetchMore(const QModelIndex& parent)
     // Views ask for more while they take in the rows just added; those come first.
     if (!canFetchMore(parent))
         return;
-    const QScopedValueRollback fetching(m_fetching, true);
     const int count = nextPageRows();
-    Rows more = m_source(count);
-    if (more.texts.size() < count)
+    m_wanted = m_texts.size() + count;
+    read(count);
+}
+
+void TextListModel::readOn()
+{
+    if (m_source && m_texts.size() < m_wanted)
+        read(int(m_wanted - m_texts.size()));
+    else
+        setWaiting(false);
+    m_holding = !m_waiting;
+}
+
+void TextListModel::read(int count)
+{
+    const QScopedValueRollback fetching(m_fetching, true);
+    Page page = m_source(count);
+    if (page.atEnd)
         m_source = {};
-    if (more.texts.isEmpty())
-        return;
-    beginInsertRows(QModelIndex(), int(m_texts.size()), int(m_texts.size() + more.texts.size()) - 1);
-    take(std::move(more), m_texts, m_ids);
-    endInsertRows();
+    if (!page.rows.texts.isEmpty()) {
+        beginInsertRows(QModelIndex(), int(m_texts.size()), int(m_texts.size() + page.rows.texts.size()) - 1);
+        take(std::move(page.rows), m_texts, m_ids);
+        endInsertRows();
+    }
+    setWaiting(m_source && m_texts.size() < m_wanted);
+}
+
+void TextListModel::setWaiting(bool waiting)
+{
+    if (waiting)
+        m_readOn->start();
+    else
+        m_readOn->stop();
+    if (waiting != m_waiting) {
+        m_waiting = waiting;
+        emit waitingChanged(waiting);
+    }
 }
 
 TextList::TextList(const QString& objectName, QWidget* parent)
@@ -112,6 +157,24 @@ TextList::TextList(const QString& objectName, QWidget* parent)
     setRootIsDecorated(false);
     setUniformRowHeights(true);
     setModel(m_model);
+    connect(m_model, &TextListModel::waitingChanged, this, [this](bool waiting) {
+        if (waiting)
+            viewport()->setCursor(Qt::BusyCursor);
+        else
+            viewport()->unsetCursor();
+    });
+}
+
+void TextList::verticalScrollbarValueChanged(int value)
+{
+    m_model->release();
+    QTreeView::verticalScrollbarValueChanged(value);
+}
+
+void TextList::resizeEvent(QResizeEvent* event)
+{
+    m_model->release();
+    QTreeView::resizeEvent(event);
 }
 
 int TextList::currentRow() const

@@ -6,6 +6,8 @@
 #include <functional>
 #include <optional>
 
+class QTimer;
+
 // Read-only texts, one a row. A refill swaps the whole list in one reset: filling costs the
 // strings themselves and nothing per row besides, where an item object per row cost several
 // times the SQL that read them on every keystroke.
@@ -13,7 +15,7 @@ class TextListModel : public QAbstractListModel
 {
     Q_OBJECT
 public:
-    using QAbstractListModel::QAbstractListModel;
+    explicit TextListModel(QObject* parent = nullptr);
 
     // Texts, and for each the identity of what it shows (a table row), when it has one: two rows
     // may read the same, and a command on a row must reach the thing it was made from.
@@ -38,28 +40,54 @@ public:
     // The identity given with a row, none when its texts came without them.
     std::optional<qint64> id(int row) const;
 
-    // A list too long to read at once: source(count) gives up to count more texts, fewer only
-    // at its end. The rows shown before are dropped, the first page is read at once, and the
-    // rest a page at a time as a view scrolls to it (fetchMore), so the list holds what has
+    // A list too long to read at once: source(count) gives up to count more texts, and whether
+    // they are the last. The rows shown before are dropped, the first page is read at once, and
+    // the rest a page at a time as a view scrolls to it (fetchMore), so the list holds what has
     // been shown and not everything there is. A tree view also reads a page whenever it lays
     // its rows out afresh, so the first pages are a few screens; further down they grow with
     // what has been read, up to MaxPageRows (a page of those takes 10-40 ms to read at a
     // million records), so that the end of a million rows is some 500 pages away, not 7,800.
-    using Source = std::function<Rows(int count)>;
+    //
+    // A source may give fewer than asked for before its end, when finding them would keep the
+    // window from answering: the rest of the page is asked for again whenever the event loop is
+    // free, until it is there (isWaiting(); views show a busy cursor meanwhile). A tree view
+    // lays its rows out afresh once they are there, and would read a page with every layout:
+    // after a page completed this way, the next is read only once the view was scrolled or
+    // resized (release()), so that the reading stays a page ahead of what is shown.
+    struct Page {
+        Rows rows;
+        bool atEnd = false;
+    };
+    using Source = std::function<Page(int count)>;
     void setSource(Source source);
     static constexpr int PageRows = 128;
     static constexpr int MaxPageRows = 2048;
     // The rows the next fetchMore asks for.
     int nextPageRows() const;
+    // A page is only partly there, and the rest is being asked for.
+    bool isWaiting() const { return m_waiting; }
+    void release() { m_holding = false; }
 
     bool canFetchMore(const QModelIndex& parent) const override;
     void fetchMore(const QModelIndex& parent) override;
 
+signals:
+    void waitingChanged(bool waiting);
+
 private:
+    // Asks the source for what is wanted and not there yet.
+    void read(int count);
+    void readOn();
+    void setWaiting(bool waiting);
+
     QStringList m_texts;
     QList<qint64> m_ids; // one for each text, or none at all
     Source m_source;
     bool m_fetching = false;
+    qsizetype m_wanted = 0; // the rows the view asked for so far
+    bool m_waiting = false;
+    bool m_holding = false; // a page completed while waiting: no more until the view moves
+    QTimer* m_readOn;
 };
 
 // A flat list of texts drawn as a tree without branches: no header, no root decoration, rows of
@@ -89,6 +117,10 @@ public:
     // The row a pick takes: current and selected; -1 when none is both.
     int selectedRow() const;
     bool hasSelection() const;
+
+protected:
+    void verticalScrollbarValueChanged(int value) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
     TextListModel* m_model;

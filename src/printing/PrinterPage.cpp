@@ -53,6 +53,7 @@ void PrinterPage::setScaleUnit(Unit unit)
 {
     if (unit == m_unit)
         return;
+    advance();
     const double factor = (unit == Unit::Twips ? TwipsPerInch : MillimetresPerInch) / unitsPerInch();
     m_current = (m_current - m_origin) * factor;
     m_origin = QPointF();
@@ -72,8 +73,26 @@ void PrinterPage::setOrientation(QPageLayout::Orientation orientation)
     }
 }
 
+void PrinterPage::setCurrentX(double x)
+{
+    m_advanceText.clear();
+    m_current.setX(x);
+}
+
+double PrinterPage::currentX() const
+{
+    return m_current.x() + (m_advanceText.isEmpty() ? 0 : widthIn(m_advanceFont, m_advanceText));
+}
+
+void PrinterPage::advance()
+{
+    m_current.setX(currentX());
+    m_advanceText.clear();
+}
+
 void PrinterPage::print(const QString& text, LineEnd end)
 {
+    advance();
     if (QPainter* p = painter("print")) {
         // The em box, not the taller substitute's ascent, starts at current y.
         const double baseline = fonts::emBoxAscent(m_font) * fonts::emPixels(m_font, *m_device);
@@ -91,10 +110,12 @@ void PrinterPage::print(const QString& text, LineEnd end)
     op.endsLine = end == EndLine;
     record(std::move(op));
 
-    if (end == EndLine)
+    if (end == EndLine) {
         m_current = QPointF(m_origin.x(), m_current.y() + textHeight());
-    else
-        m_current.rx() += textWidth(text);
+    } else {
+        m_advanceText = text;
+        m_advanceFont = m_font;
+    }
 }
 
 void PrinterPage::drawLine(double x1, double y1, double x2, double y2)
@@ -118,6 +139,7 @@ void PrinterPage::newPage()
     }
     ++m_page;
     m_current = m_origin;
+    m_advanceText.clear();
     PageOperation op;
     op.kind = PageOperation::NewPage;
     record(std::move(op));
@@ -148,8 +170,13 @@ double PrinterPage::textHeight() const
 
 double PrinterPage::textWidth(const QString& text) const
 {
+    return widthIn(m_font, text);
+}
+
+double PrinterPage::widthIn(const QFont& font, const QString& text) const
+{
     const QPaintDevice* device = m_device ? m_device : &fallbackMetricsDevice();
-    QFontMetricsF metrics(m_font, device);
+    QFontMetricsF metrics(font, device);
     return metrics.horizontalAdvance(text) * unitsPerInch() / device->logicalDpiX();
 }
 

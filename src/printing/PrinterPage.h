@@ -83,9 +83,9 @@ public:
     double fontSize() const { return m_font.pointSizeF(); }
     bool fontBold() const { return m_font.bold(); }
 
-    void setCurrentX(double x) { m_current.setX(x); }
+    void setCurrentX(double x);
     void setCurrentY(double y) { m_current.setY(y); }
-    double currentX() const { return m_current.x(); }
+    double currentX() const;
     double currentY() const { return m_current.y(); }
 
     // Draws the text at the current point. EndLine: current y grows by textHeight() and current
@@ -111,6 +111,9 @@ private:
     QPointF toDevice(QPointF logical) const;
     QPainter* painter(const char* operation);
     void record(PageOperation op);
+    double widthIn(const QFont& font, const QString& text) const;
+    // Adds the advance of the text printed last on its line to current x.
+    void advance();
 
     QPagedPaintDevice* m_device;
     std::unique_ptr<QPainter> m_painter;
@@ -118,6 +121,11 @@ private:
     Unit m_unit = Unit::Twips;
     QPointF m_origin;
     QPointF m_current;
+    // The text printed last, staying on its line, and its font: current x lies behind it. Most
+    // callers set current x before the next text, so it is measured only when asked for (the
+    // shaping is a good part of a page's cost).
+    QString m_advanceText;
+    QFont m_advanceFont;
     QFont m_font;
     int m_page = 1;
     bool m_ended = false;

@@ -10,11 +10,21 @@
 #include <algorithm>
 #include <cstring>
 #include <string.h> // memmem
-#include <numeric>
 #include <optional>
 #include <sqlite3.h>
 
 namespace store {
+
+namespace {
+
+// The engine compares a text only up to a NUL in it.
+std::string_view untilNul(std::string_view text)
+{
+    const void* nul = std::memchr(text.data(), 0, text.size());
+    return nul ? text.substr(0, size_t(static_cast<const char*>(nul) - text.data())) : text;
+}
+
+} // namespace
 
 // --- The column ----------------------------------------------------------------------------
 
@@ -73,8 +83,7 @@ size_t NameColumn::indexAt(size_t offset, size_t from) const
 
 void NameColumn::append(qint64 rowId, std::string_view name)
 {
-    // The engine compares a text only up to a NUL in it.
-    name = name.substr(0, std::min(name.size(), name.find('\0')));
+    name = untilNul(name);
     m_names.push_back('\0');
     m_starts.push_back(quint32(m_names.size()));
     m_names.append(name);
@@ -87,7 +96,7 @@ void NameColumn::startLoad()
 {
     finishStatement();
     m_phase = Phase::Idle;
-    m_order.clear();
+    m_placed.clear();
     m_loaded = false;
     m_names.clear();
     m_starts.clear();
@@ -140,11 +149,13 @@ bool NameColumn::loadFor(int milliseconds)
         while ((rc = sqlite3_step(m_reading)) == SQLITE_ROW) {
             const qint64 rowId = sqlite3_column_int64(m_reading, 0);
             const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(m_reading, 1));
-            const int size = sqlite3_column_bytes(m_reading, 1);
+            // The engine compares a text only up to a NUL in it.
+            const std::string_view name = untilNul(std::string_view(text, size_t(sqlite3_column_bytes(m_reading, 1))));
+            m_allWellFormed = m_allWellFormed && wellFormedUtf8(name);
             m_lowest = m_entries.empty() ? rowId : std::min(m_lowest, rowId);
             m_highest = m_entries.empty() ? rowId : std::max(m_highest, rowId);
-            m_entries.push_back({rowId, quint32(m_bytes.size()), quint32(size)});
-            m_bytes.append(text, size_t(size));
+            m_entries.push_back({rowId, quint32(m_bytes.size()), quint32(name.size())});
+            m_bytes.append(name);
             if ((++stepped % 64 == 0 || milliseconds == 0) && spent())
                 return false;
         }
@@ -157,24 +168,39 @@ bool NameColumn::loadFor(int milliseconds)
             return true;
         }
         placeInRowOrder();
-        m_phase = Phase::Building;
-        m_built = 0;
         if (spent())
             return false;
     }
-    m_names.reserve(m_bytes.size() + m_entries.size());
-    m_starts.reserve(m_entries.size());
-    m_rows.reserve(m_entries.size());
-    m_gone.reserve(m_entries.size());
-    while (m_built < m_order.size()) {
-        if (const quint32 i = m_order[m_built++]; i != NoEntry)
-            append(m_entries[i].rowId, std::string_view(m_bytes).substr(m_entries[i].start, m_entries[i].size));
-        if (m_built % 4096 == 0 && spent())
+    if (m_phase == Phase::Placing) {
+        while (m_built < m_entries.size()) {
+            const Entry& entry = m_entries[m_built];
+            m_placed[size_t(entry.rowId - m_lowest)] = entry;
+            if (++m_built % 4096 == 0 && spent())
+                return false;
+        }
+        m_entries = {};
+        startBuilding();
+    }
+    // The names lie in name order: each one is fetched from wherever it lies, the next few
+    // asked for ahead, since waiting for memory is most of what this costs.
+    constexpr size_t Ahead = 16;
+    const char* const bytes = m_bytes.data();
+    while (m_built < m_placed.size()) {
+        if (m_built + Ahead < m_placed.size() && m_placed[m_built + Ahead].start != NoEntry)
+            __builtin_prefetch(bytes + m_placed[m_built + Ahead].start);
+        const Entry& entry = m_placed[m_built];
+        if (entry.start != NoEntry) {
+            m_names.push_back('\0');
+            m_starts.push_back(quint32(m_names.size()));
+            m_names.append(bytes + entry.start, entry.size);
+            m_rows.push_back(entry.rowId);
+        }
+        if (++m_built % 4096 == 0 && spent())
             return false;
     }
-    m_entries = {};
+    m_gone.assign(m_rows.size(), false);
     m_bytes = {};
-    m_order = {};
+    m_placed = {};
     m_phase = Phase::Idle;
     m_loaded = true;
     return true;
@@ -185,36 +211,60 @@ void NameColumn::placeInRowOrder()
     // The index gives the names in name order. Rowids run nearly densely from 1 (less what was
     // deleted), so each entry goes straight to its rowid's place, in time that grows with the
     // rows, not faster; only far-apart rowids are sorted. A row read twice keeps its last name.
-    m_order.clear();
-    if (m_entries.empty())
-        return;
+    m_placed.clear();
+    m_built = 0;
     const quint64 span = quint64(m_highest - m_lowest) + 1;
-    if (span <= 4 * m_entries.size() + 1024) {
-        m_order.assign(size_t(span), NoEntry);
-        for (size_t i = 0; i < m_entries.size(); ++i)
-            m_order[size_t(m_entries[i].rowId - m_lowest)] = quint32(i);
+    if (!m_entries.empty() && span <= 4 * m_entries.size() + 1024) {
+        m_placed.assign(size_t(span), Entry{0, NoEntry, 0});
+        m_phase = Phase::Placing;
         return;
     }
-    m_order.resize(m_entries.size());
-    std::iota(m_order.begin(), m_order.end(), quint32(0));
-    std::stable_sort(m_order.begin(), m_order.end(),
-                     [this](quint32 a, quint32 b) { return m_entries[a].rowId < m_entries[b].rowId; });
-    for (size_t i = 0; i + 1 < m_order.size(); ++i)
-        if (m_entries[m_order[i]].rowId == m_entries[m_order[i + 1]].rowId)
-            m_order[i] = NoEntry;
+    std::stable_sort(m_entries.begin(), m_entries.end(), [](const Entry& a, const Entry& b) { return a.rowId < b.rowId; });
+    for (size_t i = 0; i + 1 < m_entries.size(); ++i)
+        if (m_entries[i].rowId == m_entries[i + 1].rowId)
+            m_entries[i].start = NoEntry;
+    m_placed = std::move(m_entries);
+    m_entries = {};
+    startBuilding();
+}
+
+void NameColumn::startBuilding()
+{
+    m_phase = Phase::Building;
+    m_built = 0;
+    m_names.reserve(m_bytes.size() + m_placed.size());
+    m_starts.reserve(m_placed.size());
+    m_rows.reserve(m_placed.size());
 }
 
 void NameColumn::preload()
 {
-    if (m_loaded)
+    if (m_loaded || m_preloading)
         return;
     if (!m_idle)
         m_idle = std::make_unique<QObject>();
+    m_preloading = true;
     // A slice well under a frame: a key pressed meanwhile waits no longer than that.
     QTimer::singleShot(0, m_idle.get(), [this] {
+        m_preloading = false;
         if (!loadFor(8))
             preload();
     });
+}
+
+bool NameColumn::catchUp(int milliseconds)
+{
+    if (m_loaded) {
+        if (isCurrent())
+            return true;
+        startLoad();
+        preload();
+    }
+    if (milliseconds == 0)
+        return false;
+    loadFor(milliseconds);
+    // Names that cannot be read are not waited for: rowsContaining finds nothing at once.
+    return m_loaded ? isCurrent() : m_phase == Phase::Idle;
 }
 
 bool NameColumn::applyChanges()

@@ -43,8 +43,13 @@ public:
     // Reads the names a slice at a time whenever the event loop is idle, so that the first
     // search by name finds them in memory and the window goes on answering meanwhile. The
     // read holds the file's read lock until it ends (0.2-0.5 s at a million records): this
-    // connection writes as ever, another one waits for it.
+    // connection writes as ever, another one waits for it. Once is enough: a read already
+    // under way goes on.
     void preload();
+    // Brings the names up to date, reading for about this long at most (none at all for 0):
+    // true once rowsContaining answers without reading. Names changed through another
+    // connection are read afresh in slices too, where rowsContaining reads them all at once.
+    bool catchUp(int milliseconds);
     bool isLoaded() const { return m_loaded; }
     // How the names are read: from the index on 姓名, which holds them all.
     static const char* const ReadSql;
@@ -57,6 +62,7 @@ private:
     bool isCurrent();
     void startLoad();
     void placeInRowOrder();
+    void startBuilding();
     void finishStatement();
     qint64 dataVersion();
     bool applyChanges();
@@ -68,9 +74,10 @@ private:
     CipherConnection& m_db;
     bool m_loaded = false;
     std::unique_ptr<QObject> m_idle; // the slices' timers die with the column
+    bool m_preloading = false;       // a slice is waiting for the event loop
     // While reading: the statement, held between slices, and what it gave so far; then the
-    // entries in row order, put into the column a slice at a time.
-    enum class Phase { Idle, Reading, Building };
+    // entries put in row order and into the column, a slice at a time.
+    enum class Phase { Idle, Reading, Placing, Building };
     Phase m_phase = Phase::Idle;
     sqlite3_stmt* m_reading = nullptr;
     struct Entry {
@@ -80,7 +87,7 @@ private:
     std::vector<Entry> m_entries;
     std::string m_bytes;
     qint64 m_lowest = 0, m_highest = 0;
-    std::vector<quint32> m_order; // entry indexes in row order; NoEntry for none
+    std::vector<Entry> m_placed; // the entries in row order; start NoEntry for a row without one
     size_t m_built = 0;
     static constexpr quint32 NoEntry = 0xFFFFFFFF;
     // Names as the engine stores them (UTF-8), each preceded by a NUL, which no name holds

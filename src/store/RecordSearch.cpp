@@ -4,6 +4,7 @@
 #include "store/Statements.h"
 #include "store/Store.h"
 
+#include <QElapsedTimer>
 #include <algorithm>
 #include <iterator>
 #include <limits>
@@ -36,6 +37,12 @@ const Words& words(const Dialect& d)
     return d.isServer() ? server : file;
 }
 
+// Every row from a rowid on, with whether it matches: the reading stops after a slice of time,
+// and goes on from the first row it did not check, matching or not. Only a file's names are
+// read this way, while they are not in memory yet.
+const QString CheckedRowsSql = QStringLiteral("SELECT rowid, [名称], [姓名], [姓名] LIKE '%' || ?2 || '%' "
+                                              "AND [日期] IS NOT NULL FROM [档案] WHERE rowid >= ?1 ORDER BY rowid");
+
 // The search's own condition, a page of rows at or after a rowid: for a server, which holds
 // no names in memory and finds a broad name's first page at once this way.
 QString conditionPageSql(const Dialect& d, const Select& select)
@@ -61,8 +68,17 @@ RecordSearch::RecordSearch(Store& store, const QString& name, const QString& dat
         return;
     }
     NameColumn* names = store.recordNames();
+    // Without the names in memory, the rows of the table (or of the date) are checked as read.
+    auto checkAsRead = [&] {
+        m_name = name;
+        m_unread = true;
+        names->preload();
+    };
     if (date.isEmpty()) {
-        m_rows = names ? names->rowsContaining(name) : std::vector<qint64>();
+        if (names && !names->catchUp(0))
+            checkAsRead();
+        else
+            m_rows = names ? names->rowsContaining(name) : std::vector<qint64>();
         return;
     }
     // The date's own statement, asked only which rows: its index answers without the table.
@@ -75,60 +91,141 @@ RecordSearch::RecordSearch(Store& store, const QString& name, const QString& dat
         m_name = name;
         return;
     }
+    if (names && !names->catchUp(0)) {
+        checkAsRead();
+        return;
+    }
     const std::vector<qint64> byName = names ? names->rowsContaining(name) : std::vector<qint64>();
     std::vector<qint64> both;
     std::set_intersection(byName.begin(), byName.end(), m_rows->begin(), m_rows->end(), std::back_inserter(both));
     m_rows = std::move(both);
 }
 
+bool RecordSearch::spent(const QElapsedTimer& timer) const
+{
+    return m_unread && timer.elapsed() >= SliceMs;
+}
+
+void RecordSearch::useNames(NameColumn& names)
+{
+    std::vector<qint64> rows = names.rowsContaining(m_name);
+    if (m_rows) {
+        std::vector<qint64> both;
+        std::set_intersection(rows.begin(), rows.end(), m_rows->begin() + qsizetype(m_nextRow), m_rows->end(),
+                              std::back_inserter(both));
+        rows = std::move(both);
+    } else {
+        rows.erase(rows.begin(), std::lower_bound(rows.begin(), rows.end(), m_from));
+    }
+    m_rows = std::move(rows);
+    m_nextRow = 0;
+    m_name.clear();
+    m_unread = m_waiting = false;
+}
+
 std::vector<RecordNode> RecordSearch::next(int count)
 {
     std::vector<RecordNode> nodes;
-    Connection* db = m_store.records();
     if (m_atEnd || count <= 0)
         return nodes;
-    if (!db) {
+    if (!m_store.records()) {
         m_atEnd = true;
         return nodes;
     }
-    const Words& sql = words(db->dialect());
     if (m_condition) {
-        Query q = db->query(conditionPageSql(db->dialect(), *m_condition));
-        for (int i = 0; i < m_condition->args.size(); ++i)
-            q.bind(i + 1, m_condition->args[i]);
-        q.bind(m_condition->limitParameter(), m_from);
-        q.bind(m_condition->limitParameter() + 1, qint64(count));
-        return page(q, count);
-    }
-    if (m_rows) {
-        while (int(nodes.size()) < count && m_nextRow < m_rows->size()) {
-            Query q = db->query(m_name.isEmpty() ? sql.row : sql.namedRow);
-            q.bind(1, (*m_rows)[m_nextRow++]);
-            if (!m_name.isEmpty())
-                q.bind(2, m_name);
-            // A row deleted since the search is simply not there.
-            if (q.next())
-                nodes.push_back(node(q));
-        }
-        m_atEnd = m_nextRow >= m_rows->size();
+        readCondition(nodes, count);
         return nodes;
     }
-    Query q = db->query(sql.page);
-    q.bind(1, m_from);
-    q.bind(2, qint64(count));
-    return page(q, count);
+    QElapsedTimer timer;
+    timer.start();
+    if (m_unread) {
+        NameColumn& names = *m_store.recordNames();
+        if (names.catchUp(m_waiting ? SliceMs : 0))
+            useNames(names);
+        else if (m_waiting)
+            return nodes;
+    }
+    if (m_rows)
+        readRows(nodes, count, timer);
+    else if (!m_name.isEmpty())
+        scanTable(nodes, count, timer);
+    else
+        readByRowid(nodes, count);
+    // Checking goes on while a slice finds a good part of what is still missing; slower than
+    // that, the names (most of a million in a third of a second) get there first.
+    const int found = int(nodes.size());
+    if (m_unread && !m_atEnd && found < count && 4 * found < count - found)
+        m_waiting = true;
+    return nodes;
 }
 
-std::vector<RecordNode> RecordSearch::page(Query& q, int count)
+void RecordSearch::readRows(std::vector<RecordNode>& nodes, int count, const QElapsedTimer& timer)
 {
-    std::vector<RecordNode> nodes;
+    Connection* db = m_store.records();
+    const Words& sql = words(db->dialect());
+    int checked = 0;
+    while (int(nodes.size()) < count && m_nextRow < m_rows->size()) {
+        Query q = db->query(m_name.isEmpty() ? sql.row : sql.namedRow);
+        q.bind(1, (*m_rows)[m_nextRow++]);
+        if (!m_name.isEmpty())
+            q.bind(2, m_name);
+        // A row deleted since the search is simply not there.
+        if (q.next())
+            nodes.push_back(node(q));
+        if (++checked % 16 == 0 && spent(timer))
+            break;
+    }
+    m_atEnd = m_nextRow >= m_rows->size();
+}
+
+void RecordSearch::scanTable(std::vector<RecordNode>& nodes, int count, const QElapsedTimer& timer)
+{
+    Query q = m_store.records()->query(CheckedRowsSql);
+    q.bind(1, m_from);
+    q.bind(2, m_name);
+    int checked = 0;
+    while (q.next()) {
+        const qint64 row = q.rowId();
+        if (q.integer(3).value_or(0) == 1)
+            nodes.push_back(node(q));
+        if (row == std::numeric_limits<qint64>::max())
+            break;
+        m_from = row + 1;
+        if (int(nodes.size()) >= count || (++checked % 64 == 0 && spent(timer)))
+            return;
+    }
+    // The end, or a statement that fails (a text longer than a pattern may be): no more.
+    m_atEnd = true;
+}
+
+void RecordSearch::readCondition(std::vector<RecordNode>& nodes, int count)
+{
+    Connection* db = m_store.records();
+    Query q = db->query(conditionPageSql(db->dialect(), *m_condition));
+    for (int i = 0; i < m_condition->args.size(); ++i)
+        q.bind(i + 1, m_condition->args[i]);
+    q.bind(m_condition->limitParameter(), m_from);
+    q.bind(m_condition->limitParameter() + 1, qint64(count));
+    readPage(q, nodes, count);
+}
+
+void RecordSearch::readByRowid(std::vector<RecordNode>& nodes, int count)
+{
+    Connection* db = m_store.records();
+    Query q = db->query(words(db->dialect()).page);
+    q.bind(1, m_from);
+    q.bind(2, qint64(count));
+    readPage(q, nodes, count);
+}
+
+void RecordSearch::readPage(Query& q, std::vector<RecordNode>& nodes, int count)
+{
     while (q.next())
         nodes.push_back(node(q));
     if (int(nodes.size()) < count || nodes.back().rowId == std::numeric_limits<qint64>::max())
         m_atEnd = true;
     else
         m_from = nodes.back().rowId + 1;
-    return nodes;
 }
 
 } // namespace store

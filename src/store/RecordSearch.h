@@ -6,9 +6,12 @@
 #include <optional>
 #include <vector>
 
+class QElapsedTimer;
+
 namespace store {
 
 class Store;
+class NameColumn;
 
 // A record as the record tree lists it.
 struct RecordNode {
@@ -31,26 +34,52 @@ struct RecordNode {
 // once by merging the two lists, or for a date of a few thousand records or fewer, by checking
 // the name of each as it is read. With neither, every record matches, and the pages are read
 // straight from the table by rowid ranges.
+//
+// Before the names are in memory (a third of a second after the file is opened, at a million
+// records) a search never waits for all of them: the engine checks the names of the records as
+// it reads them in row order (the whole table, or the date's records), a slice of SliceMs at a
+// time, and a name shared by many records fills its first page at once. When that goes too
+// slowly to fill the page within a few slices, the search gives its slices to reading the names
+// instead, and once they are in memory goes on from the first row it has not checked. Either
+// way every row is decided by the same LIKE, in row order.
+//
+// A clinic's server holds no names in memory on the desk: a search by name there pages by rowid
+// through its own statement, which stops at a page; one that finds few reads the whole table.
 class RecordSearch
 {
 public:
     // narrowRows: the most records of a date whose names are checked as they are read.
     RecordSearch(Store& store, const QString& name, const QString& date, size_t narrowRows = 4096);
 
-    // Up to count more records; fewer only when the search is at its end.
+    // Up to count more records. While the names are being read a call takes about SliceMs and
+    // may give fewer, even none: only atEnd() says that there are no more.
     std::vector<RecordNode> next(int count);
     bool atEnd() const { return m_atEnd; }
+    // Whether the rows are still found without the names in memory.
+    bool waitsForNames() const { return m_unread; }
+
+    static constexpr int SliceMs = 8;
 
 private:
-    std::vector<RecordNode> page(class Query& q, int count);
+    void readByRowid(std::vector<RecordNode>& nodes, int count);
+    // A server's search: its own condition, a page at a time by rowid.
+    void readCondition(std::vector<RecordNode>& nodes, int count);
+    void readPage(class Query& q, std::vector<RecordNode>& nodes, int count);
+    void readRows(std::vector<RecordNode>& nodes, int count, const QElapsedTimer& timer);
+    void scanTable(std::vector<RecordNode>& nodes, int count, const QElapsedTimer& timer);
+    // Once the names are in memory: the matches from the first row not checked yet.
+    void useNames(NameColumn& names);
+    bool spent(const QElapsedTimer& timer) const;
 
     Store& m_store;
     std::optional<Select> m_condition; // read page by page with its own statement
     std::optional<std::vector<qint64>> m_rows; // every match's rowid, ascending, when narrowed
-    QString m_name; // when set, m_rows are a date's, and the name is checked as they are read
+    QString m_name; // when set, m_rows (or, without them, all rows) are checked as they are read
     size_t m_nextRow = 0;
     qint64 m_from; // the first rowid not read yet, when not narrowed
     bool m_atEnd = false;
+    bool m_unread = false;  // the names were not in memory: they are checked as read, in slices
+    bool m_waiting = false; // checking went too slowly: the slices go to reading the names
 };
 
 } // namespace store

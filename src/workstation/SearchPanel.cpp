@@ -85,12 +85,13 @@ void SearchPanel::search()
     T1->clear();
     auto found = std::make_shared<store::RecordSearch>(m_store, Text2->text(), Text3->text());
     T1->setSource([found](int count) {
-        TextListModel::Rows nodes;
+        TextListModel::Page page;
         for (const store::RecordNode& node : found->next(count)) {
-            nodes.texts << recordnode::text(node.name, node.key);
-            nodes.ids << node.rowId;
+            page.rows.texts << recordnode::text(node.name, node.key);
+            page.rows.ids << node.rowId;
         }
-        return nodes;
+        page.atEnd = found->atEnd();
+        return page;
     });
 }
 

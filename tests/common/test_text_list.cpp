@@ -4,6 +4,30 @@
 #include <QSignalSpy>
 #include <QScrollBar>
 #include <QTest>
+#include <limits>
+
+namespace {
+
+// The texts "0", "1", … up to a total, at most `most` a call; what each call asked for is kept.
+struct Numbers {
+    int total;
+    int most = std::numeric_limits<int>::max();
+    int read = 0;
+    QList<int> asked;
+
+    TextListModel::Source source()
+    {
+        return [this](int count) {
+            asked << count;
+            QStringList texts;
+            for (; texts.size() < std::min(count, most) && read < total; ++read)
+                texts << QString::number(read);
+            return TextListModel::Page{texts, read == total};
+        };
+    }
+};
+
+} // namespace
 
 class TestTextList : public QObject
 {
@@ -14,6 +38,7 @@ private slots:
     void removeRows();
     void refillForgetsTheCurrentRow();
     void readsPagesAsTheViewScrolls();
+    void readsTheRestOfAShortPageLater();
 };
 
 void TestTextList::removeRows_data()
@@ -75,17 +100,10 @@ void TestTextList::refillForgetsTheCurrentRow()
 void TestTextList::readsPagesAsTheViewScrolls()
 {
     const int total = 40 * TextListModel::PageRows + 10;
-    int read = 0;
-    int calls = 0;
-    QList<int> asked;
-    auto source = [&](int count) {
-        ++calls;
-        asked << count;
-        QStringList texts;
-        for (; texts.size() < count && read < total; ++read)
-            texts << QString::number(read);
-        return texts;
-    };
+    Numbers numbers{total};
+    int& read = numbers.read;
+    const QList<int>& asked = numbers.asked;
+    const auto source = numbers.source();
     // No model tester here: it asks for more rows itself, where only the view should.
     TextList list(QStringLiteral("list"));
     list.resize(200, 300);
@@ -114,9 +132,9 @@ void TestTextList::readsPagesAsTheViewScrolls()
     QCOMPARE(list.selectedRow(), total - 1);
     list.removeRow(total - 1);
     QCOMPARE(list.text(list.selectedRow()), QString::number(total - 2));
-    const int callsAtEnd = calls;
+    const qsizetype callsAtEnd = asked.size();
     list.verticalScrollBar()->setValue(list.verticalScrollBar()->maximum());
-    QCOMPARE(calls, callsAtEnd); // nothing is asked past the end
+    QCOMPARE(asked.size(), callsAtEnd); // nothing is asked past the end
 
     // New rows drop the source; a source that ends within its first page is not kept.
     read = 0;
@@ -127,6 +145,51 @@ void TestTextList::readsPagesAsTheViewScrolls()
     list.setSource(source);
     QCOMPARE(list.count(), 3);
     QVERIFY(!list.textModel()->canFetchMore({}));
+}
+
+void TestTextList::readsTheRestOfAShortPageLater()
+{
+    // A source that gives a few rows at a time before its end, as a search does while the names
+    // are read: the rest of the page comes in while the window answers, a busy cursor over the
+    // rows meanwhile, each time for what the page still lacks.
+    const int total = 3 * TextListModel::PageRows;
+    Numbers numbers{total, 50};
+    int& read = numbers.read;
+    const QList<int>& asked = numbers.asked;
+    const auto source = numbers.source();
+    TextList list(QStringLiteral("list"));
+    list.resize(200, 100);
+    list.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&list));
+    list.setSource(source);
+    QCOMPARE(list.count(), 50);
+    QVERIFY(list.textModel()->isWaiting());
+    QVERIFY(!list.textModel()->canFetchMore({}));
+    QCOMPARE(list.viewport()->cursor().shape(), Qt::BusyCursor);
+    QTRY_VERIFY(!list.textModel()->isWaiting());
+    QVERIFY(list.count() >= TextListModel::PageRows);
+    QCOMPARE(asked.mid(0, 3), QList<int>({TextListModel::PageRows, TextListModel::PageRows - 50, TextListModel::PageRows - 100}));
+    QCOMPARE(list.viewport()->cursor().shape(), Qt::ArrowCursor);
+    // Laying out the rows that came in reads no further page by itself.
+    QTest::qWait(50);
+    QCOMPARE(list.count(), TextListModel::PageRows);
+
+    // Scrolled to the end, every row is there in order, and new rows stop the reading.
+    for (int i = 0; i < 1000 && list.count() < total; ++i) {
+        list.verticalScrollBar()->setValue(list.verticalScrollBar()->maximum());
+        QCoreApplication::processEvents();
+    }
+    QCOMPARE(list.count(), total);
+    for (int i = 0; i < total; ++i)
+        QCOMPARE(list.text(i), QString::number(i));
+    read = 0;
+    list.setSource(source);
+    QVERIFY(list.textModel()->isWaiting());
+    list.setTexts({"甲"});
+    QVERIFY(!list.textModel()->isWaiting());
+    const int before = int(asked.size());
+    QCoreApplication::processEvents();
+    QCOMPARE(int(asked.size()), before);
 }
 
 QTEST_MAIN(TestTextList)

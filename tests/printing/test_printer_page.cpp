@@ -41,6 +41,7 @@ void TestPrinterPage::logBookPagesPrintLandscapeInMillimetres()
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("log.pdf"));
     PageRecording ops;
+    double second = 0;
     {
         QPdfWriter writer(path);
         writer.setPageMargins(QMarginsF());
@@ -58,10 +59,15 @@ void TestPrinterPage::logBookPagesPrintLandscapeInMillimetres()
         page.newPage();
         QCOMPARE(QPointF(page.currentX(), page.currentY()), QPointF(-20, -10)); // the printable area's corner
         page.setCurrentY(178);
+        second = page.textWidth("Second");
         page.print(QStringLiteral("Second"), PrinterPage::StayOnLine);
-        QCOMPARE(QPointF(page.currentX(), page.currentY()), QPointF(-20 + page.textWidth("Second"), 178));
+        // The text stays as wide as in the font it was printed in, and the next follows it.
+        page.setFontBold(false);
+        QCOMPARE(QPointF(page.currentX(), page.currentY()), QPointF(-20 + second, 178));
+        page.print(QStringLiteral("Third"), PrinterPage::StayOnLine);
         QVERIFY(page.endDocument());
     }
+    QCOMPARE(ops[4].at, QPointF(-20 + second, 178));
     QCOMPARE(ops[1].toOnPage(), QPointF(260, 40));
     QCOMPARE(ops[2].kind, Op::NewPage);
     QCOMPARE(ops[3].page, 2); // unit, origin and font stay
