@@ -37,7 +37,7 @@ for target in "${targets[@]}"; do
   seeds="$root/fuzz/corpus/$name"
   found="$build/corpus/$name"
   mkdir -p "$found" "$build/crashes/$name"
-  options=(-max_total_time="$seconds" -timeout=10 -rss_limit_mb=4096 -print_final_stats=1
+  options=(-max_total_time="$seconds" -timeout=30 -rss_limit_mb=4096 -print_final_stats=1
            -artifact_prefix="$build/crashes/$name/")
   [ -f "$root/fuzz/$name.dict" ] && options+=(-dict="$root/fuzz/$name.dict")
   echo "== $target: ${seconds}s"
