@@ -11,6 +11,7 @@
 #include "store/Store.h"
 #include "store/postgres/Server.h"
 #include "support/ProgramFolder.h"
+#include "support/Visit.h"
 #include "support/TestServer.h"
 
 #include <QCryptographicHash>
@@ -52,17 +53,6 @@ private:
     ProgramFolder m_folder;
     std::unique_ptr<TestServer> m_server;
 };
-
-PatientRecord record(const QString& key, const QString& name, const QString& date, qint64 feeUnits = 0)
-{
-    PatientRecord r;
-    r.key = key;
-    r.name = name;
-    r.date = date;
-    r.prescription = QStringLiteral("{\\rtf1 }");
-    r.fee = Money::fromUnits(feeUnits);
-    return r;
-}
 
 QStringList column(Connection* db, const Select& select, int column)
 {
@@ -106,9 +96,9 @@ void fill(Desk& desk)
     // Keys out of order, so that order by key and order by row differ.
     for (int i = 0; i < Keys.size(); ++i)
         QVERIFY(Store::insert(records, RecordsTable,
-                              record(QStringLiteral("k%1").arg((i * 7) % Keys.size(), 2, 10, QLatin1Char('0')), Keys[i],
+                              visit(QStringLiteral("k%1").arg((i * 7) % Keys.size(), 2, 10, QLatin1Char('0')), Keys[i],
                                      Keys[i], i).toRow()));
-    PatientRecord undated = record("k-undated", "无日期", QString());
+    PatientRecord undated = visit("k-undated", "无日期", QString());
     undated.date.reset();
     QVERIFY(Store::insert(records, RecordsTable, undated.toRow()));
     QVERIFY(records->execute("COMMIT"));
@@ -241,7 +231,7 @@ void TestBackends::moneyIsExactOnBothEngines()
         QVERIFY2(desk.ready(), qPrintable(desk.error()));
         for (int i = 0; i < fees.size(); ++i)
             QVERIFY(Store::insert(desk.records(), RecordsTable,
-                                  record(QStringLiteral("k%1").arg(i), "甲", "2026-12-08", fees[i]).toRow()));
+                                  visit(QStringLiteral("k%1").arg(i), "甲", "2026-12-08", fees[i]).toRow()));
         QStringList read;
         for (Query q = Store::select(desk.records(), statements::recordsOfDay("2026-12-08")); q.next();)
             read << PatientRecord::fromQuery(q).fee->toString();
@@ -273,7 +263,7 @@ void TestBackends::concurrentDesksLoseNothing()
         *ok = true;
         for (int i = 0; i < Saves; ++i)
             *ok = *ok && Store::insert(other.records(), RecordsTable,
-                                       record(QStringLiteral("2026-12-08 10:00:00"), who + QString::number(i),
+                                       visit(QStringLiteral("2026-12-08 10:00:00"), who + QString::number(i),
                                               "2026-12-08").toRow()).has_value();
     };
     bool firstOk = false, secondOk = false;
@@ -303,26 +293,26 @@ void TestBackends::aServerGoingAwayLosesNoSaveSilently()
     Desk desk(true);
     QVERIFY2(desk.ready(), qPrintable(desk.error()));
     Connection* db = desk.records();
-    const Row first = record("k1", "甲", "2026-12-08").toRow();
+    const Row first = visit("k1", "甲", "2026-12-08").toRow();
     QVERIFY(Store::insert(db, RecordsTable, first));
 
     // The server restarts: the save that meets it fails and says so, the next one gets through.
     QVERIFY(desk.server()->dropSessions());
-    QVERIFY(!Store::insert(db, RecordsTable, record("k2", "乙", "2026-12-08").toRow()));
-    QVERIFY(Store::insert(db, RecordsTable, record("k3", "丙", "2026-12-08").toRow()));
+    QVERIFY(!Store::insert(db, RecordsTable, visit("k2", "乙", "2026-12-08").toRow()));
+    QVERIFY(Store::insert(db, RecordsTable, visit("k3", "丙", "2026-12-08").toRow()));
     // A read asks again on a new link.
     QVERIFY(desk.server()->dropSessions());
     QCOMPARE(column(db, statements::allRecords(), 2), QStringList({"甲", "丙"}));
 
     // Inside a transaction nothing after the fall is written on its own.
     QVERIFY(db->execute("BEGIN"));
-    QVERIFY(Store::insert(db, RecordsTable, record("k4", "丁", "2026-12-08").toRow()));
+    QVERIFY(Store::insert(db, RecordsTable, visit("k4", "丁", "2026-12-08").toRow()));
     QVERIFY(desk.server()->dropSessions());
-    QVERIFY(!Store::insert(db, RecordsTable, record("k5", "戊", "2026-12-08").toRow()));
+    QVERIFY(!Store::insert(db, RecordsTable, visit("k5", "戊", "2026-12-08").toRow()));
     QVERIFY(!db->execute("COMMIT"));
     db->execute("ROLLBACK");
     QCOMPARE(column(db, statements::allRecords(), 2), QStringList({"甲", "丙"}));
-    QVERIFY(Store::insert(db, RecordsTable, record("k6", "己", "2026-12-08").toRow()));
+    QVERIFY(Store::insert(db, RecordsTable, visit("k6", "己", "2026-12-08").toRow()));
     QCOMPARE(Store::count(db, statements::allRecords()), 3);
 }
 
@@ -335,7 +325,7 @@ void TestBackends::uploadCopiesADeskWhole()
     QVERIFY(files.records()->execute("BEGIN"));
     for (int i = 0; i < 1100; ++i)
         QVERIFY(Store::insert(files.records(), RecordsTable,
-                              record(QStringLiteral("2026-12-%1 09:00:00").arg(i % 28 + 1, 2, 10, QLatin1Char('0')),
+                              visit(QStringLiteral("2026-12-%1 09:00:00").arg(i % 28 + 1, 2, 10, QLatin1Char('0')),
                                      QStringLiteral("病人%1").arg(i), QStringLiteral("2026-12-08"), i * 1234).toRow()));
     QVERIFY(files.records()->execute("COMMIT"));
     QVERIFY(Store::updateFirst(files.records(), PasswordTable, {QStringLiteral("口令")}));

@@ -7,6 +7,7 @@
 #include "store/Store.h"
 #include "store/Templates.h"
 #include "support/ProgramFolder.h"
+#include "support/Visit.h"
 
 #include <QFile>
 #include <QTest>
@@ -22,17 +23,6 @@ QStringList columnsOf(Connection* db, const QString& table)
     while (q.next())
         names << q.string(1);
     return names;
-}
-
-PatientRecord record(const QString& key, const QString& name, const QString& date, qint64 feeUnits = 0)
-{
-    PatientRecord r;
-    r.key = key;
-    r.name = name;
-    r.date = date;
-    r.prescription = QStringLiteral("{\\rtf1 }");
-    r.fee = Money::fromUnits(feeUnits);
-    return r;
 }
 
 QStringList names(Query q)
@@ -196,7 +186,7 @@ void TestStore::refusalsRefuseTheWholeRow()
 
     ProgramFolder folder;
     Connection* db = folder.store().records();
-    Row row = record(QStringLiteral("2026-12-07 10:00:00"), QStringLiteral("张三"), QStringLiteral("2026-12-07"))
+    Row row = visit(QStringLiteral("2026-12-07 10:00:00"), QStringLiteral("张三"), QStringLiteral("2026-12-07"))
                   .toRow();
     row[size_t(fieldIndex(RecordsTable, field))] = value;
 
@@ -305,7 +295,7 @@ void TestStore::feeRoundTripsThroughTheStore()
 {
     ProgramFolder folder;
     Connection* db = folder.store().records();
-    PatientRecord r = record(QStringLiteral("2026-12-07 09:00:00"), QStringLiteral("李四"), QStringLiteral("2026-12-07"));
+    PatientRecord r = visit(QStringLiteral("2026-12-07 09:00:00"), QStringLiteral("李四"), QStringLiteral("2026-12-07"));
     r.fee = Money::parse(QStringLiteral("1234.5678"));
     QVERIFY(Store::insert(db, RecordsTable, r.toRow()));
     r.key = QStringLiteral("2026-12-07 09:00:01");
@@ -359,12 +349,12 @@ void TestStore::searchBindsTheUsersText()
     const QStringList dates{"2026-12-06", "2026-12-06", "2026-12-07", "2026-11-30", "2025-12-01", "2026-12-31"};
     for (int i = 0; i < all.size(); ++i)
         QVERIFY(Store::insert(db, RecordsTable,
-                              record(QStringLiteral("2026-12-07 10:00:0%1").arg(i), all[i], dates[i]).toRow()));
+                              visit(QStringLiteral("2026-12-07 10:00:0%1").arg(i), all[i], dates[i]).toRow()));
     // No date, no name: found by no search, as a LIKE on a missing value finds nothing.
-    PatientRecord undated = record("2026-12-07 10:00:10", "张无日", QString());
+    PatientRecord undated = visit("2026-12-07 10:00:10", "张无日", QString());
     undated.date.reset();
     QVERIFY(Store::insert(db, RecordsTable, undated.toRow()));
-    PatientRecord unnamed = record("2026-12-07 10:00:11", QString(), "2026-12-06");
+    PatientRecord unnamed = visit("2026-12-07 10:00:11", QString(), "2026-12-06");
     unnamed.name.reset();
     QVERIFY(Store::insert(db, RecordsTable, unnamed.toRow()));
 
@@ -384,8 +374,8 @@ void TestStore::dateSearchesCompareText()
 {
     ProgramFolder folder;
     Connection* db = folder.store().records();
-    QVERIFY(Store::insert(db, RecordsTable, record("2025-01-05 08:00:00", "甲", "2025-01-05").toRow()));
-    QVERIFY(Store::insert(db, RecordsTable, record("2025-01-15 08:00:00", "乙", "2025-01-15").toRow()));
+    QVERIFY(Store::insert(db, RecordsTable, visit("2025-01-05 08:00:00", "甲", "2025-01-05").toRow()));
+    QVERIFY(Store::insert(db, RecordsTable, visit("2025-01-15 08:00:00", "乙", "2025-01-15").toRow()));
 
     QCOMPARE(names(Store::select(db, statements::recordsOfDay("2025-1-5"))), QStringList());
     QCOMPARE(names(Store::select(db, statements::recordsOfDay("2025-01-05"))), QStringList({"甲"}));
@@ -400,8 +390,8 @@ void TestStore::deleteRemovesOnlyTheFirstOfEqualKeys()
     ProgramFolder folder;
     Connection* db = folder.store().records();
     const QString key = QStringLiteral("2026-12-07 11:11:11");
-    QVERIFY(Store::insert(db, RecordsTable, record(key, "先", "2026-12-07").toRow()));
-    QVERIFY(Store::insert(db, RecordsTable, record(key, "后", "2026-12-07").toRow()));
+    QVERIFY(Store::insert(db, RecordsTable, visit(key, "先", "2026-12-07").toRow()));
+    QVERIFY(Store::insert(db, RecordsTable, visit(key, "后", "2026-12-07").toRow()));
 
     QCOMPARE(Store::deleteFirst(db, statements::recordByKey(key)), Deleted::One);
     QCOMPARE(names(Store::select(db, statements::recordByKey(key))), QStringList({"后"}));
@@ -591,8 +581,8 @@ void TestStore::indexedPrefixesFindWhatLikeFinds()
     Connection* rdb = records.store().records();
     rdb->execute("BEGIN");
     for (int i = 0; i < keys.size(); ++i)
-        QVERIFY(Store::insert(rdb, RecordsTable, record(QStringLiteral("k%1").arg(i), "名", keys[i]).toRow()));
-    PatientRecord undated = record("k-undated", "名", QString());
+        QVERIFY(Store::insert(rdb, RecordsTable, visit(QStringLiteral("k%1").arg(i), "名", keys[i]).toRow()));
+    PatientRecord undated = visit("k-undated", "名", QString());
     undated.date.reset();
     QVERIFY(Store::insert(rdb, RecordsTable, undated.toRow()));
     rdb->execute("COMMIT");
