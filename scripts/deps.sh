@@ -7,13 +7,15 @@ packages=(
   build-essential cmake pkg-config ninja-build
   qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libgl-dev
   libsqlcipher-dev sqlcipher
-  libpq-dev postgresql-15 postgresql-common
+  libpq-dev
   fonts-noto-cjk fonts-arphic-ukai fonts-arphic-uming
   poppler-utils
   libbenchmark-dev
   xvfb x11-utils libx11-dev libxtst-dev
 )
 case "${1:-}" in
+  # The tests of the shared server start a throw-away PostgreSQL cluster with pg_virtualenv.
+  --server) packages+=(postgresql-15 postgresql-common) ;;
   --fuzz) packages+=(clang libclang-rt-14-dev) ;;
   # Making and checking the .deb: shared-library dependencies, icon rendering, the checkers.
   --package) packages+=(dpkg-dev file fakeroot librsvg2-bin lintian desktop-file-utils appstream) ;;

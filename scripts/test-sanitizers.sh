@@ -5,7 +5,7 @@
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build="$root/build-asan"
-"$root/scripts/deps.sh"
+"$root/scripts/deps.sh" --server
 
 source "$root/scripts/ccache.sh"
 if [ ! -f "$build/build.ninja" ]; then

@@ -2,7 +2,7 @@
 # Installs what is missing, builds everything and runs every test.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-"$root/scripts/deps.sh"
+"$root/scripts/deps.sh" --server
 "$root/scripts/build.sh"
 cd "$root/build"
 # The shared-server tests get a throw-away PostgreSQL cluster of their own, which pg_virtualenv
