@@ -18,7 +18,7 @@ build=${QARVEL_BENCH_BUILD:-$root/build-bench}
 sizes=${QARVEL_BENCH_SIZES:-"10000 100000 1000000"}
 repetitions=${QARVEL_BENCH_REPETITIONS:-5}
 
-"$root/scripts/deps.sh"
+"$root/scripts/deps.sh" --server
 source "$root/scripts/ccache.sh"
 if [ ! -f "$build/build.ninja" ]; then
   mkdir -p "$build"
