@@ -43,22 +43,34 @@ const Words& words(const Dialect& d)
 const QString CheckedRowsSql = QStringLiteral("SELECT rowid, [名称], [姓名], [姓名] LIKE '%' || ?2 || '%' "
                                               "AND [日期] IS NOT NULL FROM [档案] WHERE rowid >= ?1 ORDER BY rowid");
 
-// The search's own condition, a page of rows at or after a rowid: for a server, which holds
-// no names in memory and finds a broad name's first page at once this way.
+// The search's own condition over a range of rowids, a page at most: for a server, which holds
+// no names in memory. A range bounds what one statement reads, so that a name few records have
+// is sought a stretch of the table at a time while the window goes on answering.
 QString conditionPageSql(const Dialect& d, const Select& select)
 {
     const int from = select.limitParameter();
     return QStringLiteral("SELECT rowid, %1, %2").arg(d.quote(QStringLiteral("名称")), d.quote(QStringLiteral("姓名")))
-        + select.shape->from(d) + QLatin1String(" AND rowid >= ") + d.parameter(from) + QLatin1String(" ORDER BY rowid")
-        + d.limit(from + 1);
+        + select.shape->from(d) + QLatin1String(" AND rowid >= ") + d.parameter(from) + QLatin1String(" AND rowid < ")
+        + d.parameter(from + 1) + QLatin1String(" ORDER BY rowid") + d.limit(from + 2);
+}
+
+// The lowest and highest rowid of the records; none when there is no record.
+std::optional<std::pair<qint64, qint64>> rowIdBounds(Connection* db)
+{
+    Query q = db->query(db->dialect().render(QStringLiteral("SELECT min(rowid), max(rowid) FROM [档案]")));
+    if (!q.next() || q.isNull(0) || q.isNull(1))
+        return std::nullopt;
+    return std::pair{*q.integer(0), *q.integer(1)};
 }
 
 RecordNode node(const Query& q) { return {q.rowId(), q.string(1), q.string(2)}; }
 
 } // namespace
 
-RecordSearch::RecordSearch(Store& store, const QString& name, const QString& date, size_t narrowRows)
+RecordSearch::RecordSearch(Store& store, const QString& name, const QString& date, size_t narrowRows,
+                           qint64 stretch)
     : m_store(store)
+    , m_stretch(std::max<qint64>(1, stretch))
     , m_from(std::numeric_limits<qint64>::min())
 {
     if (name.isEmpty() && date.isEmpty())
@@ -201,12 +213,53 @@ void RecordSearch::scanTable(std::vector<RecordNode>& nodes, int count, const QE
 void RecordSearch::readCondition(std::vector<RecordNode>& nodes, int count)
 {
     Connection* db = m_store.records();
-    Query q = db->query(conditionPageSql(db->dialect(), *m_condition));
-    for (int i = 0; i < m_condition->args.size(); ++i)
-        q.bind(i + 1, m_condition->args[i]);
-    q.bind(m_condition->limitParameter(), m_from);
-    q.bind(m_condition->limitParameter() + 1, qint64(count));
-    readPage(q, nodes, count);
+    QElapsedTimer timer;
+    timer.start();
+    if (!m_highest) {
+        const auto bounds = rowIdBounds(db);
+        if (!bounds) {
+            m_atEnd = true;
+            return;
+        }
+        m_from = bounds->first;
+        m_highest = bounds->second;
+    }
+    // A stretch at a time until the page is full, the table ends, or a slice is spent; a part
+    // page then comes back, and the rest is asked for when the window is free.
+    while (int(nodes.size()) < count) {
+        if (m_from > *m_highest) {
+            // Records saved since the search began are found too, as a file's search finds them.
+            const auto bounds = rowIdBounds(db);
+            if (!bounds || bounds->second <= *m_highest) {
+                m_atEnd = true;
+                return;
+            }
+            m_highest = bounds->second;
+        }
+        const qint64 to = m_from > std::numeric_limits<qint64>::max() - m_stretch ? std::numeric_limits<qint64>::max()
+                                                                               : m_from + m_stretch;
+        Query q = db->query(conditionPageSql(db->dialect(), *m_condition));
+        for (int i = 0; i < m_condition->args.size(); ++i)
+            q.bind(i + 1, m_condition->args[i]);
+        q.bind(m_condition->limitParameter(), m_from);
+        q.bind(m_condition->limitParameter() + 1, to);
+        q.bind(m_condition->limitParameter() + 2, qint64(count) - qint64(nodes.size()));
+        const size_t before = nodes.size();
+        while (q.next())
+            nodes.push_back(node(q));
+        if (q.failed() || !q.isValid()) {
+            m_atEnd = true;
+            return;
+        }
+        if (int(nodes.size()) == count && nodes.size() > before)
+            m_from = nodes.back().rowId + 1; // the page filled inside the stretch
+        else
+            m_from = to;
+        if (m_from == std::numeric_limits<qint64>::max() || (int(nodes.size()) < count && timer.elapsed() >= SliceMs))
+            break;
+    }
+    if (m_from == std::numeric_limits<qint64>::max())
+        m_atEnd = true;
 }
 
 void RecordSearch::readByRowid(std::vector<RecordNode>& nodes, int count)

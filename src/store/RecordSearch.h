@@ -44,12 +44,15 @@ struct RecordNode {
 // way every row is decided by the same LIKE, in row order.
 //
 // A clinic's server holds no names in memory on the desk: a search by name there pages by rowid
-// through its own statement, which stops at a page; one that finds few reads the whole table.
+// through its own statement, which stops at a page. One that finds few reads the table a
+// stretch of rowids at a time, a slice of SliceMs or so, and gives what it found so far.
 class RecordSearch
 {
 public:
     // narrowRows: the most records of a date whose names are checked as they are read.
-    RecordSearch(Store& store, const QString& name, const QString& date, size_t narrowRows = 4096);
+    // stretch: on a server, the most rowids one statement of a name search reads through.
+    RecordSearch(Store& store, const QString& name, const QString& date, size_t narrowRows = 4096,
+                 qint64 stretch = 20000);
 
     // Up to count more records. While the names are being read a call takes about SliceMs and
     // may give fewer, even none: only atEnd() says that there are no more.
@@ -73,6 +76,8 @@ private:
 
     Store& m_store;
     std::optional<Select> m_condition; // read page by page with its own statement
+    qint64 m_stretch;
+    std::optional<qint64> m_highest; // the highest rowid there was when last asked
     std::optional<std::vector<qint64>> m_rows; // every match's rowid, ascending, when narrowed
     QString m_name; // when set, m_rows (or, without them, all rows) are checked as they are read
     size_t m_nextRow = 0;

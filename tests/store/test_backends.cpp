@@ -127,7 +127,8 @@ QStringList everythingFound(Desk& desk, const QString& typed)
     add("count", {QString::number(Store::count(records, statements::recordsOfMonth(typed)))});
     for (const auto& [name, date] : {std::pair{typed, QString()}, std::pair{QString(), typed}}) {
         QStringList nodes;
-        RecordSearch search(desk.store(), name, date);
+        // Small stretches, so that a server's search crosses many of them and gives part pages.
+        RecordSearch search(desk.store(), name, date, 4096, 5);
         while (!search.atEnd())
             for (const RecordNode& node : search.next(4))
                 nodes << node.key + QLatin1Char('/') + node.name;
