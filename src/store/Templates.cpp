@@ -135,23 +135,7 @@ bool create(const QString& path, const QByteArray& password, std::span<const Tab
     if (QFileInfo::exists(path))
         return false;
     const QString temporary = path + QStringLiteral(".new");
-    QFile::remove(temporary); // left over from a start that was interrupted
-    QFile::remove(temporary + QStringLiteral("-journal"));
-
-    bool ok = false;
-    {
-        auto db = CipherConnection::create(temporary, password);
-        if (db) {
-            ok = db->execute(QStringLiteral("BEGIN"));
-            for (const Table* table : tables) {
-                ok = ok && db->execute(createTableSql(*table));
-                for (const QString& index : createIndexSql(*table))
-                    ok = ok && db->execute(index);
-            }
-            ok = ok && fill(*db);
-            ok = ok && db->execute(QStringLiteral("COMMIT"));
-        }
-    }
+    bool ok = writeDatabaseFile(temporary, password, tables, fill);
     // link() refuses to replace an existing file, so a file that appeared meanwhile is kept.
     ok = ok && syncFile(temporary)
         && ::link(QFile::encodeName(temporary).constData(), QFile::encodeName(path).constData()) == 0;
@@ -163,6 +147,25 @@ bool create(const QString& path, const QByteArray& password, std::span<const Tab
 }
 
 } // namespace
+
+bool writeDatabaseFile(const QString& temporary, const QByteArray& password, std::span<const Table* const> tables,
+                       const std::function<bool(CipherConnection&)>& fill, QString* why)
+{
+    QFile::remove(temporary); // left over from a run that was interrupted
+    QFile::remove(temporary + QStringLiteral("-journal"));
+    QString error;
+    auto db = CipherConnection::create(temporary, password, &error);
+    bool ok = db && db->execute(QStringLiteral("BEGIN"));
+    for (const Table* table : tables) {
+        ok = ok && db->execute(createTableSql(*table));
+        for (const QString& index : createIndexSql(*table))
+            ok = ok && db->execute(index);
+    }
+    ok = ok && fill(*db) && db->execute(QStringLiteral("COMMIT"));
+    if (!ok && why)
+        *why = db ? db->lastError() : error;
+    return ok;
+}
 
 QString factoryPassword() { return QStringLiteral("qarvel"); }
 

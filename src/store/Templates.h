@@ -1,6 +1,9 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
+#include <functional>
+#include <span>
 
 namespace store {
 
@@ -12,5 +15,14 @@ QString factoryPassword();
 // that a later start would keep. An existing file is never replaced: false then.
 bool createRecordsFile(const QString& path);
 bool createSettingsFile(const QString& path);
+
+class CipherConnection;
+struct Table;
+
+// Writes a new encrypted file at `temporary` (replacing what a killed run left there): the
+// tables with their indexes, then what `fill` puts in, in one transaction. The caller puts it
+// in place; on failure, why says what the engine said.
+bool writeDatabaseFile(const QString& temporary, const QByteArray& password, std::span<const Table* const> tables,
+                       const std::function<bool(CipherConnection&)>& fill, QString* why = nullptr);
 
 } // namespace store

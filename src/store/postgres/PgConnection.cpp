@@ -260,16 +260,9 @@ std::unique_ptr<Cursor> PgConnection::prepare(const QString& sql)
 
 bool PgConnection::execute(const QString& sql)
 {
-    if (!linked()) {
-        m_lastError = QStringLiteral("no link to the server: ") + trimmedMessage(PQerrorMessage(m_conn));
-        if (endsTransaction(sql))
-            m_inTransaction = false;
-        qCWarning(lcStore) << "statement failed:" << sql.left(200) << ":" << m_lastError;
-        return false;
-    }
-    sent.fetch_add(1, std::memory_order_relaxed);
-    PGresult* result = PQexec(m_conn, sql.toUtf8().constData());
-    const bool ok = succeeded(result, sql);
+    // One statement, as the store's own statements are, sent the same way as every other.
+    PGresult* result = run(sql, {});
+    const bool ok = result != nullptr;
     PQclear(result);
     if (!ok)
         qCWarning(lcStore) << "statement failed:" << sql.left(200) << ":" << m_lastError;

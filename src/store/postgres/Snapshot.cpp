@@ -4,10 +4,12 @@
 #include "store/Backup.h"
 #include "store/Schema.h"
 #include "store/Store.h"
+#include "store/Templates.h"
 #include "store/postgres/Server.h"
 
 #include <QDir>
 #include <QFile>
+#include <algorithm>
 #include <cstdio>
 #include <functional>
 
@@ -19,23 +21,10 @@ bool writeFile(const QString& target, const QByteArray& password, std::span<cons
                const std::function<bool(const Table&, Connection&)>& fill, QString* why)
 {
     const QString temporary = target + QStringLiteral(".new");
-    QFile::remove(temporary);
-    QFile::remove(temporary + QStringLiteral("-journal"));
-    bool ok = false;
-    {
-        QString error;
-        auto db = CipherConnection::create(temporary, password, &error);
-        ok = db && db->execute(QStringLiteral("BEGIN"));
-        for (const Table* table : tables) {
-            ok = ok && db->execute(createTableSql(*table));
-            for (const QString& index : createIndexSql(*table))
-                ok = ok && db->execute(index);
-            ok = ok && fill(*table, *db);
-        }
-        ok = ok && db->execute(QStringLiteral("COMMIT"));
-        if (!ok && why)
-            *why = db ? db->lastError() : error;
-    }
+    auto fillAll = [&](CipherConnection& db) {
+        return std::all_of(tables.begin(), tables.end(), [&](const Table* table) { return fill(*table, db); });
+    };
+    bool ok = writeDatabaseFile(temporary, password, tables, fillAll, why);
     if (ok && !(ok = soundCopy(temporary, password)) && why)
         *why = QStringLiteral("副本检查未通过");
     if (ok && !(ok = std::rename(QFile::encodeName(temporary).constData(), QFile::encodeName(target).constData()) == 0)
