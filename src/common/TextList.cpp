@@ -2,47 +2,105 @@
 
 #include <QItemSelectionModel>
 #include <QScopedValueRollback>
+#include <QStyledItemDelegate>
 #include <QTimer>
 #include <algorithm>
 
 int TextListModel::rowCount(const QModelIndex& parent) const
 {
-    return parent.isValid() ? 0 : int(m_texts.size());
+    return parent.isValid() ? 0 : int(size());
 }
 
 QVariant TextListModel::data(const QModelIndex& index, int role) const
 {
     if (role != Qt::DisplayRole || !checkIndex(index, CheckIndexOption::IndexIsValid | CheckIndexOption::ParentIsInvalid))
         return {};
-    return m_texts.at(index.row());
+    return text(index.row());
+}
+
+QString TextListModel::text(int row) const
+{
+    if (row < 0 || row >= size())
+        return {};
+    if (!m_reread)
+        return m_texts.at(row);
+    return blockOf(row).value(row % BlockRows);
+}
+
+QStringList TextListModel::texts() const
+{
+    if (!m_reread)
+        return m_texts;
+    QStringList all;
+    all.reserve(size());
+    for (int row = 0; row < size(); ++row)
+        all << text(row);
+    return all;
+}
+
+qsizetype TextListModel::heldTexts() const
+{
+    if (!m_reread)
+        return m_texts.size();
+    qsizetype held = 0;
+    for (const auto& kept : m_kept)
+        held += m_blocks[kept.first].size();
+    return held;
+}
+
+const QStringList& TextListModel::blockOf(int row) const
+{
+    const size_t block = size_t(row / BlockRows);
+    if (m_blocks[block].isEmpty()) {
+        const qsizetype first = qsizetype(block) * BlockRows;
+        const QList<qint64> ids = m_ids.mid(first, std::min<qsizetype>(BlockRows, m_ids.size() - first));
+        QStringList texts = m_reread(ids);
+        texts.resize(ids.size()); // whatever the reader gave, one text a row
+        m_blocks[block] = std::move(texts);
+    }
+    keep(block);
+    return m_blocks[block];
+}
+
+void TextListModel::keep(size_t block) const
+{
+    ++m_uses;
+    auto it = std::find_if(m_kept.begin(), m_kept.end(), [block](const auto& kept) { return kept.first == block; });
+    if (it != m_kept.end()) {
+        it->second = m_uses;
+        return;
+    }
+    if (m_kept.size() >= size_t(KeptBlocks)) {
+        // The block used longest ago lets its texts go; they are read again when drawn again.
+        auto oldest = std::min_element(m_kept.begin(), m_kept.end(),
+                                       [](const auto& a, const auto& b) { return a.second < b.second; });
+        m_blocks[oldest->first] = QStringList();
+        m_kept.erase(oldest);
+    }
+    m_kept.emplace_back(block, m_uses);
 }
 
 bool TextListModel::removeRows(int row, int count, const QModelIndex& parent)
 {
-    if (parent.isValid() || row < 0 || count <= 0 || row + count > m_texts.size())
+    if (parent.isValid() || row < 0 || count <= 0 || row + count > size())
         return false;
     beginRemoveRows(parent, row, row + count - 1);
-    m_texts.remove(row, count);
-    if (!m_ids.isEmpty())
+    if (m_reread) {
+        // The rows below move up across the blocks: theirs are read again when drawn.
+        const size_t from = size_t(row / BlockRows);
+        for (size_t block = from; block < m_blocks.size(); ++block)
+            m_blocks[block] = QStringList();
+        std::erase_if(m_kept, [from](const auto& kept) { return kept.first >= from; });
         m_ids.remove(row, count);
+        m_blocks.resize(size_t((m_ids.size() + BlockRows - 1) / BlockRows));
+    } else {
+        m_texts.remove(row, count);
+        if (!m_ids.isEmpty())
+            m_ids.remove(row, count);
+    }
     endRemoveRows();
     return true;
 }
-
-namespace {
-
-// Identities that do not pair with the texts one to one could pair a row with another's.
-void take(TextListModel::Rows rows, QStringList& texts, QList<qint64>& ids)
-{
-    const bool paired = rows.ids.size() == rows.texts.size() && ids.size() == texts.size();
-    texts += std::move(rows.texts);
-    if (paired)
-        ids += std::move(rows.ids);
-    else
-        ids.clear();
-}
-
-} // namespace
 
 TextListModel::TextListModel(QObject* parent)
     : QAbstractListModel(parent)
@@ -53,48 +111,90 @@ TextListModel::TextListModel(QObject* parent)
     connect(m_readOn, &QTimer::timeout, this, &TextListModel::readOn);
 }
 
+void TextListModel::take(Rows rows)
+{
+    if (m_reread) {
+        // Rows that cannot be read again by identity are not taken: there would be no text to
+        // show for them once let go.
+        if (rows.ids.size() != rows.texts.size()) {
+            qWarning("rows without their identities were left out of a list that reads texts again");
+            return;
+        }
+        qsizetype row = m_ids.size();
+        m_ids += rows.ids;
+        m_blocks.resize(size_t((m_ids.size() + BlockRows - 1) / BlockRows));
+        for (QString& text : rows.texts) {
+            const size_t block = size_t(row / BlockRows);
+            QStringList& texts = m_blocks[block];
+            if (texts.isEmpty() && row % BlockRows != 0) {
+                // A block let go while it was being filled: its first rows are read again.
+                blockOf(int(row));
+            }
+            if (texts.size() == row % BlockRows)
+                texts << std::move(text);
+            keep(block);
+            ++row;
+        }
+        return;
+    }
+    // Identities that do not pair with the texts one to one could pair a row with another's.
+    const bool paired = rows.ids.size() == rows.texts.size() && m_ids.size() == m_texts.size();
+    m_texts += std::move(rows.texts);
+    if (paired)
+        m_ids += std::move(rows.ids);
+    else
+        m_ids.clear();
+}
+
 void TextListModel::setRows(Rows rows)
 {
     // Nothing to show after nothing shown: a key that matches nothing, typed on, costs no reset.
-    if (rows.texts.isEmpty() && m_texts.isEmpty() && !m_source)
+    if (rows.texts.isEmpty() && size() == 0 && !m_source)
         return;
     beginResetModel();
-    m_source = {};
-    m_texts.clear();
-    m_ids.clear();
-    take(std::move(rows), m_texts, m_ids);
+    clearRows();
+    take(std::move(rows));
     m_holding = false;
     endResetModel();
     setWaiting(false);
 }
 
-void TextListModel::setSource(Source source)
+void TextListModel::clearRows()
+{
+    m_source = {};
+    m_reread = {};
+    m_texts.clear();
+    m_ids.clear();
+    m_blocks.clear();
+    m_kept.clear();
+}
+
+void TextListModel::setSource(Source source, Reread reread)
 {
     beginResetModel();
     // The old rows and whatever their source holds go before the new source reads anything.
-    m_texts.clear();
-    m_ids.clear();
-    m_source = {};
+    clearRows();
+    m_reread = std::move(reread);
     Page page = source(PageRows);
-    take(std::move(page.rows), m_texts, m_ids);
+    take(std::move(page.rows));
     if (!page.atEnd)
         m_source = std::move(source);
     m_wanted = PageRows;
     m_holding = false;
     endResetModel();
-    setWaiting(m_source && m_texts.size() < m_wanted);
+    setWaiting(m_source && size() < m_wanted);
 }
 
 std::optional<qint64> TextListModel::id(int row) const
 {
-    if (row < 0 || row >= m_texts.size() || m_ids.size() != m_texts.size())
+    if (row < 0 || row >= size() || m_ids.size() != size())
         return std::nullopt;
     return m_ids.at(row);
 }
 
 int TextListModel::nextPageRows() const
 {
-    return int(std::clamp<qsizetype>(m_texts.size() / 4, PageRows, MaxPageRows));
+    return int(std::clamp<qsizetype>(size() / 4, PageRows, MaxPageRows));
 }
 
 bool TextListModel::canFetchMore(const QModelIndex& parent) const
@@ -109,14 +209,14 @@ void TextListModel::fetchMore(const QModelIndex& parent)
     if (!canFetchMore(parent))
         return;
     const int count = nextPageRows();
-    m_wanted = m_texts.size() + count;
+    m_wanted = size() + count;
     read(count);
 }
 
 void TextListModel::readOn()
 {
-    if (m_source && m_texts.size() < m_wanted)
-        read(int(m_wanted - m_texts.size()));
+    if (m_source && size() < m_wanted)
+        read(int(m_wanted - size()));
     else
         setWaiting(false);
     m_holding = !m_waiting;
@@ -129,11 +229,17 @@ void TextListModel::read(int count)
     if (page.atEnd)
         m_source = {};
     if (!page.rows.texts.isEmpty()) {
-        beginInsertRows(QModelIndex(), int(m_texts.size()), int(m_texts.size() + page.rows.texts.size()) - 1);
-        take(std::move(page.rows), m_texts, m_ids);
-        endInsertRows();
+        const qsizetype before = size();
+        const qsizetype after = before + page.rows.texts.size();
+        if (m_reread && page.rows.ids.size() != page.rows.texts.size()) {
+            take(std::move(page.rows)); // refused, and said so
+        } else {
+            beginInsertRows(QModelIndex(), int(before), int(after) - 1);
+            take(std::move(page.rows));
+            endInsertRows();
+        }
     }
-    setWaiting(m_source && m_texts.size() < m_wanted);
+    setWaiting(m_source && size() < m_wanted);
 }
 
 void TextListModel::setWaiting(bool waiting)
@@ -148,14 +254,29 @@ void TextListModel::setWaiting(bool waiting)
     }
 }
 
+namespace {
+
+// Rows as wide as the list and no wider: the view widens a row to the list's width, and a text
+// that does not fit is cut short rather than giving the list a horizontal scroll bar.
+class RowDelegate : public QStyledItemDelegate
+{
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override
+    {
+        return {1, QStyledItemDelegate::sizeHint(option, index).height()};
+    }
+};
+
+} // namespace
+
 TextList::TextList(const QString& objectName, QWidget* parent)
-    : QTreeView(parent)
+    : QListView(parent)
     , m_model(new TextListModel(this))
 {
     setObjectName(objectName);
-    setHeaderHidden(true);
-    setRootIsDecorated(false);
-    setUniformRowHeights(true);
+    setUniformItemSizes(true);
+    setItemDelegate(new RowDelegate(this));
     setModel(m_model);
     connect(m_model, &TextListModel::waitingChanged, this, [this](bool waiting) {
         if (waiting)
@@ -168,13 +289,13 @@ TextList::TextList(const QString& objectName, QWidget* parent)
 void TextList::verticalScrollbarValueChanged(int value)
 {
     m_model->release();
-    QTreeView::verticalScrollbarValueChanged(value);
+    QListView::verticalScrollbarValueChanged(value);
 }
 
 void TextList::resizeEvent(QResizeEvent* event)
 {
     m_model->release();
-    QTreeView::resizeEvent(event);
+    QListView::resizeEvent(event);
 }
 
 int TextList::currentRow() const

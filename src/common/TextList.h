@@ -2,9 +2,10 @@
 
 #include <QAbstractListModel>
 #include <QStringList>
-#include <QTreeView>
+#include <QListView>
 #include <functional>
 #include <optional>
+#include <vector>
 
 class QTimer;
 
@@ -33,7 +34,9 @@ public:
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
     bool removeRows(int row, int count, const QModelIndex& parent = QModelIndex()) override;
 
-    const QStringList& texts() const { return m_texts; }
+    // Every row's text, read again where it was let go (see setSource).
+    QStringList texts() const;
+    QString text(int row) const;
     // Views lose their current and selected rows, as the old rows are gone.
     void setTexts(QStringList texts) { setRows(std::move(texts)); }
     void setRows(Rows rows);
@@ -59,8 +62,18 @@ public:
         bool atEnd = false;
     };
     using Source = std::function<Page(int count)>;
-    void setSource(Source source);
+    // Reads the texts of rows again by their identities, one for each in the same order (empty
+    // for a row no longer there). With one, the list keeps every row's identity but only the
+    // texts of the last KeptBlocks blocks of BlockRows rows drawn or read, so that scrolled
+    // through a million records it holds 8 bytes a row, not a hundred and fifty; the rows of
+    // such a source must come with their identities.
+    using Reread = std::function<QStringList(const QList<qint64>& ids)>;
+    void setSource(Source source, Reread reread = {});
     static constexpr int PageRows = 128;
+    static constexpr int BlockRows = 256;
+    static constexpr int KeptBlocks = 64;
+    // The texts held at the moment.
+    qsizetype heldTexts() const;
     static constexpr int MaxPageRows = 2048;
     // The rows the next fetchMore asks for.
     int nextPageRows() const;
@@ -80,8 +93,21 @@ private:
     void readOn();
     void setWaiting(bool waiting);
 
-    QStringList m_texts;
-    QList<qint64> m_ids; // one for each text, or none at all
+    void take(Rows rows);
+    void clearRows();
+    qsizetype size() const { return m_reread ? m_ids.size() : m_texts.size(); }
+    // The block of texts that holds a row, read again when it was let go.
+    const QStringList& blockOf(int row) const;
+    void keep(size_t block) const;
+
+    QStringList m_texts; // every row's text, unless they can be read again
+    QList<qint64> m_ids; // one for each row, or none at all
+    Reread m_reread;
+    // With m_reread: the texts by blocks of BlockRows rows, empty when let go; the blocks held,
+    // with when each was last used.
+    mutable std::vector<QStringList> m_blocks;
+    mutable std::vector<std::pair<size_t, quint64>> m_kept;
+    mutable quint64 m_uses = 0;
     Source m_source;
     bool m_fetching = false;
     qsizetype m_wanted = 0; // the rows the view asked for so far
@@ -90,23 +116,27 @@ private:
     QTimer* m_readOn;
 };
 
-// A flat list of texts drawn as a tree without branches: no header, no root decoration, rows of
-// one height, so the rows are laid out without measuring each.
-class TextList : public QTreeView
+// A flat list of texts, rows of one height as wide as the list (a longer text is cut short with
+// "…"), so the rows are laid out without measuring each: a list view keeps 8 bytes a row for
+// it, where a tree view kept 43.
+class TextList : public QListView
 {
     Q_OBJECT
 public:
     explicit TextList(const QString& objectName, QWidget* parent = nullptr);
 
     TextListModel* textModel() const { return m_model; }
-    const QStringList& texts() const { return m_model->texts(); }
+    QStringList texts() const { return m_model->texts(); }
     void setTexts(QStringList texts) { m_model->setTexts(std::move(texts)); }
     void setRows(TextListModel::Rows rows) { m_model->setRows(std::move(rows)); }
-    void setSource(TextListModel::Source source) { m_model->setSource(std::move(source)); }
+    void setSource(TextListModel::Source source, TextListModel::Reread reread = {})
+    {
+        m_model->setSource(std::move(source), std::move(reread));
+    }
     void clear() { m_model->setTexts({}); }
     // The rows read so far.
-    int count() const { return int(m_model->texts().size()); }
-    QString text(int row) const { return m_model->texts().value(row); }
+    int count() const { return m_model->rowCount(); }
+    QString text(int row) const { return m_model->text(row); }
     std::optional<qint64> id(int row) const { return m_model->id(row); }
     void removeRow(int row) { m_model->removeRows(row, 1); }
 

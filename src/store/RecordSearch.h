@@ -2,6 +2,7 @@
 
 #include "store/Statements.h"
 
+#include <QList>
 #include <QString>
 #include <optional>
 #include <vector>
@@ -86,5 +87,9 @@ private:
     bool m_unread = false;  // the names were not in memory: they are checked as read, in slices
     bool m_waiting = false; // checking went too slowly: the slices go to reading the names
 };
+
+// The records with these row ids, one for each in the order given: none for a row no longer
+// there. One statement on a server; a lookup by rowid a row on a file, which its cache answers.
+std::vector<std::optional<RecordNode>> recordNodesWithIds(Store& store, const QList<qint64>& ids);
 
 } // namespace store

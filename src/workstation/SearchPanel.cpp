@@ -84,15 +84,26 @@ void SearchPanel::search()
     // result goes before the new one is looked for, so two are never held at once.
     T1->clear();
     auto found = std::make_shared<store::RecordSearch>(m_store, Text2->text(), Text3->text());
-    T1->setSource([found](int count) {
-        TextListModel::Page page;
-        for (const store::RecordNode& node : found->next(count)) {
-            page.rows.texts << recordnode::text(node.name, node.key);
-            page.rows.ids << node.rowId;
-        }
-        page.atEnd = found->atEnd();
-        return page;
-    });
+    // Scrolled through a million records, the tree keeps their ids and the texts of what it
+    // draws: the rest are read again by id when they come into view.
+    store::Store* store = &m_store;
+    T1->setSource(
+        [found](int count) {
+            TextListModel::Page page;
+            for (const store::RecordNode& node : found->next(count)) {
+                page.rows.texts << recordnode::text(node.name, node.key);
+                page.rows.ids << node.rowId;
+            }
+            page.atEnd = found->atEnd();
+            return page;
+        },
+        [store](const QList<qint64>& ids) {
+            QStringList texts;
+            texts.reserve(ids.size());
+            for (const auto& node : store::recordNodesWithIds(*store, ids))
+                texts << (node ? recordnode::text(node->name, node->key) : QString());
+            return texts;
+        });
 }
 
 QString SearchPanel::currentNode() const

@@ -3,6 +3,7 @@
 #include <QAbstractItemModelTester>
 #include <QSignalSpy>
 #include <QScrollBar>
+#include <QSet>
 #include <QTest>
 #include <limits>
 
@@ -39,6 +40,7 @@ private slots:
     void refillForgetsTheCurrentRow();
     void readsPagesAsTheViewScrolls();
     void readsTheRestOfAShortPageLater();
+    void letsTextsGoAndReadsThemAgainByIdentity();
 };
 
 void TestTextList::removeRows_data()
@@ -190,6 +192,63 @@ void TestTextList::readsTheRestOfAShortPageLater()
     const int before = int(asked.size());
     QCoreApplication::processEvents();
     QCOMPARE(int(asked.size()), before);
+}
+
+void TestTextList::letsTextsGoAndReadsThemAgainByIdentity()
+{
+    // Row r has the identity 10r and the text "r"; identities in `gone` read as nothing.
+    const int total = 100 * TextListModel::BlockRows + 7;
+    int read = 0;
+    QList<qint64> reread;
+    QSet<qint64> gone;
+    auto expected = [](int row) { return QString::number(row); };
+    TextListModel model;
+    model.setSource(
+        [&](int count) {
+            TextListModel::Page page;
+            for (; page.rows.texts.size() < count && read < total; ++read) {
+                page.rows.texts << expected(read);
+                page.rows.ids << 10 * read;
+            }
+            page.atEnd = read == total;
+            return page;
+        },
+        [&](const QList<qint64>& ids) {
+            reread += ids;
+            QStringList texts;
+            for (qint64 id : ids)
+                texts << (gone.contains(id) ? QString() : expected(int(id / 10)));
+            return texts;
+        });
+    while (model.canFetchMore({}))
+        model.fetchMore({});
+    QCOMPARE(model.rowCount(), total);
+    QVERIFY(reread.isEmpty()); // the texts given with the rows are used while held
+    QVERIFY(model.heldTexts() <= TextListModel::KeptBlocks * TextListModel::BlockRows);
+
+    // Rows let go read as they were given, by their identities, a block at a time; the last
+    // block, partly filled, and the rows near it are still held.
+    for (int row : {0, 1, TextListModel::BlockRows, total / 2, total - 1})
+        QCOMPARE(model.index(row, 0).data().toString(), expected(row));
+    QCOMPARE(reread.first(), 0);
+    QCOMPARE(reread.size(), 2 * TextListModel::BlockRows);
+    QCOMPARE(model.id(total / 2).value_or(-1), qint64(10) * (total / 2));
+
+    // A removal moves the rows below up across the blocks: each still reads its own text.
+    const int removed = TextListModel::BlockRows - 1;
+    QVERIFY(model.removeRows(removed, 2));
+    for (int row : {removed - 1, removed, TextListModel::BlockRows, total / 2, total - 3})
+        QCOMPARE(model.text(row), expected(row < removed ? row : row + 2));
+    QCOMPARE(model.id(removed).value_or(-1), qint64(10) * (removed + 2));
+
+    // A record deleted since it was listed reads as empty once read again; the others are there.
+    gone.insert(10 * 5);
+    for (int row = TextListModel::BlockRows; row < total - 2; row += TextListModel::BlockRows)
+        model.text(row); // every block used since: the first is let go
+    QCOMPARE(model.text(5), QString());
+    QCOMPARE(model.text(6), expected(6));
+    QVERIFY(model.heldTexts() <= TextListModel::KeptBlocks * TextListModel::BlockRows);
+    QCOMPARE(model.texts().size(), total - 2);
 }
 
 QTEST_MAIN(TestTextList)
