@@ -24,6 +24,14 @@ std::string_view untilNul(std::string_view text)
     return nul ? text.substr(0, size_t(static_cast<const char*>(nul) - text.data())) : text;
 }
 
+// Gives a container's memory back. Assigning {} would not: it picks the assignment from a list,
+// which keeps the capacity, and the read's buffers are twice the names they leave.
+template <typename Container>
+void release(Container& c)
+{
+    Container().swap(c);
+}
+
 } // namespace
 
 // --- The column ----------------------------------------------------------------------------
@@ -162,8 +170,8 @@ bool NameColumn::loadFor(int milliseconds)
         finishStatement();
         if (rc != SQLITE_DONE) {
             qCWarning(lcStore) << "reading the names failed:" << m_db.lastError();
-            m_entries = {};
-            m_bytes = {};
+            release(m_entries);
+            release(m_bytes);
             m_phase = Phase::Idle;
             return true;
         }
@@ -178,7 +186,7 @@ bool NameColumn::loadFor(int milliseconds)
             if (++m_built % 4096 == 0 && spent())
                 return false;
         }
-        m_entries = {};
+        release(m_entries);
         startBuilding();
     }
     // The names lie in name order: each one is fetched from wherever it lies, the next few
@@ -199,8 +207,8 @@ bool NameColumn::loadFor(int milliseconds)
             return false;
     }
     m_gone.assign(m_rows.size(), false);
-    m_bytes = {};
-    m_placed = {};
+    release(m_bytes);
+    release(m_placed);
     m_phase = Phase::Idle;
     m_loaded = true;
     return true;
@@ -224,7 +232,7 @@ void NameColumn::placeInRowOrder()
         if (m_entries[i].rowId == m_entries[i + 1].rowId)
             m_entries[i].start = NoEntry;
     m_placed = std::move(m_entries);
-    m_entries = {};
+    release(m_entries);
     startBuilding();
 }
 
