@@ -16,6 +16,7 @@
 
 #include <QCryptographicHash>
 #include <QTest>
+#include <algorithm>
 #include <thread>
 
 using namespace store;
@@ -127,12 +128,24 @@ QStringList everythingFound(Desk& desk, const QString& typed)
     add("count", {QString::number(Store::count(records, statements::recordsOfMonth(typed)))});
     for (const auto& [name, date] : {std::pair{typed, QString()}, std::pair{QString(), typed}}) {
         QStringList nodes;
+        QList<qint64> ids;
         // Small stretches, so that a server's search crosses many of them and gives part pages.
         RecordSearch search(desk.store(), name, date, 4096, 5);
         while (!search.atEnd())
-            for (const RecordNode& node : search.next(4))
+            for (const RecordNode& node : search.next(4)) {
                 nodes << node.key + QLatin1Char('/') + node.name;
+                ids << node.rowId;
+            }
         add("tree", nodes);
+        // The tree reads rows again by id, in its own order, some of them gone since.
+        std::reverse(ids.begin(), ids.end());
+        std::reverse(nodes.begin(), nodes.end());
+        ids << -1;
+        nodes << QStringLiteral("<gone>");
+        QStringList again;
+        for (const auto& node : recordNodesWithIds(desk.store(), ids))
+            again << (node ? node->key + QLatin1Char('/') + node->name : QStringLiteral("<gone>"));
+        add("read again by id", {again == nodes ? QStringLiteral("as found") : again.join(QLatin1Char('|'))});
     }
     return out;
 }
