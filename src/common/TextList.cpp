@@ -2,6 +2,7 @@
 
 #include <QItemSelectionModel>
 #include <QScopedValueRollback>
+#include <QScrollBar>
 #include <QStyledItemDelegate>
 #include <QTimer>
 #include <algorithm>
@@ -285,6 +286,13 @@ TextList::TextList(const QString& objectName, QWidget* parent)
         else
             viewport()->unsetCursor();
     });
+}
+
+void TextList::reset()
+{
+    QListView::reset();
+    verticalScrollBar()->setValue(0);
+    horizontalScrollBar()->setValue(0);
 }
 
 void TextList::verticalScrollbarValueChanged(int value)

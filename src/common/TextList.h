@@ -148,6 +148,9 @@ public:
     int selectedRow() const;
     bool hasSelection() const;
 
+    // New rows are shown from their first: a list view would keep the place it was scrolled to.
+    void reset() override;
+
 protected:
     void verticalScrollbarValueChanged(int value) override;
     void resizeEvent(QResizeEvent* event) override;

@@ -138,9 +138,12 @@ void TestTextList::readsPagesAsTheViewScrolls()
     list.verticalScrollBar()->setValue(list.verticalScrollBar()->maximum());
     QCOMPARE(asked.size(), callsAtEnd); // nothing is asked past the end
 
-    // New rows drop the source; a source that ends within its first page is not kept.
+    // New rows drop the source, and show from their first; a source that ends within its first
+    // page is not kept.
     read = 0;
     list.setSource(source);
+    QCoreApplication::processEvents();
+    QCOMPARE(list.verticalScrollBar()->value(), 0);
     list.setTexts({"甲"});
     QVERIFY(!list.textModel()->canFetchMore({}));
     read = total - 3;
