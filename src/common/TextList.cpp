@@ -1,285 +1,25 @@
 #include "common/TextList.h"
 
+#include <QEvent>
 #include <QItemSelectionModel>
-#include <QScopedValueRollback>
+#include <QPaintEvent>
+#include <QPainter>
 #include <QScrollBar>
-#include <QStyledItemDelegate>
-#include <QTimer>
 #include <algorithm>
 
-int TextListModel::rowCount(const QModelIndex& parent) const
-{
-    return parent.isValid() ? 0 : int(size());
-}
-
-QVariant TextListModel::data(const QModelIndex& index, int role) const
-{
-    if (role != Qt::DisplayRole || !checkIndex(index, CheckIndexOption::IndexIsValid | CheckIndexOption::ParentIsInvalid))
-        return {};
-    return text(index.row());
-}
-
-QString TextListModel::text(int row) const
-{
-    if (row < 0 || row >= size())
-        return {};
-    if (!m_reread)
-        return m_texts.at(row);
-    return blockOf(row).value(row % BlockRows);
-}
-
-QStringList TextListModel::texts() const
-{
-    if (!m_reread)
-        return m_texts;
-    QStringList all;
-    all.reserve(size());
-    for (int row = 0; row < size(); ++row)
-        all << text(row);
-    return all;
-}
-
-qsizetype TextListModel::heldTexts() const
-{
-    if (!m_reread)
-        return m_texts.size();
-    qsizetype held = 0;
-    for (const auto& kept : m_kept)
-        held += m_blocks[kept.first].size();
-    return held;
-}
-
-const QStringList& TextListModel::blockOf(int row) const
-{
-    const size_t block = size_t(row / BlockRows);
-    if (m_blocks[block].isEmpty()) {
-        const qsizetype first = qsizetype(block) * BlockRows;
-        const QList<qint64> ids = m_ids.mid(first, std::min<qsizetype>(BlockRows, m_ids.size() - first));
-        QStringList texts = m_reread(ids);
-        texts.resize(ids.size()); // whatever the reader gave, one text a row
-        m_blocks[block] = std::move(texts);
-    }
-    keep(block);
-    return m_blocks[block];
-}
-
-void TextListModel::keep(size_t block) const
-{
-    ++m_uses;
-    auto it = std::find_if(m_kept.begin(), m_kept.end(), [block](const auto& kept) { return kept.first == block; });
-    if (it != m_kept.end()) {
-        it->second = m_uses;
-        return;
-    }
-    if (m_kept.size() >= size_t(KeptBlocks)) {
-        // The block used longest ago lets its texts go; they are read again when drawn again.
-        auto oldest = std::min_element(m_kept.begin(), m_kept.end(),
-                                       [](const auto& a, const auto& b) { return a.second < b.second; });
-        m_blocks[oldest->first] = QStringList();
-        m_kept.erase(oldest);
-    }
-    m_kept.emplace_back(block, m_uses);
-}
-
-bool TextListModel::removeRows(int row, int count, const QModelIndex& parent)
-{
-    if (parent.isValid() || row < 0 || count <= 0 || row + count > size())
-        return false;
-    beginRemoveRows(parent, row, row + count - 1);
-    if (m_reread) {
-        // The rows below move up across the blocks: theirs are read again when drawn.
-        const size_t from = size_t(row / BlockRows);
-        for (size_t block = from; block < m_blocks.size(); ++block)
-            m_blocks[block] = QStringList();
-        std::erase_if(m_kept, [from](const auto& kept) { return kept.first >= from; });
-        m_ids.remove(row, count);
-        m_blocks.resize(size_t((m_ids.size() + BlockRows - 1) / BlockRows));
-    } else {
-        m_texts.remove(row, count);
-        if (!m_ids.isEmpty())
-            m_ids.remove(row, count);
-    }
-    endRemoveRows();
-    return true;
-}
-
-TextListModel::TextListModel(QObject* parent)
-    : QAbstractListModel(parent)
-    , m_readOn(new QTimer(this))
-{
-    m_readOn->setSingleShot(true);
-    m_readOn->setInterval(0);
-    connect(m_readOn, &QTimer::timeout, this, &TextListModel::readOn);
-}
-
-void TextListModel::take(Rows rows)
-{
-    if (m_reread) {
-        // Rows that cannot be read again by identity are not taken: there would be no text to
-        // show for them once let go.
-        if (rows.ids.size() != rows.texts.size()) {
-            qWarning("rows without their identities were left out of a list that reads texts again");
-            return;
-        }
-        qsizetype row = m_ids.size();
-        m_ids += rows.ids;
-        m_blocks.resize(size_t((m_ids.size() + BlockRows - 1) / BlockRows));
-        for (QString& text : rows.texts) {
-            const size_t block = size_t(row / BlockRows);
-            QStringList& texts = m_blocks[block];
-            if (texts.isEmpty() && row % BlockRows != 0) {
-                // A block let go while it was being filled: its first rows are read again.
-                blockOf(int(row));
-            }
-            if (texts.size() == row % BlockRows)
-                texts << std::move(text);
-            keep(block);
-            ++row;
-        }
-        return;
-    }
-    // Identities that do not pair with the texts one to one could pair a row with another's.
-    const bool paired = rows.ids.size() == rows.texts.size() && m_ids.size() == m_texts.size();
-    m_texts += std::move(rows.texts);
-    if (paired)
-        m_ids += std::move(rows.ids);
-    else
-        m_ids.clear();
-}
-
-void TextListModel::setRows(Rows rows)
-{
-    // Nothing to show after nothing shown: a key that matches nothing, typed on, costs no reset.
-    if (rows.texts.isEmpty() && size() == 0 && !m_source)
-        return;
-    beginResetModel();
-    clearRows();
-    take(std::move(rows));
-    m_holding = false;
-    endResetModel();
-    setWaiting(false);
-}
-
-void TextListModel::clearRows()
-{
-    // Their memory too: cleared, a million ids would keep their 8 MB.
-    m_source = {};
-    m_reread = {};
-    m_texts = QStringList();
-    m_ids = QList<qint64>();
-    m_blocks = std::vector<QStringList>();
-    m_kept.clear();
-}
-
-void TextListModel::setSource(Source source, Reread reread)
-{
-    beginResetModel();
-    // The old rows and whatever their source holds go before the new source reads anything.
-    clearRows();
-    m_reread = std::move(reread);
-    Page page = source(PageRows);
-    take(std::move(page.rows));
-    if (!page.atEnd)
-        m_source = std::move(source);
-    m_wanted = PageRows;
-    m_holding = false;
-    endResetModel();
-    setWaiting(m_source && size() < m_wanted);
-}
-
-std::optional<qint64> TextListModel::id(int row) const
-{
-    if (row < 0 || row >= size() || m_ids.size() != size())
-        return std::nullopt;
-    return m_ids.at(row);
-}
-
-int TextListModel::nextPageRows() const
-{
-    return int(std::clamp<qsizetype>(size() / 4, PageRows, MaxPageRows));
-}
-
-bool TextListModel::canFetchMore(const QModelIndex& parent) const
-{
-    // While a page is still coming in, the view asks again once its rows are there.
-    return !parent.isValid() && m_source && !m_fetching && !m_waiting && !m_holding;
-}
-
-void TextListModel::fetchMore(const QModelIndex& parent)
-{
-    // Views ask for more while they take in the rows just added; those come first.
-    if (!canFetchMore(parent))
-        return;
-    const int count = nextPageRows();
-    m_wanted = size() + count;
-    read(count);
-}
-
-void TextListModel::readOn()
-{
-    if (m_source && size() < m_wanted)
-        read(int(m_wanted - size()));
-    else
-        setWaiting(false);
-    m_holding = !m_waiting;
-}
-
-void TextListModel::read(int count)
-{
-    const QScopedValueRollback fetching(m_fetching, true);
-    Page page = m_source(count);
-    if (page.atEnd)
-        m_source = {};
-    if (!page.rows.texts.isEmpty()) {
-        const qsizetype before = size();
-        const qsizetype after = before + page.rows.texts.size();
-        if (m_reread && page.rows.ids.size() != page.rows.texts.size()) {
-            take(std::move(page.rows)); // refused, and said so
-        } else {
-            beginInsertRows(QModelIndex(), int(before), int(after) - 1);
-            take(std::move(page.rows));
-            endInsertRows();
-        }
-    }
-    setWaiting(m_source && size() < m_wanted);
-}
-
-void TextListModel::setWaiting(bool waiting)
-{
-    if (waiting)
-        m_readOn->start();
-    else
-        m_readOn->stop();
-    if (waiting != m_waiting) {
-        m_waiting = waiting;
-        emit waitingChanged(waiting);
-    }
-}
-
-namespace {
-
-// Rows as wide as the list and no wider: the view widens a row to the list's width, and a text
-// that does not fit is cut short rather than giving the list a horizontal scroll bar.
-class RowDelegate : public QStyledItemDelegate
-{
-public:
-    using QStyledItemDelegate::QStyledItemDelegate;
-    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override
-    {
-        return {1, QStyledItemDelegate::sizeHint(option, index).height()};
-    }
-};
-
-} // namespace
-
 TextList::TextList(const QString& objectName, QWidget* parent)
-    : QListView(parent)
+    : QAbstractItemView(parent)
     , m_model(new TextListModel(this))
 {
     setObjectName(objectName);
-    setUniformItemSizes(true);
-    setItemDelegate(new RowDelegate(this));
+    setSelectionMode(SingleSelection);
+    setEditTriggers(NoEditTriggers);
+    setVerticalScrollMode(ScrollPerPixel);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setModel(m_model);
+    // Rows that go or change move what lies below them.
+    connect(m_model, &QAbstractItemModel::rowsRemoved, this, &TextList::rowsChanged);
+    connect(m_model, &QAbstractItemModel::layoutChanged, this, &TextList::rowsChanged);
     connect(m_model, &TextListModel::waitingChanged, this, [this](bool waiting) {
         if (waiting)
             viewport()->setCursor(Qt::BusyCursor);
@@ -288,23 +28,219 @@ TextList::TextList(const QString& objectName, QWidget* parent)
     });
 }
 
+int TextList::rowHeight() const
+{
+    if (m_rowHeight <= 0) {
+        // Measured on a text of Latin letters and an ideograph: lists hold both, and a row of
+        // either must fit the one height.
+        QStyleOptionViewItem option;
+        initViewItemOption(&option);
+        option.features |= QStyleOptionViewItem::HasDisplay;
+        option.text = QStringLiteral("Ag国");
+        m_rowHeight = std::max(1, style()->sizeFromContents(QStyle::CT_ItemViewItem, &option, QSize(), this).height());
+    }
+    return m_rowHeight;
+}
+
+int TextList::verticalOffset() const
+{
+    return verticalScrollBar()->value();
+}
+
+std::pair<int, int> TextList::rowsBetween(int top, int bottom) const
+{
+    const int rows = m_model->rowCount();
+    const qint64 offset = verticalOffset();
+    const int first = int(std::clamp<qint64>((offset + top) / rowHeight(), 0, rows));
+    const int last = int(std::clamp<qint64>((offset + bottom) / rowHeight(), -1, rows - 1));
+    return {first, last};
+}
+
+QRect TextList::visualRect(const QModelIndex& index) const
+{
+    if (!index.isValid() || index.model() != m_model)
+        return {};
+    const qint64 top = qint64(index.row()) * rowHeight() - verticalOffset();
+    return {0, int(std::clamp<qint64>(top, -rowHeight() - 1, viewport()->height() + 1)), viewport()->width(),
+            rowHeight()};
+}
+
+QModelIndex TextList::indexAt(const QPoint& point) const
+{
+    if (point.y() < 0)
+        return {};
+    const qint64 row = (qint64(point.y()) + verticalOffset()) / rowHeight();
+    return row < m_model->rowCount() ? m_model->index(int(row), 0) : QModelIndex();
+}
+
+void TextList::scrollTo(const QModelIndex& index, ScrollHint hint)
+{
+    if (!index.isValid())
+        return;
+    const qint64 top = qint64(index.row()) * rowHeight();
+    const qint64 shown = viewport()->height();
+    const qint64 offset = verticalOffset();
+    qint64 to = offset;
+    switch (hint) {
+    case PositionAtTop:
+        to = top;
+        break;
+    case PositionAtBottom:
+        to = top + rowHeight() - shown;
+        break;
+    case PositionAtCenter:
+        to = top - (shown - rowHeight()) / 2;
+        break;
+    case EnsureVisible:
+        if (top < offset)
+            to = top;
+        else if (top + rowHeight() > offset + shown)
+            to = top + rowHeight() - shown;
+        break;
+    }
+    verticalScrollBar()->setValue(int(std::clamp<qint64>(to, 0, verticalScrollBar()->maximum())));
+}
+
+void TextList::keyboardSearch(const QString& search)
+{
+    if (!m_model->readsAgain())
+        QAbstractItemView::keyboardSearch(search);
+}
+
+QModelIndex TextList::moveCursor(CursorAction action, Qt::KeyboardModifiers)
+{
+    const int rows = m_model->rowCount();
+    if (rows == 0)
+        return {};
+    const QModelIndex current = currentIndex();
+    if (!current.isValid())
+        return m_model->index(0, 0);
+    const int page = std::max(1, viewport()->height() / rowHeight() - 1);
+    int row = current.row();
+    switch (action) {
+    case MoveUp:
+    case MovePrevious:
+        --row;
+        break;
+    case MoveDown:
+    case MoveNext:
+        ++row;
+        break;
+    case MovePageUp:
+        row -= page;
+        break;
+    case MovePageDown:
+        row += page;
+        break;
+    case MoveHome:
+        row = 0;
+        break;
+    case MoveEnd:
+        row = rows - 1;
+        break;
+    case MoveLeft:
+    case MoveRight:
+        break;
+    }
+    return m_model->index(std::clamp(row, 0, rows - 1), 0);
+}
+
+void TextList::setSelection(const QRect& rect, QItemSelectionModel::SelectionFlags command)
+{
+    const auto [first, last] = rowsBetween(std::min(rect.top(), rect.bottom()), std::max(rect.top(), rect.bottom()));
+    QItemSelection selection;
+    if (first <= last)
+        selection.select(m_model->index(first, 0), m_model->index(last, 0));
+    selectionModel()->select(selection, command);
+}
+
+QRegion TextList::visualRegionForSelection(const QItemSelection& selection) const
+{
+    QRegion region;
+    const auto [first, last] = rowsBetween(0, viewport()->height());
+    for (const QItemSelectionRange& range : selection) {
+        const int top = std::max(range.top(), first), bottom = std::min(range.bottom(), last);
+        if (top <= bottom)
+            region += visualRect(m_model->index(top, 0)).united(visualRect(m_model->index(bottom, 0)));
+    }
+    return region;
+}
+
+void TextList::updateGeometries()
+{
+    const qint64 height = qint64(m_model->rowCount()) * rowHeight();
+    QScrollBar* bar = verticalScrollBar();
+    bar->setSingleStep(rowHeight());
+    bar->setPageStep(viewport()->height());
+    bar->setRange(0, int(std::clamp<qint64>(height - viewport()->height(), 0, INT_MAX)));
+    // Last: it asks the model for more when the last row is in view.
+    QAbstractItemView::updateGeometries();
+}
+
+void TextList::rowsInserted(const QModelIndex& parent, int start, int end)
+{
+    QAbstractItemView::rowsInserted(parent, start, end);
+    rowsChanged();
+}
+
+void TextList::rowsChanged()
+{
+    updateGeometries();
+    viewport()->update();
+}
+
+void TextList::scrollContentsBy(int dx, int dy)
+{
+    viewport()->scroll(dx, dy);
+}
+
+void TextList::paintEvent(QPaintEvent* event)
+{
+    QPainter painter(viewport());
+    QStyleOptionViewItem option;
+    initViewItemOption(&option);
+    const QStyle::State state = option.state;
+    const QModelIndex current = currentIndex();
+    const bool focus = (hasFocus() || viewport()->hasFocus()) && current.isValid();
+    const auto [first, last] = rowsBetween(event->rect().top(), event->rect().bottom());
+    for (int row = first; row <= last; ++row) {
+        const QModelIndex index = m_model->index(row, 0);
+        option.rect = visualRect(index);
+        option.state = state;
+        if (selectionModel()->isSelected(index))
+            option.state |= QStyle::State_Selected;
+        if (focus && index == current)
+            option.state |= QStyle::State_HasFocus;
+        itemDelegateForIndex(index)->paint(&painter, option, index);
+    }
+}
+
+void TextList::changeEvent(QEvent* event)
+{
+    if (event->type() == QEvent::FontChange || event->type() == QEvent::StyleChange) {
+        m_rowHeight = 0;
+        updateGeometries();
+    }
+    QAbstractItemView::changeEvent(event);
+}
+
 void TextList::reset()
 {
-    QListView::reset();
+    QAbstractItemView::reset();
     verticalScrollBar()->setValue(0);
-    horizontalScrollBar()->setValue(0);
+    rowsChanged();
 }
 
 void TextList::verticalScrollbarValueChanged(int value)
 {
     m_model->release();
-    QListView::verticalScrollbarValueChanged(value);
+    QAbstractItemView::verticalScrollbarValueChanged(value);
 }
 
 void TextList::resizeEvent(QResizeEvent* event)
 {
     m_model->release();
-    QListView::resizeEvent(event);
+    QAbstractItemView::resizeEvent(event);
 }
 
 int TextList::currentRow() const
