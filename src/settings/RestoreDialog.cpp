@@ -17,9 +17,11 @@ namespace {
 
 const QString title = QStringLiteral("从备份恢复");
 
-QString dayText(const store::BackupDay& day)
+QString dayText(const store::BackupDay& day, bool counted)
 {
     const QString date = day.day.toString(QStringLiteral("yyyy-MM-dd"));
+    if (!counted)
+        return date + QStringLiteral("    正在统计…");
     return day.records < 0 ? date + QStringLiteral("    （病历文件无法打开）")
                            : date + QStringLiteral("    %1 条病历").arg(day.records);
 }
@@ -41,9 +43,10 @@ RestoreDialog::RestoreDialog(store::Store& store, QWidget* parent)
     Command2 = new QPushButton(QStringLiteral("取 消"), this);
     Command2->setObjectName(QStringLiteral("Command2"));
 
-    m_days = store::backupDays(store.programFolder());
+    m_days = store::listBackupDays(store.programFolder());
+    m_counted.assign(m_days.size(), false);
     for (const store::BackupDay& day : m_days)
-        List1->addItem(dayText(day));
+        List1->addItem(dayText(day, false));
     if (!m_days.empty())
         List1->setCurrentRow(0);
     Command1->setEnabled(!m_days.empty());
@@ -60,6 +63,43 @@ RestoreDialog::RestoreDialog(store::Store& store, QWidget* parent)
 
     connect(Command1, &QPushButton::clicked, this, &RestoreDialog::restore);
     connect(Command2, &QPushButton::clicked, this, &QDialog::reject);
+    startCounting();
+}
+
+RestoreDialog::~RestoreDialog()
+{
+    stopCounting();
+}
+
+void RestoreDialog::startCounting()
+{
+    std::vector<size_t> rows;
+    std::vector<QString> folders;
+    for (size_t row = 0; row < m_days.size(); ++row) {
+        if (!m_counted[row]) {
+            rows.push_back(row);
+            folders.push_back(m_days[row].folder);
+        }
+    }
+    if (folders.empty())
+        return;
+    m_counting = store::countInBackground(std::move(folders), [this, rows](size_t index, qint64 records) {
+        QMetaObject::invokeMethod(this, [this, row = rows[index], records] { showCount(row, records); }, Qt::QueuedConnection);
+    });
+}
+
+void RestoreDialog::stopCounting()
+{
+    m_counting.request_stop();
+    if (m_counting.joinable())
+        m_counting.join();
+}
+
+void RestoreDialog::showCount(size_t row, qint64 records)
+{
+    m_days[row].records = records;
+    m_counted[row] = true;
+    List1->item(int(row))->setText(dayText(m_days[row], true));
 }
 
 void RestoreDialog::restore()
@@ -67,7 +107,8 @@ void RestoreDialog::restore()
     const int row = List1->currentRow();
     if (row < 0 || size_t(row) >= m_days.size())
         return;
-    const store::BackupDay& day = m_days[size_t(row)];
+    // A copy: counts still arriving write into the list while the restore reads the day.
+    const store::BackupDay day = m_days[size_t(row)];
     const QDateTime now = Clock::now();
     const QString aside = QDir::toNativeSeparators(QDir(store::backupRoot(m_store.programFolder()))
         .filePath(QStringLiteral("恢复前-") + now.toString(QStringLiteral("yyyy-MM-dd-HHmmss"))));
@@ -76,13 +117,18 @@ void RestoreDialog::restore()
                                   .arg(day.day.toString(QStringLiteral("yyyy-MM-dd")), aside)))
         return;
     // Copying and checking files of hundreds of megabytes takes seconds. The store is closed
-    // here, so the copying thread is the only one near the files.
+    // here and the counting let go of the backups first, so the copying thread is the only one
+    // near the files. The count of a large file takes a moment to finish, behind the progress.
     m_store.close();
     QString why;
     bool ok = false;
-    runWithProgress(QStringLiteral("正在恢复备份…"), [&] { ok = store::restoreBackup(m_store, day, now, &why); });
+    runWithProgress(QStringLiteral("正在恢复备份…"), [&] {
+        stopCounting();
+        ok = store::restoreBackup(m_store, day, now, &why);
+    });
     if (!ok) {
         MessageBox::information(this, title, QStringLiteral("没有恢复：%1。").arg(why), MessageBox::Exclamation);
+        startCounting();
         // A restore stopped halfway may have replaced a file: what was read is out of date too.
         emit restored();
         return;

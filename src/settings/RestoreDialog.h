@@ -3,6 +3,7 @@
 #include "store/Backup.h"
 
 #include <QDialog>
+#include <thread>
 #include <vector>
 
 class QListWidget;
@@ -13,13 +14,16 @@ class Store;
 }
 
 // 从备份恢复: the backup days with the number of patient records each holds, newest first. The
-// chosen day is restored after the user confirms; the files in use are first copied aside into
+// days show at once; their records are counted on a thread of its own and filled in as they
+// come, since a year of backups of a large clinic takes seconds to count. The chosen day is
+// restored after the user confirms; the files in use are first copied aside into
 // 数据库备份/恢复前-yyyy-mm-dd-hhmmss, so a restore never loses anything.
 class RestoreDialog : public QDialog
 {
     Q_OBJECT
 public:
     explicit RestoreDialog(store::Store& store, QWidget* parent = nullptr);
+    ~RestoreDialog() override;
 
     QListWidget* List1 = nullptr;
     QPushButton* Command1 = nullptr; // 恢复
@@ -31,7 +35,13 @@ signals:
 
 private:
     void restore();
+    void startCounting();
+    void stopCounting();
+    void showCount(size_t row, qint64 records);
 
     store::Store& m_store;
     std::vector<store::BackupDay> m_days;
+    std::vector<bool> m_counted;
+    // Posts each count to this dialog, so it is stopped before the dialog goes.
+    std::jthread m_counting;
 };

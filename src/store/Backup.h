@@ -4,6 +4,8 @@
 #include <QDateTime>
 #include <QString>
 #include <functional>
+#include <stop_token>
+#include <thread>
 #include <vector>
 
 namespace store {
@@ -51,8 +53,26 @@ struct BackupDay {
     qint64 records = -1; // patient records in its 档案.dat; -1 when it does not open
 };
 
-// The day folders holding both files, newest first.
+// The day folders holding both files, newest first, without opening them: records stays -1.
+std::vector<BackupDay> listBackupDays(const QString& programFolder);
+
+// The patient records in a day folder's 档案.dat, read on a connection of its own; -1 when it
+// does not open, or when stop comes before the count. Opening alone derives the key (tens of milliseconds), and counting a million
+// records takes a tenth of a second or more, so a list of many days counts off the window's thread.
+qint64 countBackupRecords(const QString& folder, std::stop_token stop = {});
+
+// The day folders with their records counted, newest first.
 std::vector<BackupDay> backupDays(const QString& programFolder);
+
+// Counts the records of each folder in turn, in the order given, on a thread of its own, and
+// hands each count to found on that thread. Asked to stop, the thread takes no further file;
+// the file being counted is finished first, as the engine cannot break off a count. Without
+// thread support the folders are counted here, before the call returns.
+std::jthread countInBackground(std::vector<QString> folders, std::function<void(size_t index, qint64 records)> found);
+
+// Where tests hold a count: run on the counting thread with the day's 档案.dat open, before its
+// records are counted; stop tells that the count is no longer wanted.
+void setCountHold(std::function<void(const QString& folder, std::stop_token stop)> hold);
 
 // Puts a day's copies in place of the current files. First both current files (those there are)
 // go into 数据库备份/恢复前-yyyy-mm-dd-hhmmss, named by now; then each copy is checked and put

@@ -9,6 +9,8 @@
 #include <QFileInfo>
 #include <cstdio>
 #include <fcntl.h>
+#include <sqlite3.h>
+#include <system_error>
 #include <unistd.h>
 
 namespace store {
@@ -43,23 +45,72 @@ bool durableCopy(const QString& from, const QString& to)
     return ok;
 }
 
+std::function<void(const QString&, std::stop_token)>& countHold()
+{
+    static std::function<void(const QString&, std::stop_token)> hold;
+    return hold;
+}
+
 } // namespace
 
-std::vector<BackupDay> backupDays(const QString& programFolder)
+std::vector<BackupDay> listBackupDays(const QString& programFolder)
 {
     std::vector<BackupDay> days;
     const QDir root(backupRoot(programFolder));
     for (const QString& name : root.entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name | QDir::Reversed)) {
         const QDate day = QDate::fromString(name, QStringLiteral("yyyy-MM-dd"));
         const QDir folder(root.filePath(name));
-        if (!day.isValid() || !folder.exists(recordsName) || !folder.exists(settingsName))
-            continue;
-        BackupDay entry{day, folder.path(), -1};
-        if (auto db = CipherConnection::open(folder.filePath(recordsName), Store::recordsPassword(), nullptr, true))
-            entry.records = Store::count(db.get(), statements::allRecords());
-        days.push_back(entry);
+        if (day.isValid() && folder.exists(recordsName) && folder.exists(settingsName))
+            days.push_back({day, folder.path(), -1});
     }
     return days;
+}
+
+void setCountHold(std::function<void(const QString& folder, std::stop_token stop)> hold)
+{
+    countHold() = std::move(hold);
+}
+
+qint64 countBackupRecords(const QString& folder, std::stop_token stop)
+{
+    auto db = CipherConnection::open(QDir(folder).filePath(recordsName), Store::recordsPassword(), nullptr, true);
+    if (!db)
+        return -1;
+    if (countHold())
+        countHold()(folder, stop);
+    return stop.stop_requested() ? -1 : Store::count(db.get(), statements::allRecords());
+}
+
+std::vector<BackupDay> backupDays(const QString& programFolder)
+{
+    std::vector<BackupDay> days = listBackupDays(programFolder);
+    for (BackupDay& day : days)
+        day.records = countBackupRecords(day.folder);
+    return days;
+}
+
+std::jthread countInBackground(std::vector<QString> folders, std::function<void(size_t index, qint64 records)> found)
+{
+    auto countAll = [folders = std::move(folders), found = std::move(found)](std::stop_token stop) {
+        for (size_t i = 0; i < folders.size() && !stop.stop_requested(); ++i) {
+            const qint64 records = countBackupRecords(folders[i], stop);
+            if (!stop.stop_requested())
+                found(i, records);
+        }
+    };
+    // Each thread opens its own connections, which the library allows unless it was built
+    // without any locking of its own.
+    if (sqlite3_threadsafe() != 0) {
+        try {
+            return std::jthread(countAll);
+        } catch (const std::system_error& error) {
+            qCWarning(lcStore) << "no thread to count backups on (" << error.what() << "); counting now";
+        }
+    } else {
+        qCWarning(lcStore) << "the database library is built without thread support; counting backups now";
+    }
+    countAll(std::stop_token());
+    return {};
 }
 
 bool restoreBackup(Store& store, const BackupDay& day, const QDateTime& now, QString* why)
