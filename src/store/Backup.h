@@ -57,8 +57,9 @@ struct BackupDay {
 std::vector<BackupDay> listBackupDays(const QString& programFolder);
 
 // The patient records in a day folder's 档案.dat, read on a connection of its own; -1 when it
-// does not open, or when stop comes before the count. Opening alone derives the key (tens of milliseconds), and counting a million
-// records takes a tenth of a second or more, so a list of many days counts off the window's thread.
+// does not open, or when stop comes before the count. Opening alone derives the key (tens of
+// milliseconds), and counting a million records takes a tenth of a second or more, so a list of
+// many days counts off the window's thread.
 qint64 countBackupRecords(const QString& folder, std::stop_token stop = {});
 
 // The day folders with their records counted, newest first.
