@@ -204,6 +204,7 @@ void OutpatientLogWindow::printLogBook()
 
 void OutpatientLogWindow::logBookWritten(bool ok)
 {
+    m_printing = nullptr; // free for the next press, though not yet deleted
     unsetCursor();
     Command3->setEnabled(true);
     // This window has no status bar to say it in, as the main window does.
