@@ -955,6 +955,7 @@ void printLogBook(benchmark::State& state)
         l.Command2->click();
         clinic->gridHolds = clinic->lastMonth;
     }
+    settle(); // the query's repaint is not the press's
     const QString pdf = clinic->scratch.filePath(QStringLiteral("logbook.pdf"));
     QFile::remove(pdf);
     l.setPrintWriter(printing::pdfWriter(pdf));
