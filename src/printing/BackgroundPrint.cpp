@@ -46,7 +46,7 @@ BackgroundPrint* BackgroundPrint::start(PrintWriter write, DrawJob draw)
         job->m_ok = write && draw && write(draw);
     }));
     job->m_thread->setObjectName(QStringLiteral("print"));
-    // Queued: the thread's end is told on the thread it ends on.
+    // The thread says it has ended from its own last moments; the report runs on this one.
     connect(job->m_thread.get(), &QThread::finished, job, &BackgroundPrint::report, Qt::QueuedConnection);
     unreported().append(job);
     job->m_thread->start();
@@ -59,8 +59,6 @@ BackgroundPrint::~BackgroundPrint()
     unreported().removeOne(this);
 }
 
-bool BackgroundPrint::isDone() const { return m_thread->isFinished(); }
-
 void BackgroundPrint::wait() { m_thread->wait(); }
 
 void BackgroundPrint::waitForAll()
@@ -72,7 +70,7 @@ void BackgroundPrint::waitForAll()
 
 void BackgroundPrint::report()
 {
-    wait(); // finished() comes from the thread's last moments
+    wait(); // the thread tells of its end just before it ends
     unreported().removeOne(this);
     emit finished(m_ok);
     deleteLater();

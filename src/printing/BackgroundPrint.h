@@ -38,10 +38,6 @@ public:
     static BackgroundPrint* start(PrintWriter write, DrawJob draw);
     ~BackgroundPrint() override;
 
-    // True once the job is written (finished() may still be on its way).
-    bool isDone() const;
-    // Blocks until the job is written.
-    void wait();
     // Waits for every job still being written; what the program does before it ends.
     static void waitForAll();
 
@@ -50,6 +46,7 @@ signals:
 
 private:
     BackgroundPrint() = default;
+    void wait();
     void report();
 
     std::unique_ptr<QThread> m_thread;
