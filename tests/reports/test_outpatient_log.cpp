@@ -461,6 +461,7 @@ void TestOutpatientLog::printingLeavesTheWindowAnswering()
     const QString text = poppler("pdftotext", {pdf(1), "-"});
     QVERIFY2(text.contains(QStringLiteral("医生：李医生")) && text.contains("2024-03-07 09:20") && !text.contains("2024-03-08"),
              qPrintable(text));
+    delete w;
 }
 
 void TestOutpatientLog::exportWritesTheGrid()
