@@ -39,7 +39,7 @@ LABELS = {
     "stats_month": "Statistics of a month",
     "log_day": "Outpatient log of a day (query, grid)",
     "log_month": "Outpatient log of a month (query, grid)",
-    "print_logbook_month": "Log book of a month into PDF",
+    "print_logbook_month": "Log book of a month into PDF (written behind the window)",
     "print_prescription": "Prescription print into PDF",
 }
 
@@ -53,6 +53,10 @@ LOGIN_MS = 500.0
 SEARCH_MEMORY_MB = 150.0
 # Not run on the window's thread, or not shown to the doctor as a result.
 OFF_WINDOW = {"backup", "startup", "startup_backup_day"}
+# Written behind the window after a press that greys the button at once: the window's budgets
+# take what the window was held (the longest it did not answer until the result was written);
+# the whole, to the result written, stays in the table.
+BEHIND_WINDOW = {"print_logbook_month"}
 
 
 def load(folder):
@@ -72,6 +76,7 @@ def load(folder):
                 op, side, size = parts[0], parts[1], int(parts[2])
                 entry = {"median": b["real_time"], "rows": b.get("rows"), "rss_mb": b.get("rss_mb"),
                          "first_ms": b.get("first_ms"), "longest_step_ms": b.get("longest_step_ms"),
+                         "held_ms": b.get("held_ms"),
                          "error": b.get("error_message")}
                 results[(op, side, size)] = entry
             for b in data["benchmarks"]:
@@ -180,6 +185,8 @@ def main():
     felt = {}  # op -> [shown warm, cold] at the largest size
     steps = {}  # op -> the longest the window did not answer, warm and cold, at the largest size
     passes = []  # cold steps done in more than one pass of the event loop
+    behind = []  # results written behind the window
+    notes = {}  # op -> what its verdict adds to its figure
     search_memory = {}
     for op in ops:
         base = (results.get((op, "qarvel", smallest)) or results.get((op, "shown", smallest)) or {}).get("median")
@@ -210,7 +217,12 @@ def main():
             if qm is None:
                 budgets[ratio_b].append((False, f"{op} at {size:,} did not run: {q.get('error')}"))
                 continue
-            if size == largest:
+            if size == largest and op in BEHIND_WINDOW and q.get("longest_step_ms") is not None:
+                felt[op] = steps[op] = [q["longest_step_ms"]]
+                notes[op] = f" held (written behind the window in {ms(qm)} ms)"
+                behind.append(f"{op}: the press {ms(q.get('held_ms'))} ms, the longest the window did not answer "
+                              f"{ms(q['longest_step_ms'])} ms, written in {ms(qm)} ms")
+            elif size == largest:
                 felt[op] = [v for v in (shm if shm is not None else qm, cm) if v is not None]
                 longest_cold = cold.get("longest_step_ms") if cold else None
                 steps[op] = [v for v in (shm if shm is not None else qm, longest_cold or cm) if v is not None]
@@ -250,6 +262,11 @@ def main():
                    "is all there (medians):")
         out.append("")
         out.extend(f"- {p}" for p in passes)
+    if behind:
+        out.append("")
+        out.append(f"Written behind the window at {largest:,} records (medians; the table's figure is the whole):")
+        out.append("")
+        out.extend(f"- {b}" for b in behind)
     if generation:
         out.append("")
         out.append("Data generation (qarvel_generate):")
@@ -306,8 +323,8 @@ def main():
     # Each check: (met, value, what), so that a met budget can name its worst case.
     keystroke = [(max(v) < FRAME_MS, max(v), f"{op} {'/'.join(ms(x) for x in v)} ms") for op, v in felt.items()
                  if op in LOOKUPS and v]
-    actions = [(max(v) < ACTION_MS, max(v), f"{op} {'/'.join(ms(x) for x in v)} ms") for op, v in felt.items()
-               if op not in LOOKUPS and op not in OFF_WINDOW and v]
+    actions = [(max(v) < ACTION_MS, max(v), f"{op} {'/'.join(ms(x) for x in v)} ms{notes.get(op, '')}")
+               for op, v in felt.items() if op not in LOOKUPS and op not in OFF_WINDOW and v]
     steps.update({op: v for op, v in felt.items() if op not in steps})
     longest = max(((max(v), op) for op, v in steps.items() if op not in OFF_WINDOW and v), default=None)
     logins = [v for (size, which), data in startup.items() if which == "login" and size == largest
@@ -316,7 +333,8 @@ def main():
         "A keystroke look-up under 16 ms shown, cold or warm": keystroke,
         "Every other action shows its result or first screenful within 100 ms, cold or warm": actions,
         "The window never stops answering for more than 100 ms (the longest step on its thread)":
-            [(longest[0] < ACTION_MS, longest[0], f"{longest[1]} {ms(longest[0])} ms")] if longest else [],
+            [(longest[0] < ACTION_MS, longest[0], f"{longest[1]} {ms(longest[0])} ms{notes.get(longest[1], '')}")]
+            if longest else [],
         "Start to the login dialog under 0.5 s, every run": [(v < LOGIN_MS, v, f"{ms(v)} ms") for v in logins],
         "Memory after any search under 150 MB": [(m < SEARCH_MEMORY_MB, m, f"{op} {m:.0f} MB")
                                                  for op, m in search_memory.items()],

@@ -185,19 +185,34 @@ void OutpatientLogWindow::showLines(QList<QString> cells)
 
 printing::DrawJob OutpatientLogWindow::logBookJob() const
 {
-    CurrentSettings* settings = &m_settings;
-    return [rows = reports::logBookRows(m_lines), settings](printing::PrinterPage& page) {
-        reports::drawLogBook(page, rows, [settings] { return settings->doctor(); });
+    return [rows = reports::logBookRows(m_lines), doctor = m_settings.doctor()](printing::PrinterPage& page) {
+        reports::drawLogBook(page, rows, [&doctor] { return doctor; });
     };
 }
 
 void OutpatientLogWindow::printLogBook()
 {
+    // A month is some tens of pages: they are written behind the window, which goes on
+    // answering. The button waits for the book, so a second press does not print it twice.
+    if (m_printing)
+        return;
+    m_printing = printing::BackgroundPrint::start(m_printWriter, logBookJob());
+    connect(m_printing, &printing::BackgroundPrint::finished, this, &OutpatientLogWindow::logBookWritten);
+    Command3->setEnabled(false);
+    setCursor(Qt::BusyCursor);
+}
+
+void OutpatientLogWindow::logBookWritten(bool ok)
+{
+    m_printing = nullptr; // free for the next press, though not yet deleted
+    unsetCursor();
+    Command3->setEnabled(true);
     // This window has no status bar to say it in, as the main window does.
-    if (!printing::printOnDefaultPrinter(logBookJob())) {
+    if (!ok) {
         qCWarning(lcReports) << "the log book was not printed";
         MessageBox::information(this, QStringLiteral("提示"), QStringLiteral("未找到打印机"), MessageBox::Exclamation);
     }
+    emit logBookPrinted(ok);
 }
 
 void OutpatientLogWindow::previewLogBook() { printing::previewPrint(this, logBookJob()); }

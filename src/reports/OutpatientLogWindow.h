@@ -1,9 +1,11 @@
 #pragma once
 
+#include "printing/BackgroundPrint.h"
 #include "printing/PrintJob.h"
 #include "reports/ReportForm.h"
 
 #include <QList>
+#include <QPointer>
 #include <QStringList>
 #include <QWidget>
 
@@ -45,7 +47,16 @@ public:
     QPushButton* Command6 = nullptr; // 导出
 
     // The log book of the lines the grid shows now, as the print and preview buttons draw it.
+    // It holds its lines and the doctor's name, read now, so it may be drawn on any thread.
     printing::DrawJob logBookJob() const;
+
+    // Where 打  印 writes the book, on a thread of its own: the default printer, unless a test
+    // or the benchmark writes a PDF file instead.
+    void setPrintWriter(printing::PrintWriter write) { m_printWriter = std::move(write); }
+
+signals:
+    // The book that 打  印 started is written (ok) or could not be, after the window said so.
+    void logBookPrinted(bool ok);
 
 private:
     void setUpGrid();
@@ -54,6 +65,7 @@ private:
     void query(const store::Select& select, const QString& period);
     void showLines(QList<QString> cells);
     void printLogBook();
+    void logBookWritten(bool ok);
     void previewLogBook();
     void exportLog();
 
@@ -61,4 +73,6 @@ private:
     CurrentSettings& m_settings;
     reports::LogModel* m_lines = nullptr;
     QString m_period; // the day or month of the lines shown, for the export's file name
+    printing::PrintWriter m_printWriter = printing::defaultPrinterWriter();
+    QPointer<printing::BackgroundPrint> m_printing; // the book being written, one at a time
 };

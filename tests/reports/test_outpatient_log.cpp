@@ -1,4 +1,6 @@
 #include "common/MessageBox.h"
+#include "printing/BackgroundPrint.h"
+#include "printing/Fonts.h"
 #include "printing/PrintJob.h"
 #include "printing/PrinterPage.h"
 #include "printing/Twips.h"
@@ -7,6 +9,7 @@
 #include "reports/LogCsv.h"
 #include "reports/OutpatientLogWindow.h"
 #include "settings/CurrentSettings.h"
+#include "support/PdfPages.h"
 #include "support/ProgramFolder.h"
 
 #include <QApplication>
@@ -17,7 +20,9 @@
 #include <QPrintPreviewDialog>
 #include <QPrintPreviewWidget>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QScrollBar>
+#include <QSemaphore>
 #include <QSignalSpy>
 #include <QTableView>
 #include <QTimer>
@@ -92,7 +97,11 @@ class TestOutpatientLog : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase() { Clock::setSource([] { return ReportsNow; }); }
+    void initTestCase()
+    {
+        Clock::setSource([] { return ReportsNow; });
+        fonts::installFontSubstitutions(); // as the program does before any window
+    }
     void cleanupTestCase() { Clock::setSource({}); }
 
     void opensWithHeadersAndOneEmptyLine();
@@ -106,6 +115,8 @@ private slots:
     void aMonthOfMoreThan32766Visits();
     void printAndPreviewTakeTheGrid();
     void printingWithoutAPrinterSaysSo();
+    void printingLeavesTheWindowAnswering_data();
+    void printingLeavesTheWindowAnswering();
     void exportWritesTheGrid();
     void exportKeepsFormulasText_data();
     void exportKeepsFormulasText();
@@ -371,9 +382,86 @@ void TestOutpatientLog::printingWithoutAPrinterSaysSo()
     MessageBox::clearShownMessages();
     QTest::ignoreMessage(QtWarningMsg, QRegularExpression("no default printer"));
     QTest::ignoreMessage(QtWarningMsg, QRegularExpression("not printed"));
+    QSignalSpy printed(&w, &OutpatientLogWindow::logBookPrinted);
     QTest::mouseClick(w.Command3, Qt::LeftButton);
+    QTRY_COMPARE(printed.count(), 1);
+    QCOMPARE(printed.at(0).at(0).toBool(), false);
     QCOMPARE(MessageBox::shownMessages(), QStringList({"提示", "未找到打印机"}));
+    QVERIFY(w.Command3->isEnabled());
     MessageBox::setTestMode(false);
+}
+
+void TestOutpatientLog::printingLeavesTheWindowAnswering_data()
+{
+    QTest::addColumn<bool>("closed"); // while the book is being written
+    QTest::newRow("window stays") << false;
+    QTest::newRow("window closed") << true;
+}
+
+void TestOutpatientLog::printingLeavesTheWindowAnswering()
+{
+    QFETCH(bool, closed);
+    if (!canRenderPdf())
+        QSKIP("poppler-utils are not installed");
+    ProgramFolder folder;
+    QVERIFY(Store::updateFirstFields(folder.store().settings(), SettingsTable, {{0, QStringLiteral("李医生")}}));
+    for (int i = 0; i < 21; ++i)
+        addVisit(folder.store(), QStringLiteral("2024-03-07 09:%1:00").arg(i, 2, 10, QLatin1Char('0')), "2024-03-07");
+    addVisit(folder.store(), "2024-03-08 10:00:00", "2024-03-08");
+    CurrentSettings settings(folder.store());
+    QPointer<OutpatientLogWindow> w = new OutpatientLogWindow(folder.store(), settings);
+    w->show();
+    QTest::mouseClick(w->Command1, Qt::LeftButton);
+
+    // Each book is held on its thread until the test lets it go (a print on this thread would
+    // hold the window as long).
+    const auto pdf = [&](int n) { return folder.file(QStringLiteral("日志%1.pdf").arg(n)); };
+    QSemaphore letGo;
+    QAtomicInt writes;
+    w->setPrintWriter([&](const printing::DrawJob& draw) {
+        const int n = writes.fetchAndAddRelaxed(1) + 1;
+        letGo.tryAcquire(1, 5000);
+        return printing::printToPdf(pdf(n), draw);
+    });
+    const auto finish = qScopeGuard([&] {
+        letGo.release(2);
+        printing::BackgroundPrint::waitForAll();
+    });
+    QSignalSpy printed(w.data(), &OutpatientLogWindow::logBookPrinted);
+    QTest::mouseClick(w->Command3, Qt::LeftButton);
+    QTRY_COMPARE(writes.loadRelaxed(), 1);
+    QVERIFY(!w->Command3->isEnabled());
+    QCOMPARE(w->cursor().shape(), Qt::BusyCursor);
+
+    // The window answers: another press prints nothing more, a query shows the month.
+    QTest::mouseClick(w->Command3, Qt::LeftButton);
+    QTest::mouseClick(w->Command2, Qt::LeftButton);
+    QCOMPARE(w->MSFlexGrid1->model()->rowCount(), 22);
+    if (closed) {
+        w->close();
+        QTRY_VERIFY(w.isNull());
+        letGo.release();
+        printing::BackgroundPrint::waitForAll();
+    } else {
+        // Pressed again the moment the first book is written: a second one, of the month.
+        connect(w, &OutpatientLogWindow::logBookPrinted, w, [&, again = true]() mutable {
+            if (std::exchange(again, false))
+                letGo.release(), w->Command3->click();
+        });
+        letGo.release();
+        QTRY_COMPARE(printed.count(), 2);
+        QCOMPARE(printed, QList<QVariantList>({{true}, {true}}));
+        QVERIFY(w->Command3->isEnabled());
+        QCOMPARE(w->cursor().shape(), Qt::ArrowCursor);
+        QVERIFY(poppler("pdftotext", {pdf(2), "-"}).contains("2024-03-08"));
+    }
+    QCOMPARE(writes.loadRelaxed(), closed ? 1 : 2);
+    // What the grid showed when 打  印 was first pressed: the day's 21 lines on two pages.
+    QCOMPARE(pdfPageCount(pdf(1)), 2);
+    const QString text = poppler("pdftotext", {pdf(1), "-"});
+    QVERIFY2(text.contains(QStringLiteral("医生：李医生")) && text.contains("2024-03-07 09:20") && !text.contains("2024-03-08"),
+             qPrintable(text));
+    delete w;
 }
 
 void TestOutpatientLog::exportWritesTheGrid()

@@ -116,6 +116,13 @@ inline QString poppler(const QString& tool, const QStringList& arguments)
     return QString::fromUtf8(process.readAllStandardOutput());
 }
 
+// How many pages the reader finds in a PDF; 0 when it cannot read the file (also one cut short).
+inline int pdfPageCount(const QString& pdf)
+{
+    static const QRegularExpression pages(QStringLiteral(R"(Pages:\s+(\d+))"));
+    return pages.match(poppler(QStringLiteral("pdfinfo"), {pdf})).captured(1).toInt();
+}
+
 // Top-left corner in points of a word on the sheet (letters only: the reader loses some
 // digits of the CJK faces).
 inline QPointF wordCorner(const QString& pdf, const QString& word)
