@@ -100,24 +100,42 @@ RecordSearch::RecordSearch(Store& store, const QString& name, const QString& dat
         m_dates = std::make_unique<DateRows>(date);
         m_dateCheck = statements::recordsOfMonth(date);
     }
-    if (name.isEmpty() && !date.isEmpty())
+    if (name.isEmpty())
         return;
     NameColumn* names = store.recordNames();
-    if (names && !names->catchUp(0)) {
-        // Without the names in memory, the rows of the table (or of the date) are checked as read.
-        m_name = name;
-        m_unread = true;
-        names->preload();
+    if (!names) {
+        m_rows.emplace();
         return;
     }
-    m_rows = names ? names->rowsContaining(name) : std::vector<qint64>();
+    // Checked as the rows are read: without the names in memory, the rows of the table (or of
+    // the date); with them, a date's few thousand rows, until the date is found broader.
+    m_name = name;
+    if (!m_dates)
+        takeNames();
+    else if (!names->catchUp(0))
+        checkUnread(*names);
+}
+
+void RecordSearch::checkUnread(NameColumn& names)
+{
+    m_unread = true;
+    names.preload();
+}
+
+void RecordSearch::takeNames()
+{
+    NameColumn& names = *m_store.recordNames();
+    if (names.catchUp(0))
+        useNames(names);
+    else
+        checkUnread(names);
 }
 
 RecordSearch::~RecordSearch() = default;
 
 bool RecordSearch::spent(const QElapsedTimer& timer, size_t checked) const
 {
-    return (m_unread || m_dates)
+    return (m_unread || m_dates || !m_name.isEmpty())
         && ((m_sliceRows && checked >= m_sliceRows) || (checked % 16 == 0 && timer.elapsed() >= SliceMs));
 }
 
@@ -131,9 +149,8 @@ int RecordSearch::bindChecks(Query& q) const
     return row;
 }
 
-void RecordSearch::useNames(NameColumn& names)
+void RecordSearch::narrowTo(std::vector<qint64> rows)
 {
-    std::vector<qint64> rows = names.rowsContaining(m_name);
     if (m_rows) {
         std::vector<qint64> both;
         std::set_intersection(rows.begin(), rows.end(), m_rows->begin() + qsizetype(m_nextRow), m_rows->end(),
@@ -144,6 +161,11 @@ void RecordSearch::useNames(NameColumn& names)
     }
     m_rows = std::move(rows);
     m_nextRow = 0;
+}
+
+void RecordSearch::useNames(NameColumn& names)
+{
+    narrowTo(names.rowsContaining(m_name));
     m_name.clear();
     m_unread = m_waiting = false;
     // The name's records may have their dates checked quicker than the index is read.
@@ -152,23 +174,18 @@ void RecordSearch::useNames(NameColumn& names)
 
 void RecordSearch::useDates()
 {
-    std::vector<qint64> rows = m_dates->take();
+    narrowTo(m_dates->take());
     m_dates.reset();
     m_dateCheck = statements::recordsOfMonth(QString());
     m_dateWaiting = false;
-    if (m_rows) {
-        std::vector<qint64> both;
-        std::set_intersection(rows.begin(), rows.end(), m_rows->begin() + qsizetype(m_nextRow), m_rows->end(),
-                              std::back_inserter(both));
-        rows = std::move(both);
-    } else {
-        rows.erase(rows.begin(), std::lower_bound(rows.begin(), rows.end(), m_from));
-    }
-    m_rows = std::move(rows);
-    m_nextRow = 0;
-    // A few thousand records have their names checked as read: the names are not needed.
-    if (m_unread && m_rows->size() <= m_narrowRows)
+    if (m_name.isEmpty())
+        return;
+    // A few thousand records have their names checked as read: the names are not needed. More
+    // are merged with the names in memory, or checked as read until those are there.
+    if (m_rows->size() <= m_narrowRows)
         m_unread = m_waiting = false;
+    else if (!m_unread)
+        takeNames();
 }
 
 bool RecordSearch::readDates(const QElapsedTimer& timer)
@@ -210,6 +227,10 @@ std::vector<RecordNode> RecordSearch::next(int count)
     }
     if (m_dates && !readDates(timer))
         return nodes;
+    // A date broader than its first slice, with the names in memory: the name's records are
+    // checked for the date.
+    if (m_dates && !m_name.isEmpty() && !m_unread)
+        takeNames();
     size_t checked = 0;
     if (m_rows)
         checked = readRows(nodes, count, timer);

@@ -90,6 +90,13 @@ private:
     size_t scanTable(std::vector<RecordNode>& nodes, int count, const QElapsedTimer& timer);
     // The date's index read in this call; false when the call is to give nothing more.
     bool readDates(const QElapsedTimer& timer);
+    // The rows (ascending) among those not checked yet: the candidates left, or the table's
+    // rows from the first one not read.
+    void narrowTo(std::vector<qint64> rows);
+    // The names from memory when they are all there; otherwise checked as read, and read
+    // behind the window meanwhile.
+    void takeNames();
+    void checkUnread(NameColumn& names);
     // Once the names are in memory: the matches from the first row not checked yet.
     void useNames(NameColumn& names);
     // Once the date's index is read: its rows from the first row not checked yet.

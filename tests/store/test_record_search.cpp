@@ -235,22 +235,14 @@ void TestRecordSearch::narrowedSearchesReadIndexesOnly()
     // whose every record fills a page at a million records.
     ProgramFolder folder;
     Connection* db = folder.store().records();
-    auto plan = [db](const QString& sql, const QStringList& args) {
-        Query q = db->query(QStringLiteral("EXPLAIN QUERY PLAN ") + sql);
-        for (int i = 0; i < args.size(); ++i)
-            q.bind(i + 1, args[i]);
+    auto plan = [db](const QString& sql) {
         QStringList steps;
+        Query q = db->query(QStringLiteral("EXPLAIN QUERY PLAN ") + sql);
         while (q.next())
             steps << q.string(3);
         return steps.join(QLatin1Char('|'));
     };
-    for (const QString& date : {"2026-12", "2026-12-06", "%-06", ""}) {
-        const Select select = statements::recordsOfMonth(date);
-        QVERIFY2(plan(QStringLiteral("SELECT rowid") + select.shape->from(store::Dialect::sqlite()), select.args).contains("COVERING INDEX 档案_日期"),
-                 qPrintable(date));
-    }
-    QVERIFY(plan(QString::fromUtf8(NameColumn::ReadSql), {})
-                .contains("COVERING INDEX 档案_姓名"));
+    QVERIFY(plan(QString::fromUtf8(NameColumn::ReadSql)).contains("COVERING INDEX 档案_姓名"));
 
     // A date's index is read a part at a time, each from the entry after the last one read: the
     // engine seeks there, not to the start of the date's range again, and sorts nothing.
@@ -269,7 +261,7 @@ void TestRecordSearch::narrowedSearchesReadIndexesOnly()
         const bool bounded = statements::dateBounds(date).has_value();
         QCOMPARE(bounded, date != QStringLiteral("%-06"));
         for (bool resumed : {false, true}) {
-            const QString steps = plan(DateRows::readSql(select, bounded, resumed), {});
+            const QString steps = plan(DateRows::readSql(select, bounded, resumed));
             QVERIFY2(steps.contains("COVERING INDEX 档案_日期") && !steps.contains("TEMP B-TREE"), qPrintable(steps));
         }
         QCOMPARE(seekedBy(DateRows::readSql(select, bounded, true)), QStringLiteral("?%1").arg(select.limitParameter() + 2));
