@@ -43,9 +43,11 @@ struct RecordNode {
 // records as it reads them in row order (the whole table, or the records of the name), as it
 // checks a name before the names are in memory, so a date that covers the first records fills
 // its page at once. When a slice of checking finds less than a quarter of what the page still
-// lacks (a date whose records all lie late in the table), the slices go to the index instead,
-// and once it is read the search goes on with its rows from the first row it has not checked.
-// A name's records are checked to their end when a few thousand or fewer are left.
+// lacks and less than one row in five of those it read (a date whose records all lie late in
+// the table), the slices go to the index instead, and once it is read the search goes on with
+// its rows from the first row it has not checked. A name's records are checked to their end
+// when a few thousand or fewer are left. With a name and the names in memory, the name's
+// records are taken from them only once the date proves broader than its first half slice.
 //
 // Before the names are in memory (a third of a second after the file is opened, at a million
 // records) a search never waits for all of them: the engine checks the names of the records as
@@ -71,8 +73,9 @@ public:
                  qint64 stretch = 20000, size_t sliceRows = 0);
     ~RecordSearch();
 
-    // Up to count more records. While the names or the date's index are being read a call takes
-    // about SliceMs and may give fewer, even none: only atEnd() says that there are no more.
+    // Up to count more records. While rows are checked as read, or the names or the date's index
+    // are being read, a call takes about SliceMs and may give fewer, even none: only atEnd()
+    // says that there are no more.
     std::vector<RecordNode> next(int count);
     bool atEnd() const { return m_atEnd; }
     // Whether the rows are still found without the names in memory.
