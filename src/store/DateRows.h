@@ -29,8 +29,6 @@ public:
     // Reads for about this long, and at most `rows` entries when that is not 0, always at least
     // one; true once every entry has been read (or the statement failed: then no more come).
     bool read(Connection* db, int milliseconds, size_t rows = 0);
-    bool isDone() const { return m_done; }
-    size_t size() const { return m_rows.size(); }
     // The rowids read, ascending; the list is given away.
     std::vector<qint64> take() { return std::move(m_rows); }
 
