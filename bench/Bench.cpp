@@ -643,10 +643,26 @@ void searchQarvel(benchmark::State& state, const Search& search, Shown shown)
     namesRead();
     ui.Text2->setText(search.name);
     ui.Text3->setText(search.date);
+    const TextListModel* tree = ui.T1->textModel();
+    double longest = 0; // the longest pass, when the first page took more than one
+    QElapsedTimer pass;
     for (auto _ : state) {
+        pass.start();
         w.search();
+        // A first page that takes more than a slice (a date of decades whose records lie late in
+        // the table) comes in from the event loop's passes, the window answering between them.
+        if (tree->isWaiting()) {
+            longest = std::max(longest, double(pass.nsecsElapsed()) / 1e6);
+            while (tree->isWaiting()) {
+                pass.start();
+                QCoreApplication::processEvents();
+                longest = std::max(longest, double(pass.nsecsElapsed()) / 1e6);
+            }
+        }
         finishStep(state, shown);
     }
+    if (longest > 0)
+        state.counters["longest_step_ms"] = longest;
     clinic->treeHolds.clear();
     if (check(state, treeShowsFirstRows(search), QStringLiteral("tree rows"))
         && check(state, everyRowReachable(search), QStringLiteral("rows reached by scrolling")))
@@ -1255,6 +1271,9 @@ void registerAll()
         {"search_all", QString(), QString()},
         {"search_name_date", c.dayName, c.lastDay},
         {"search_month", QString(), c.lastMonth},
+        // Decades: at a million records "19" covers the first 62 % of the table, "20" the last 38 %.
+        {"search_decades", QString(), QStringLiteral("19")},
+        {"search_decades_late", QString(), QStringLiteral("20")},
     };
     auto records = [](std::vector<store::Select> selects, int limit = -1) {
         return [selects, limit](benchmark::State& s) {

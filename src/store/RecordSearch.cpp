@@ -1,5 +1,6 @@
 #include "store/RecordSearch.h"
 
+#include "store/DateRows.h"
 #include "store/NameColumn.h"
 #include "store/Statements.h"
 #include "store/Store.h"
@@ -16,33 +17,45 @@ namespace {
 
 // A record the search finds has a name and a date: LIKE finds no missing value, and neither
 // does "IS NOT NULL", which stands for an empty text.
-struct Words {
-    QString page, row, namedRow;
-};
-
-Words wordsFor(const Dialect& d)
+QString pageSql(const Dialect& d)
 {
-    const QString head = d.render(QStringLiteral("SELECT rowid, [名称], [姓名] FROM [档案] WHERE "));
-    const QString dated = d.render(QStringLiteral(" AND [日期] IS NOT NULL"));
-    return {head + d.render(QStringLiteral("rowid >= ?1 AND [姓名] IS NOT NULL")) + dated
-                + QLatin1String(" ORDER BY rowid") + d.limit(2),
-            head + d.render(QStringLiteral("rowid = ?1 AND [姓名] IS NOT NULL")) + dated,
-            head + d.render(QStringLiteral("rowid = ?1 AND "))
-                + d.like(d.quote(QStringLiteral("姓名")), QLatin1String("'%' || ") + d.parameter(2) + QLatin1String(" || '%'"))
-                + dated};
+    return d.render(QStringLiteral("SELECT rowid, [名称], [姓名] FROM [档案] WHERE rowid >= ?1 AND [姓名] IS NOT NULL "
+                                   "AND [日期] IS NOT NULL ORDER BY rowid"))
+        + d.limit(2);
 }
 
-const Words& words(const Dialect& d)
+const QString& pageSqlFor(const Dialect& d)
 {
-    static const Words file = wordsFor(Dialect::sqlite()), server = wordsFor(Dialect::postgres());
+    static const QString file = pageSql(Dialect::sqlite()), server = pageSql(Dialect::postgres());
     return d.isServer() ? server : file;
 }
 
+// What a row is checked for as it is read: the name in it, or only that it has one; the date
+// at its start (the date's own condition, its texts from ?1 on), or only that it has one. The
+// rowid is the parameter after the date's texts, the name the one after that.
+QString checks(const Dialect& d, const Select& date, bool byName)
+{
+    const QString name = byName ? d.like(d.quote(QStringLiteral("姓名")),
+                                         QLatin1String("'%' || ") + d.parameter(date.limitParameter() + 1) + QLatin1String(" || '%'"))
+                                : d.render(QStringLiteral("[姓名] IS NOT NULL"));
+    return name + QLatin1String(" AND (") + date.shape->where(d) + QLatin1Char(')');
+}
+
 // Every row from a rowid on, with whether it matches: the reading stops after a slice of time,
-// and goes on from the first row it did not check, matching or not. Only a file's names are
-// read this way, while they are not in memory yet.
-const QString CheckedRowsSql = QStringLiteral("SELECT rowid, [名称], [姓名], [姓名] LIKE '%' || ?2 || '%' "
-                                              "AND [日期] IS NOT NULL FROM [档案] WHERE rowid >= ?1 ORDER BY rowid");
+// and goes on from the first row it did not check, matching or not.
+QString checkedRowsSql(const Dialect& d, const Select& date, bool byName)
+{
+    return d.render(QStringLiteral("SELECT rowid, [名称], [姓名], ")) + checks(d, date, byName)
+        + d.render(QStringLiteral(" FROM [档案] WHERE rowid >= ")) + d.parameter(date.limitParameter())
+        + QLatin1String(" ORDER BY rowid");
+}
+
+// One row by its rowid, when it matches.
+QString checkedRowSql(const Dialect& d, const Select& date, bool byName)
+{
+    return d.render(QStringLiteral("SELECT rowid, [名称], [姓名] FROM [档案] WHERE rowid = ")) + d.parameter(date.limitParameter())
+        + QLatin1String(" AND ") + checks(d, date, byName);
+}
 
 // The search's own condition over a range of rowids, a page at most: for a server, which holds
 // no names in memory. A range bounds what one statement reads, so that a name few records have
@@ -69,59 +82,76 @@ RecordNode node(const Query& q) { return {q.rowId(), q.string(1), q.string(2)}; 
 } // namespace
 
 RecordSearch::RecordSearch(Store& store, const QString& name, const QString& date, size_t narrowRows,
-                           qint64 stretch)
+                           qint64 stretch, size_t sliceRows)
     : m_store(store)
     , m_stretch(std::max<qint64>(1, stretch))
+    , m_narrowRows(narrowRows)
+    , m_sliceRows(sliceRows)
+    , m_dateCheck(statements::recordsOfMonth(QString()))
     , m_from(std::numeric_limits<qint64>::min())
 {
     if (name.isEmpty() && date.isEmpty())
         return;
-    if (!name.isEmpty() && store.onServer()) {
+    if (store.onServer()) {
         m_condition = statements::recordsByNameAndDate(name, date);
         return;
     }
-    NameColumn* names = store.recordNames();
-    // Without the names in memory, the rows of the table (or of the date) are checked as read.
-    auto checkAsRead = [&] {
-        m_name = name;
-        m_unread = true;
-        names->preload();
-    };
-    if (date.isEmpty()) {
-        if (names && !names->catchUp(0))
-            checkAsRead();
-        else
-            m_rows = names ? names->rowsContaining(name) : std::vector<qint64>();
-        return;
+    // Nothing is read here, on the window's time, beyond the names already in memory.
+    if (!date.isEmpty()) {
+        m_dates = std::make_unique<DateRows>(date);
+        m_dateCheck = statements::recordsOfMonth(date);
     }
-    // The date's own statement, asked only which rows: its index answers without the table.
-    m_rows = Store::rowIds(store.records(), statements::recordsOfMonth(date));
     if (name.isEmpty())
         return;
-    // A day or a month leaves few rows: the engine checks their names as it reads them, and
-    // the names in memory are not needed.
-    if (m_rows->size() <= narrowRows) {
-        m_name = name;
+    NameColumn* names = store.recordNames();
+    if (!names) {
+        m_rows.emplace();
         return;
     }
-    if (names && !names->catchUp(0)) {
-        checkAsRead();
-        return;
-    }
-    const std::vector<qint64> byName = names ? names->rowsContaining(name) : std::vector<qint64>();
-    std::vector<qint64> both;
-    std::set_intersection(byName.begin(), byName.end(), m_rows->begin(), m_rows->end(), std::back_inserter(both));
-    m_rows = std::move(both);
+    // Checked as the rows are read: without the names in memory, the rows of the table (or of
+    // the date); with them, a date's few thousand rows, until the date is found broader.
+    m_name = name;
+    if (!m_dates)
+        takeNames();
+    else if (!names->catchUp(0))
+        checkUnread(*names);
 }
 
-bool RecordSearch::spent(const QElapsedTimer& timer) const
+void RecordSearch::checkUnread(NameColumn& names)
 {
-    return m_unread && timer.elapsed() >= SliceMs;
+    m_unread = true;
+    names.preload();
 }
 
-void RecordSearch::useNames(NameColumn& names)
+void RecordSearch::takeNames()
 {
-    std::vector<qint64> rows = names.rowsContaining(m_name);
+    NameColumn& names = *m_store.recordNames();
+    if (names.catchUp(0))
+        useNames(names);
+    else
+        checkUnread(names);
+}
+
+RecordSearch::~RecordSearch() = default;
+
+bool RecordSearch::spent(const QElapsedTimer& timer, size_t checked) const
+{
+    return (m_unread || m_dates || !m_name.isEmpty())
+        && ((m_sliceRows && checked >= m_sliceRows) || (checked % 16 == 0 && timer.elapsed() >= SliceMs));
+}
+
+int RecordSearch::bindChecks(Query& q) const
+{
+    for (int i = 0; i < m_dateCheck.args.size(); ++i)
+        q.bind(i + 1, m_dateCheck.args[i]);
+    const int row = m_dateCheck.limitParameter();
+    if (!m_name.isEmpty())
+        q.bind(row + 1, m_name);
+    return row;
+}
+
+void RecordSearch::narrowTo(std::vector<qint64> rows)
+{
     if (m_rows) {
         std::vector<qint64> both;
         std::set_intersection(rows.begin(), rows.end(), m_rows->begin() + qsizetype(m_nextRow), m_rows->end(),
@@ -132,8 +162,46 @@ void RecordSearch::useNames(NameColumn& names)
     }
     m_rows = std::move(rows);
     m_nextRow = 0;
+}
+
+void RecordSearch::useNames(NameColumn& names)
+{
+    narrowTo(names.rowsContaining(m_name));
     m_name.clear();
     m_unread = m_waiting = false;
+    // The name's records may have their dates checked quicker than the index is read.
+    m_dateWaiting = false;
+}
+
+void RecordSearch::useDates()
+{
+    narrowTo(m_dates->take());
+    m_dates.reset();
+    m_dateCheck = statements::recordsOfMonth(QString());
+    m_dateWaiting = false;
+    if (m_name.isEmpty())
+        return;
+    // A few thousand records have their names checked as read: the names are not needed. More
+    // are merged with the names in memory, or checked as read until those are there.
+    if (m_rows->size() <= m_narrowRows)
+        m_unread = m_waiting = false;
+    else if (!m_unread)
+        takeNames();
+}
+
+bool RecordSearch::readDates(const QElapsedTimer& timer)
+{
+    // The first half slice goes to the index, which holds a day or a month whole; after that,
+    // only once checking has been found slow.
+    if (m_datesBegun && !m_dateWaiting)
+        return true;
+    const bool first = !m_datesBegun;
+    m_datesBegun = true;
+    const int budget = first ? SliceMs / 2 : SliceMs - int(timer.elapsed());
+    if (!m_dates->read(m_store.records(), std::max(1, budget), m_sliceRows))
+        return first; // the first slice goes on checking, a waiting one is spent
+    useDates();
+    return first || timer.elapsed() < SliceMs;
 }
 
 std::vector<RecordNode> RecordSearch::next(int count)
@@ -158,45 +226,58 @@ std::vector<RecordNode> RecordSearch::next(int count)
         else if (m_waiting)
             return nodes;
     }
+    if (m_dates && !readDates(timer))
+        return nodes;
+    // A date broader than its first slice, with the names in memory: the name's records are
+    // checked for the date.
+    if (m_dates && !m_name.isEmpty() && !m_unread)
+        takeNames();
+    size_t checked = 0;
     if (m_rows)
-        readRows(nodes, count, timer);
-    else if (!m_name.isEmpty())
-        scanTable(nodes, count, timer);
+        checked = readRows(nodes, count, timer);
+    else if (!m_name.isEmpty() || m_dates)
+        checked = scanTable(nodes, count, timer);
     else
         readByRowid(nodes, count);
-    // Checking goes on while a slice finds a good part of what is still missing; slower than
-    // that, the names (most of a million in a third of a second) get there first.
-    const int found = int(nodes.size());
-    if (m_unread && !m_atEnd && found < count && 4 * found < count - found)
+    // Checking goes on while a slice finds a good part of what is still missing, or while one
+    // row in five it reads matches (however many a slice reads on a busy machine); slower than
+    // that, the date's index or the names (most of a million in a third of a second) get there
+    // first. A name's last few thousand records are checked whatever they give.
+    const size_t found = nodes.size();
+    if (m_atEnd || 5 * found >= size_t(count) || (checked > 0 && 5 * found >= checked))
+        return nodes;
+    const bool fewLeft = m_rows && m_rows->size() - m_nextRow <= m_narrowRows;
+    if (m_dates && !fewLeft)
+        m_dateWaiting = true;
+    else if (m_unread)
         m_waiting = true;
     return nodes;
 }
 
-void RecordSearch::readRows(std::vector<RecordNode>& nodes, int count, const QElapsedTimer& timer)
+size_t RecordSearch::readRows(std::vector<RecordNode>& nodes, int count, const QElapsedTimer& timer)
 {
     Connection* db = m_store.records();
-    const Words& sql = words(db->dialect());
-    int checked = 0;
+    const QString sql = checkedRowSql(db->dialect(), m_dateCheck, !m_name.isEmpty());
+    size_t checked = 0;
     while (int(nodes.size()) < count && m_nextRow < m_rows->size()) {
-        Query q = db->query(m_name.isEmpty() ? sql.row : sql.namedRow);
-        q.bind(1, (*m_rows)[m_nextRow++]);
-        if (!m_name.isEmpty())
-            q.bind(2, m_name);
+        Query q = db->query(sql);
+        q.bind(bindChecks(q), (*m_rows)[m_nextRow++]);
         // A row deleted since the search is simply not there.
         if (q.next())
             nodes.push_back(node(q));
-        if (++checked % 16 == 0 && spent(timer))
+        if (spent(timer, ++checked))
             break;
     }
     m_atEnd = m_nextRow >= m_rows->size();
+    return checked;
 }
 
-void RecordSearch::scanTable(std::vector<RecordNode>& nodes, int count, const QElapsedTimer& timer)
+size_t RecordSearch::scanTable(std::vector<RecordNode>& nodes, int count, const QElapsedTimer& timer)
 {
-    Query q = m_store.records()->query(CheckedRowsSql);
-    q.bind(1, m_from);
-    q.bind(2, m_name);
-    int checked = 0;
+    Connection* db = m_store.records();
+    Query q = db->query(checkedRowsSql(db->dialect(), m_dateCheck, !m_name.isEmpty()));
+    q.bind(bindChecks(q), m_from);
+    size_t checked = 0;
     while (q.next()) {
         const qint64 row = q.rowId();
         if (q.integer(3).value_or(0) == 1)
@@ -204,11 +285,12 @@ void RecordSearch::scanTable(std::vector<RecordNode>& nodes, int count, const QE
         if (row == std::numeric_limits<qint64>::max())
             break;
         m_from = row + 1;
-        if (int(nodes.size()) >= count || (++checked % 64 == 0 && spent(timer)))
-            return;
+        if (int(nodes.size()) >= count || spent(timer, ++checked))
+            return checked;
     }
     // The end, or a statement that fails (a text longer than a pattern may be): no more.
     m_atEnd = true;
+    return checked;
 }
 
 void RecordSearch::readCondition(std::vector<RecordNode>& nodes, int count)
@@ -266,7 +348,7 @@ void RecordSearch::readCondition(std::vector<RecordNode>& nodes, int count)
 void RecordSearch::readByRowid(std::vector<RecordNode>& nodes, int count)
 {
     Connection* db = m_store.records();
-    Query q = db->query(words(db->dialect()).page);
+    Query q = db->query(pageSqlFor(db->dialect()));
     q.bind(1, m_from);
     q.bind(2, qint64(count));
     readPage(q, nodes, count);

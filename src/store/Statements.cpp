@@ -291,6 +291,14 @@ Select recordsOfMonth(const QString& month)
     return shapes.select(month);
 }
 
+std::optional<std::pair<QString, QString>> dateBounds(const QString& month)
+{
+    PrefixMatch match = prefixMatch(month, false);
+    if (match.form != PrefixForm::Exact && match.form != PrefixForm::Ranged)
+        return std::nullopt;
+    return std::pair{match.args[0], match.args[1]};
+}
+
 Select logOfDay(const QString& day)
 {
     static const SelectShape shape(RecordsTable, QStringLiteral("[日期] = ?1"), byKey(), LogFields);

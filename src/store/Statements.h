@@ -8,6 +8,8 @@
 #include <array>
 #include <functional>
 #include <initializer_list>
+#include <optional>
+#include <utility>
 
 namespace store {
 
@@ -72,6 +74,9 @@ Select newestRecordNodes();
 Select recordByKey(const QString& key);                                 // 名称 equal to the key
 Select recordsOfDay(const QString& day);                                // 日期 equal to the day
 Select recordsOfMonth(const QString& month);                            // 日期 begins with the month
+// The texts that begin with the literal start of a month or any such prefix (none when it starts
+// with a wildcard): they hold every date recordsOfMonth finds, and an index reads them as one range.
+std::optional<std::pair<QString, QString>> dateBounds(const QString& month);
 // As recordsOfDay and recordsOfMonth, ordered by key, reading the six fields the log shows.
 Select logOfDay(const QString& day);
 Select logOfMonth(const QString& month);

@@ -414,19 +414,4 @@ qint64 Store::count(Connection* db, const Select& select)
     return query.next() ? query.integer(0).value_or(0) : 0;
 }
 
-std::vector<qint64> Store::rowIds(Connection* db, const Select& select)
-{
-    std::vector<qint64> rows;
-    if (!db)
-        return rows;
-    // No ORDER BY: sorting the identities here lets the engine read a covering index as it lies.
-    Query query = db->query(QLatin1String("SELECT rowid") + select.shape->from(db->dialect()));
-    for (int i = 0; i < select.args.size(); ++i)
-        query.bind(i + 1, select.args[i]);
-    while (query.next())
-        rows.push_back(query.rowId());
-    std::sort(rows.begin(), rows.end());
-    return rows;
-}
-
 } // namespace store

@@ -115,9 +115,6 @@ public:
     static bool deleteRow(Connection* db, const Table& table, qint64 rowId);
     // Number of rows the SELECT yields, without reading them.
     static qint64 count(Connection* db, const Select& select);
-    // The identities of the rows the SELECT yields, ascending, read from an index where one
-    // covers the condition.
-    static std::vector<qint64> rowIds(Connection* db, const Select& select);
 
 private:
     struct File {

@@ -126,11 +126,12 @@ QStringList everythingFound(Desk& desk, const QString& typed)
     add("name", column(records, statements::recordsByNameAndDate(typed, QString()), 2));
     add("name in 2026", column(records, statements::recordsByNameAndDate(typed, QStringLiteral("2026")), 2));
     add("count", {QString::number(Store::count(records, statements::recordsOfMonth(typed)))});
-    for (const auto& [name, date] : {std::pair{typed, QString()}, std::pair{QString(), typed}}) {
+    for (const auto& [name, date] : {std::pair{typed, QString()}, std::pair{QString(), typed}, std::pair{typed, typed}}) {
         QStringList nodes;
         QList<qint64> ids;
-        // Small stretches, so that a server's search crosses many of them and gives part pages.
-        RecordSearch search(desk.store(), name, date, 4096, 5);
+        // Small stretches, so that a server's search crosses many of them and gives part pages;
+        // on a file, a date's index read and its rows checked a few at a time.
+        RecordSearch search(desk.store(), name, date, 4096, 5, 3);
         while (!search.atEnd())
             for (const RecordNode& node : search.next(4)) {
                 nodes << node.key + QLatin1Char('/') + node.name;
