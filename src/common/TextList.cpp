@@ -6,6 +6,7 @@
 #include <QPainter>
 #include <QScrollBar>
 #include <algorithm>
+#include <cstdlib>
 
 TextList::TextList(const QString& objectName, QWidget* parent)
     : QAbstractItemView(parent)
@@ -14,7 +15,6 @@ TextList::TextList(const QString& objectName, QWidget* parent)
     setObjectName(objectName);
     setSelectionMode(SingleSelection);
     setEditTriggers(NoEditTriggers);
-    setVerticalScrollMode(ScrollPerPixel);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setModel(m_model);
     // Rows that go or change move what lies below them.
@@ -42,9 +42,15 @@ int TextList::rowHeight() const
     return m_rowHeight;
 }
 
+// The scroll bar counts rows, as a tree view's does: the top row is always whole.
 int TextList::verticalOffset() const
 {
-    return verticalScrollBar()->value();
+    return verticalScrollBar()->value() * rowHeight();
+}
+
+int TextList::wholeRowsShown() const
+{
+    return std::max(1, viewport()->height() / rowHeight());
 }
 
 std::pair<int, int> TextList::rowsBetween(int top, int bottom) const
@@ -77,28 +83,28 @@ void TextList::scrollTo(const QModelIndex& index, ScrollHint hint)
 {
     if (!index.isValid())
         return;
-    const qint64 top = qint64(index.row()) * rowHeight();
-    const qint64 shown = viewport()->height();
-    const qint64 offset = verticalOffset();
-    qint64 to = offset;
+    const int row = index.row();
+    const int shown = wholeRowsShown();
+    const int top = verticalScrollBar()->value();
+    int to = top;
     switch (hint) {
     case PositionAtTop:
-        to = top;
+        to = row;
         break;
     case PositionAtBottom:
-        to = top + rowHeight() - shown;
+        to = row - shown + 1;
         break;
     case PositionAtCenter:
-        to = top - (shown - rowHeight()) / 2;
+        to = row - (shown - 1) / 2;
         break;
     case EnsureVisible:
-        if (top < offset)
-            to = top;
-        else if (top + rowHeight() > offset + shown)
-            to = top + rowHeight() - shown;
+        if (row < top)
+            to = row;
+        else if (row >= top + shown)
+            to = row - shown + 1;
         break;
     }
-    verticalScrollBar()->setValue(int(std::clamp<qint64>(to, 0, verticalScrollBar()->maximum())));
+    verticalScrollBar()->setValue(std::clamp(to, 0, verticalScrollBar()->maximum()));
 }
 
 void TextList::keyboardSearch(const QString& search)
@@ -115,7 +121,7 @@ QModelIndex TextList::moveCursor(CursorAction action, Qt::KeyboardModifiers)
     const QModelIndex current = currentIndex();
     if (!current.isValid())
         return m_model->index(0, 0);
-    const int page = std::max(1, viewport()->height() / rowHeight() - 1);
+    const int page = std::max(1, wholeRowsShown() - 1);
     int row = current.row();
     switch (action) {
     case MoveUp:
@@ -168,11 +174,10 @@ QRegion TextList::visualRegionForSelection(const QItemSelection& selection) cons
 
 void TextList::updateGeometries()
 {
-    const qint64 height = qint64(m_model->rowCount()) * rowHeight();
     QScrollBar* bar = verticalScrollBar();
-    bar->setSingleStep(rowHeight());
-    bar->setPageStep(viewport()->height());
-    bar->setRange(0, int(std::clamp<qint64>(height - viewport()->height(), 0, INT_MAX)));
+    bar->setSingleStep(1);
+    bar->setPageStep(wholeRowsShown());
+    bar->setRange(0, std::max(0, m_model->rowCount() - wholeRowsShown()));
     // Last: it asks the model for more when the last row is in view.
     QAbstractItemView::updateGeometries();
 }
@@ -189,9 +194,12 @@ void TextList::rowsChanged()
     viewport()->update();
 }
 
-void TextList::scrollContentsBy(int dx, int dy)
+void TextList::scrollContentsBy(int, int dy)
 {
-    viewport()->scroll(dx, dy);
+    if (std::abs(dy) < wholeRowsShown())
+        viewport()->scroll(0, dy * rowHeight());
+    else
+        viewport()->update();
 }
 
 void TextList::paintEvent(QPaintEvent* event)

@@ -63,6 +63,7 @@ protected:
 
 private:
     int rowHeight() const;
+    int wholeRowsShown() const;
     // The rows any part of which lies between two heights of the viewport.
     std::pair<int, int> rowsBetween(int top, int bottom) const;
     void rowsChanged();
