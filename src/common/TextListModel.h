@@ -45,17 +45,18 @@ public:
     // A list too long to read at once: source(count) gives up to count more texts, and whether
     // they are the last. The rows shown before are dropped, the first page is read at once, and
     // the rest a page at a time as a view scrolls to it (fetchMore), so the list holds what has
-    // been shown and not everything there is. A tree view also reads a page whenever it lays
-    // its rows out afresh, so the first pages are a few screens; further down they grow with
-    // what has been read, up to MaxPageRows (a page of those takes 10-40 ms to read at a
-    // million records), so that the end of a million rows is some 500 pages away, not 7,800.
+    // been shown and not everything there is. A view may ask for more whenever it lays its rows
+    // out (Qt's tree view does; TextList when its last row is in view), so the first pages are a
+    // few screens; further down they grow with what has been read, up to MaxPageRows (a page of
+    // those takes 10-40 ms to read at a million records), so that the end of a million rows is
+    // some 500 pages away, not 7,800.
     //
     // A source may give fewer than asked for before its end, when finding them would keep the
     // window from answering: the rest of the page is asked for again whenever the event loop is
-    // free, until it is there (isWaiting(); views show a busy cursor meanwhile). A tree view
-    // lays its rows out afresh once they are there, and would read a page with every layout:
-    // after a page completed this way, the next is read only once the view was scrolled or
-    // resized (release()), so that the reading stays a page ahead of what is shown.
+    // free, until it is there (isWaiting(); views show a busy cursor meanwhile). A view lays its
+    // rows out afresh once they are there, and may ask for a page with that layout: after a
+    // page completed this way, the next is read only once the view was scrolled or resized
+    // (release()), so that the reading stays a page ahead of what is shown.
     struct Page {
         Rows rows;
         bool atEnd = false;
