@@ -1,5 +1,6 @@
 #include "dictionaries/DictionaryWindow.h"
 
+#include "common/InputMethod.h"
 #include "common/Log.h"
 
 #include <QCoreApplication>
@@ -96,6 +97,13 @@ QLineEdit* textBox(const char* objectName, QWidget* parent)
 {
     auto* box = new QLineEdit(parent);
     box->setObjectName(QString::fromLatin1(objectName));
+    return box;
+}
+
+QLineEdit* initialsBox(const char* objectName, QWidget* parent)
+{
+    QLineEdit* box = textBox(objectName, parent);
+    takeLettersStraight(box);
     return box;
 }
 

@@ -65,6 +65,8 @@ private:
 // Controls named as the windows' code refers to them.
 QLabel* makeLabel(const QString& text, const char* objectName, QWidget* parent);
 QLineEdit* textBox(const char* objectName, QWidget* parent);
+// A box of pinyin initials: keys go into it straight, whatever the input method's state.
+QLineEdit* initialsBox(const char* objectName, QWidget* parent);
 // Unsorted, one row at a time, in database order.
 QListWidget* listBox(const char* objectName, QWidget* parent);
 // Enter on a focused button presses it, as keyboard-only entry of a series of rows needs.

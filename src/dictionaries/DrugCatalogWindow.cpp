@@ -25,6 +25,7 @@ using dictionaries::ListFiller;
 using dictionaries::button;
 using dictionaries::listBox;
 using dictionaries::makeLabel;
+using dictionaries::initialsBox;
 using dictionaries::textBox;
 
 namespace {
@@ -66,8 +67,8 @@ DrugCatalogWindow::DrugCatalogWindow(store::Store& store, QWidget* parent)
     Text4 = textBox("Text4", Frame1);
     Command2 = button(QStringLiteral("保  存"), "Command2", Frame1);
     List1 = listBox("List1", this);
-    Text5 = textBox("Text5", Frame1);
-    Text1 = textBox("Text1", this);
+    Text5 = initialsBox("Text5", Frame1);
+    Text1 = initialsBox("Text1", this);
     Command3 = button(QStringLiteral("删  除"), "Command3", Frame1);
     setTabChain({Command1, Text3, Text4, Command2, List1, Text5, Text1, Command3});
 

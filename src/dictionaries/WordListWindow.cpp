@@ -20,6 +20,7 @@ using dictionaries::ListFiller;
 using dictionaries::button;
 using dictionaries::listBox;
 using dictionaries::makeLabel;
+using dictionaries::initialsBox;
 using dictionaries::textBox;
 
 WordListWindow::WordListWindow(Kind kind, store::Store& store, QWidget* parent)
@@ -32,10 +33,10 @@ WordListWindow::WordListWindow(Kind kind, store::Store& store, QWidget* parent)
     setWindowTitle(caption());
     setAttribute(Qt::WA_DeleteOnClose);
 
-    Text1 = textBox("Text1", this);
+    Text1 = initialsBox("Text1", this);
     List1 = listBox("List1", this);
     Text3 = textBox("Text3", this);
-    Text5 = textBox("Text5", this);
+    Text5 = initialsBox("Text5", this);
     Command2 = button(QStringLiteral("添  加"), "Command2", this);
     Command1 = button(QStringLiteral("退  出"), "Command1", this);
 

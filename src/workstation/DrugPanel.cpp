@@ -1,5 +1,6 @@
 #include "workstation/DrugPanel.h"
 
+#include "common/InputMethod.h"
 #include "common/TextList.h"
 #include "common/Window.h"
 #include "printing/Twips.h"
@@ -24,6 +25,8 @@ DrugPanel::DrugPanel(store::Store& store, QWidget* parent)
     column->addWidget(new QLabel(QStringLiteral("拼音码查询："), this));
     Text1 = new QLineEdit(this);
     Text1->setObjectName(QStringLiteral("Text1"));
+    takeLettersStraight(Text1);
+    Text1->setAccessibleName(QStringLiteral("拼音码查询"));
     column->addWidget(Text1);
     List1 = new TextList(QStringLiteral("List1"), this);
     List1->setMinimumWidth(twips::toPixels(3200));

@@ -1,5 +1,6 @@
 #include "workstation/LookupLists.h"
 
+#include "common/InputMethod.h"
 #include "common/TextList.h"
 #include "common/Window.h"
 #include "printing/Twips.h"
@@ -19,13 +20,18 @@ LookupLists::LookupLists(store::Store& store, QWidget* window, QLineEdit* diagno
     list5 = new TextList(QStringLiteral("list5"), window);
     for (TextList* list : {list2, list5}) {
         list->hide();
-        list->setFocusPolicy(Qt::ClickFocus);
+        // A click picks without taking the focus from the box: moving it would have the input
+        // method commit what it was composing there, which would refill the list under the
+        // pointer before the click reached it. The Down arrow still gives the list the focus.
+        list->setFocusPolicy(Qt::NoFocus);
         list->resize(twips::toPixels(2600), twips::toPixels(2400));
         list->installEventFilter(this);
     }
     connect(list2, &TextList::clicked, this, &LookupLists::pickDiagnosis);
     connect(list5, &TextList::clicked, this, &LookupLists::pickAddress);
     for (QLineEdit* box : {diagnosisBox, addressBox}) {
+        // Initials first; Chinese by the input method's switch key when nothing listed fits.
+        new InitialsFirst(box);
         box->installEventFilter(this);
         connect(box, &QLineEdit::textChanged, this, [this, box] { boxEdited(box); });
     }
@@ -89,8 +95,16 @@ void LookupLists::fill(TextList* list, const store::Select& select)
 
 void LookupLists::pickInto(TextList* list, QLineEdit* box)
 {
-    if (const int row = list->selectedRow(); row >= 0)
-        box->setText(list->text(row));
+    // Taken first: ending a composition may commit its letters and refill the list.
+    const int row = list->selectedRow();
+    const QString picked = row >= 0 ? list->text(row) : QString();
+    // The composition goes before the input method is switched off: switched off first, it
+    // would commit its letters into the box after the pick.
+    dropComposition(box);
+    if (auto* initials = box->findChild<InitialsFirst*>(QString(), Qt::FindDirectChildrenOnly))
+        initials->setTakesInputMethod(false);
+    if (row >= 0)
+        box->setText(picked);
     box->end(false);
     box->setFocus();
     list->hide();
@@ -113,6 +127,13 @@ bool LookupLists::eventFilter(QObject* watched, QEvent* event)
         }
         if ((watched == list2 || watched == list5) && isEnterKey(event)) {
             watched == list2 ? pickDiagnosis() : pickAddress();
+            return true;
+        }
+        // Up from the first row, or Escape, goes back to typing, as in the drug list.
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (QLineEdit* box = boxOf(watched);
+            box && (key == Qt::Key_Escape || (key == Qt::Key_Up && static_cast<TextList*>(watched)->currentRow() <= 0))) {
+            box->setFocus();
             return true;
         }
     }
