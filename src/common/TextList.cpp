@@ -25,6 +25,11 @@ TextList::TextList(const QString& objectName, QWidget* parent)
             viewport()->setCursor(Qt::BusyCursor);
         else
             viewport()->unsetCursor();
+        if (!waiting && m_toEnd && m_model->complete()) {
+            m_toEnd = false;
+            if (const int rows = m_model->rowCount(); rows > 0)
+                setCurrentRow(rows - 1);
+        }
     });
 }
 
@@ -123,6 +128,7 @@ QModelIndex TextList::moveCursor(CursorAction action, Qt::KeyboardModifiers)
         return m_model->index(0, 0);
     const int page = std::max(1, wholeRowsShown() - 1);
     int row = current.row();
+    m_toEnd = false;
     switch (action) {
     case MoveUp:
     case MovePrevious:
@@ -142,6 +148,11 @@ QModelIndex TextList::moveCursor(CursorAction action, Qt::KeyboardModifiers)
         row = 0;
         break;
     case MoveEnd:
+        // The end of the whole list, not of the rows read so far.
+        if (!m_model->complete()) {
+            m_toEnd = true;
+            m_model->readToEnd();
+        }
         row = rows - 1;
         break;
     case MoveLeft:
@@ -210,7 +221,10 @@ void TextList::paintEvent(QPaintEvent* event)
     const QStyle::State state = option.state;
     const QModelIndex current = currentIndex();
     const bool focus = (hasFocus() || viewport()->hasFocus()) && current.isValid();
-    const auto [first, last] = rowsBetween(event->rect().top(), event->rect().bottom());
+    // A row the bottom edge would cut is left out: the list shows whole rows only, and the
+    // scroll bar brings that row up whole.
+    const int lastWhole = (viewport()->height() / rowHeight()) - 1;
+    const auto [first, last] = rowsBetween(event->rect().top(), std::min(event->rect().bottom(), (lastWhole + 1) * rowHeight() - 1));
     for (int row = first; row <= last; ++row) {
         const QModelIndex index = m_model->index(row, 0);
         option.rect = visualRect(index);

@@ -70,4 +70,6 @@ private:
 
     TextListModel* m_model;
     mutable int m_rowHeight = 0; // 0 until measured again
+    // End was pressed before every row was read: the last row becomes current once it is there.
+    bool m_toEnd = false;
 };

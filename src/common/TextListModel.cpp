@@ -3,6 +3,7 @@
 #include <QScopedValueRollback>
 #include <QTimer>
 #include <algorithm>
+#include <limits>
 
 int TextListModel::rowCount(const QModelIndex& parent) const
 {
@@ -214,10 +215,19 @@ void TextListModel::fetchMore(const QModelIndex& parent)
     read(count);
 }
 
+void TextListModel::readToEnd()
+{
+    if (!m_source)
+        return;
+    m_wanted = std::numeric_limits<qsizetype>::max();
+    m_holding = false;
+    setWaiting(true);
+}
+
 void TextListModel::readOn()
 {
     if (m_source && size() < m_wanted)
-        read(int(m_wanted - size()));
+        read(int(std::min<qsizetype>(m_wanted - size(), MaxPageRows)));
     else
         setWaiting(false);
     m_holding = !m_waiting;

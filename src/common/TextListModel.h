@@ -82,6 +82,11 @@ public:
     // A page is only partly there, and the rest is being asked for.
     bool isWaiting() const { return m_waiting; }
     void release() { m_holding = false; }
+    // Every row of the source is read.
+    bool complete() const { return !m_source; }
+    // Reads the rest of the source, a page whenever the event loop is free, so the window
+    // answers meanwhile; waitingChanged(false) tells when it is all there.
+    void readToEnd();
 
     bool canFetchMore(const QModelIndex& parent) const override;
     void fetchMore(const QModelIndex& parent) override;

@@ -546,9 +546,10 @@ void TestMainWindow::aLargeSearchShowsAndOpensEveryNode()
     // The first screens are read at once, the rest as the doctor goes down the tree.
     QVERIFY(ui.T1->count() < count);
     QCOMPARE(nodes(ui.T1), expected.mid(0, ui.T1->count()));
+    // One End goes to the last record of the search, however much was still unread.
     ui.T1->setFocus();
-    for (int presses = 0; presses < count && ui.T1->count() < count; ++presses)
-        QTest::keyClick(ui.T1, Qt::Key_End);
+    QTest::keyClick(ui.T1, Qt::Key_End, Qt::ControlModifier);
+    QTRY_COMPARE(ui.T1->currentIndex().row(), count - 1);
     QCOMPARE(nodes(ui.T1), expected);
 
     // The last node opens its own record, is deleted, and Enter opens the one before it.
