@@ -34,7 +34,7 @@ for path in "${expected[@]}"; do
   grep -qxF "$path" <<<"$contents" || fail "$path is not in the package"
 done
 depends=$(dpkg-deb -f "$deb" Depends)
-for p in fonts-noto-cjk fonts-arphic-ukai fonts-arphic-uming libqt6widgets6 libsqlcipher0; do
+for p in fonts-noto-cjk fonts-arphic-ukai fonts-arphic-uming qt6-translations-l10n libqt6widgets6 libsqlcipher0; do
   grep -qw "$p" <<<"$depends" || fail "Depends lacks $p: $depends"
 done
 [ "$(dpkg-deb -f "$deb" Recommends)" = "fcitx5-frontend-qt6" ] || fail "Recommends is not fcitx5-frontend-qt6"

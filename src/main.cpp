@@ -1,4 +1,5 @@
 #include "common/Clock.h"
+#include "common/QtTranslation.h"
 #include "printing/Fonts.h"
 #include "startup/CommandLine.h"
 #include "startup/DataHome.h"
@@ -7,6 +8,7 @@
 
 #include <QApplication>
 #include <QIcon>
+#include <QLocale>
 #include <QLoggingCategory>
 #include <cstdio>
 
@@ -35,6 +37,7 @@ int main(int argc, char* argv[])
     QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("qarvel")));
     // Closing the login dialog or the main window ends the program, whatever else is open.
     QApplication::setQuitOnLastWindowClosed(false);
+    installQtTranslation(QLocale::system());
     fonts::installFontSubstitutions();
 
     const QString home = startup::chooseDataHome(QCoreApplication::applicationDirPath(), startup::userDataFolder());
