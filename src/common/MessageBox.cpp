@@ -1,5 +1,7 @@
 #include "common/MessageBox.h"
 
+#include "common/Window.h"
+
 #include <QAbstractButton>
 #include <QPushButton>
 #include <algorithm>
@@ -26,6 +28,7 @@ QMessageBox::StandardButton run(QWidget* parent, const QString& title, const QSt
                                 MessageBox::Icon icon, QMessageBox::StandardButtons buttons)
 {
     QMessageBox box(toQt(icon), title, text, buttons, parent);
+    withoutMaximise(&box);
     if (auto* ok = box.button(QMessageBox::Ok))
         ok->setText(QStringLiteral("确定"));
     if (auto* cancel = box.button(QMessageBox::Cancel))

@@ -15,6 +15,14 @@ void centreOnScreen(QWidget* window)
     window->setGeometry(QRect(topLeft, window->size()));
 }
 
+void withoutMaximise(QWidget* window)
+{
+    Qt::WindowFlags flags = window->windowFlags();
+    flags |= Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint;
+    flags &= ~(Qt::WindowMaximizeButtonHint | Qt::WindowMinimizeButtonHint);
+    window->setWindowFlags(flags);
+}
+
 void setTabChain(std::initializer_list<QWidget*> widgets)
 {
     QWidget* previous = nullptr;

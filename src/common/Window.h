@@ -9,6 +9,10 @@ class QWidget;
 // centred: its frame is not known before it is shown.
 void centreOnScreen(QWidget* window);
 
+// A window of fixed content (a dialog, a message) whose title bar offers closing and moving,
+// never maximising: the window manager is told so, whatever it would offer by default.
+void withoutMaximise(QWidget* window);
+
 // Sets the Tab order to run through the widgets in the order given.
 void setTabChain(std::initializer_list<QWidget*> widgets);
 

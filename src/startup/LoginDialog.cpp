@@ -57,6 +57,7 @@ LoginDialog::LoginDialog(QString storedPassword, QWidget* parent)
 {
     setObjectName(QStringLiteral("LoginDialog"));
     setWindowTitle(QStringLiteral("登录"));
+    withoutMaximise(this);
 
     auto* title = new QLabel(QStringLiteral("Qarvel"), this);
     title->setObjectName(QStringLiteral("Label1"));

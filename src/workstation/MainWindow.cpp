@@ -73,6 +73,10 @@ MainWindow::MainWindow(store::Store& store, QWidget* parent)
     m_scroll->setObjectName(QStringLiteral("ContentScroll"));
     m_scroll->setFrameShape(QFrame::NoFrame);
     m_scroll->setWidgetResizable(true);
+    // A click on something that takes no focus (a keypad key, a phrase) hands the focus to the
+    // nearest parent that does: the scroll area must not be one, or the keypad's Enter and
+    // Backspace would go to it instead of the box being typed in.
+    m_scroll->setFocusPolicy(Qt::NoFocus);
     // Never squeezed below its size: on a small screen the panels scroll instead.
     content->setMinimumSize(content->sizeHint());
     m_scroll->setWidget(content);
@@ -491,6 +495,7 @@ void MainWindow::showAbout()
                                              QDir::toNativeSeparators(m_store.dataFolder()).toHtmlEscaped()),
                                     QMessageBox::Ok, this);
         box->setObjectName(QStringLiteral("AboutBox"));
+        withoutMaximise(box);
         box->button(QMessageBox::Ok)->setText(QStringLiteral("确定"));
         box->setAttribute(Qt::WA_DeleteOnClose);
         box->setModal(false);

@@ -36,9 +36,12 @@ SearchPanel::SearchPanel(store::Store& store, QWidget* parent)
     T1->viewport()->installEventFilter(this);
     T1->installEventFilter(this);
 
-    grid->addWidget(new QLabel(QStringLiteral("患者姓名"), this), 0, 0);
+    for (auto [box, caption] : {std::pair{Text2, QStringLiteral("患者姓名")}, std::pair{Text3, QStringLiteral("就诊日期")}})
+        box->setAccessibleName(caption);
+    T1->setAccessibleName(QStringLiteral("病人档案"));
+    grid->addWidget(new QLabel(Text2->accessibleName(), this), 0, 0);
     grid->addWidget(Text2, 0, 1);
-    grid->addWidget(new QLabel(QStringLiteral("就诊日期"), this), 1, 0);
+    grid->addWidget(new QLabel(Text3->accessibleName(), this), 1, 0);
     grid->addWidget(Text3, 1, 1);
     grid->addWidget(Command2, 2, 1, Qt::AlignRight);
     grid->addWidget(T1, 3, 0, 1, 2);

@@ -69,6 +69,9 @@ inline constexpr std::array<Box, 9> Text4{{
     {u"Text4_8", 1560, 7560, 700, 270},
 }};
 
+// The caption (its index in Label3) each field box stands beside.
+inline constexpr std::array<int, 9> Text4Caption{2, 7, 3, 4, 5, 6, 8, 9, 11};
+
 // The longest text a doctor can type into each field box.
 inline constexpr std::array<int, 9> Text4MaxLength{4, 1, 4, 10, 8, 18, 4, 4, 6};
 
