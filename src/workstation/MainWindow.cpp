@@ -61,6 +61,7 @@ MainWindow::MainWindow(store::Store& store, QWidget* parent)
     auto* content = new QWidget;
     content->setObjectName(QStringLiteral("Content"));
     auto* row = new QHBoxLayout(content);
+    row->setContentsMargins(6, 4, 6, 2);
     m_search = new SearchPanel(store, content);
     m_sheet = new SheetGroup(content);
     m_drugs = new DrugPanel(store, content);
@@ -77,8 +78,10 @@ MainWindow::MainWindow(store::Store& store, QWidget* parent)
     // nearest parent that does: the scroll area must not be one, or the keypad's Enter and
     // Backspace would go to it instead of the box being typed in.
     m_scroll->setFocusPolicy(Qt::NoFocus);
-    // Never squeezed below its size: on a small screen the panels scroll instead.
-    content->setMinimumSize(content->sizeHint());
+    // Never squeezed below its size: on a small screen the panels scroll instead. A window
+    // system that rounds the window to its pixels at a fractional scale (150 %) may take a pixel
+    // or two off the size asked for, which must not bring up scroll bars.
+    content->setMinimumSize(content->sizeHint() - QSize(2, 2));
     m_scroll->setWidget(content);
     setCentralWidget(m_scroll);
     statusBar();
@@ -183,7 +186,10 @@ void MainWindow::buildMenus()
 
 void MainWindow::buildToolbar()
 {
-    Toolbar1 = addToolBar(QStringLiteral("工具栏"));
+    // Down the left side: the sheet is as tall as its paper, and a row of its own for the
+    // toolbar would push the keypad's last row off a 1280x720 screen.
+    Toolbar1 = new QToolBar(QStringLiteral("工具栏"), this);
+    addToolBar(Qt::LeftToolBarArea, Toolbar1);
     Toolbar1->setObjectName(QStringLiteral("Toolbar1"));
     Toolbar1->setMovable(false);
     Toolbar1->setToolButtonStyle(Qt::ToolButtonTextOnly);

@@ -55,6 +55,13 @@ private slots:
         const QSize needed = scroll->widget()->sizeHint();
         QVERIFY(scroll->widget()->width() >= needed.width() && scroll->widget()->height() >= needed.height());
         const bool fits = area.width() >= needed.width() && area.height() >= needed.height() + 80;
+        // From 1280x720 up (a laptop at 150 %) the window fits beside a desktop's panel and under
+        // its own title bar, some 40 pixels each, and its frame.
+        if (area.width() >= 1280 && area.height() >= 720) {
+            QVERIFY(fits);
+            QVERIFY2(w.frameGeometry().height() + 80 <= area.height() && w.frameGeometry().width() + 16 <= area.width(),
+                     "no room for a panel and the title bar");
+        }
         if (fits) {
             // Where it fits it is placed by the rule: centred across, with a band kept below.
             QVERIFY(!w.isMaximized());
@@ -62,6 +69,11 @@ private slots:
             QVERIFY(w.frameGeometry().top() - area.top() <= area.bottom() - w.frameGeometry().bottom());
             QCOMPARE(scroll->horizontalScrollBar()->maximum(), 0); // everything in view, nothing to scroll
             QCOMPARE(scroll->verticalScrollBar()->maximum(), 0);
+            // The keypad's last row, Backspace and Enter, whole in view.
+            for (QWidget* key : {static_cast<QWidget*>(ui.keypad->Label20), static_cast<QWidget*>(ui.keypad->Label14)}) {
+                const QRect shown(key->mapTo(scroll->viewport(), QPoint(0, 0)), key->size());
+                QVERIFY2(scroll->viewport()->rect().contains(shown), "a keypad key is cut off");
+            }
         } else {
             QVERIFY(w.isMaximized() || w.geometry() == area);
         }
