@@ -78,10 +78,8 @@ MainWindow::MainWindow(store::Store& store, QWidget* parent)
     // nearest parent that does: the scroll area must not be one, or the keypad's Enter and
     // Backspace would go to it instead of the box being typed in.
     m_scroll->setFocusPolicy(Qt::NoFocus);
-    // Never squeezed below its size: on a small screen the panels scroll instead. A window
-    // system that rounds the window to its pixels at a fractional scale (150 %) may take a pixel
-    // or two off the size asked for, which must not bring up scroll bars.
-    content->setMinimumSize(content->sizeHint() - QSize(2, 2));
+    // Never squeezed below its size: on a small screen the panels scroll instead.
+    content->setMinimumSize(content->sizeHint());
     m_scroll->setWidget(content);
     setCentralWidget(m_scroll);
     statusBar();
@@ -279,6 +277,9 @@ void MainWindow::showOnScreen()
         showMaximized();
         return;
     }
+    // A window system that rounds the window to its pixels at a fractional scale (150 %) may
+    // take a pixel or two off the size asked for, which must not bring up scroll bars.
+    m_scroll->widget()->setMinimumSize(m_scroll->widget()->sizeHint() - QSize(2, 2));
     show();
     // A window system may take its frame out of the size asked for: give the panels back
     // their room, so nothing needs scrolling where the screen has space.
