@@ -118,6 +118,35 @@ FieldBox::FieldBox(int typedLimit, QWidget* parent)
     , m_limit(typedLimit)
 {
     limitTypedLength(this, typedLimit);
+    connect(this, &QLineEdit::textChanged, this, &FieldBox::narrowToFit);
+}
+
+void FieldBox::narrowToFit()
+{
+    QFont wide = font();
+    wide.setStretch(QFont::AnyStretch);
+    // The room a line edit gives its text: inside its margins of 2 pixels, with the caret's.
+    const QMargins margins = textMargins();
+    const double room = contentsRect().width() - margins.left() - margins.right() - 2 * 2 - 1;
+    const double needed = QFontMetricsF(wide).horizontalAdvance(text());
+    QFont narrowed = wide;
+    if (needed > room) {
+        // In whole per cent, down to half the width; glyphs keep whole-pixel advances, so the
+        // first guess may be a little too wide.
+        for (int stretch = std::min(99, int(room * 100 / needed)); stretch >= 50; --stretch) {
+            narrowed.setStretch(stretch);
+            if (QFontMetricsF(narrowed).horizontalAdvance(text()) <= room)
+                break;
+        }
+    }
+    if (narrowed.stretch() != font().stretch())
+        setFont(narrowed);
+}
+
+void FieldBox::resizeEvent(QResizeEvent* event)
+{
+    QLineEdit::resizeEvent(event);
+    narrowToFit();
 }
 
 QString FieldBox::fitting(const QString& incoming) const

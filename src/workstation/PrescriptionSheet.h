@@ -25,10 +25,14 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
     void inputMethodEvent(QInputMethodEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
     // The leading part of an insertion that fits beside the text the insertion keeps.
     QString fitting(const QString& incoming) const;
+    // A text wider than the box is drawn narrower, in the same face and size, so that it shows
+    // whole where the paper's layout leaves the box no more room.
+    void narrowToFit();
 
     int m_limit;
 };

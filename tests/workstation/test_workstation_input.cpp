@@ -282,6 +282,47 @@ private slots:
         QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(d.ui.Text1));
     }
 
+    // A box holding the longest text the doctor may type shows all of it, in the sheet's face.
+    void longestTextsShowWhole_data()
+    {
+        QTest::addColumn<int>("box");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("name") << 0 << "陈十五六";
+        QTest::newRow("age") << 2 << "100岁";
+        QTest::newRow("date") << 3 << "2026-12-07";
+        QTest::newRow("diagnosis") << 4 << "腰椎间盘突出症状";
+        QTest::newRow("doctor") << 6 << "欧阳娜娜";
+        QTest::newRow("dispenser") << 7 << "司马相如";
+        QTest::newRow("fee") << 8 << "1234.5";
+    }
+
+    void longestTextsShowWhole()
+    {
+        QFETCH(int, box);
+        QFETCH(QString, text);
+        Desk d;
+        d.w.newPrescription();
+        FieldBox* field = d.ui.Text4[size_t(box)];
+        QCOMPARE(field->font().family(), QStringLiteral("楷体_GB2312"));
+        QCOMPARE(field->font().pointSizeF(), 10.5);
+        field->setFocus();
+        field->clear();
+        typeText(field, text);
+        QCOMPARE(field->text(), text);
+        // With the caret after the last character the box shows the text from its first: a box
+        // too narrow scrolls it (as it is drawn) to bring the caret into view.
+        auto caretAt = [field](int position) {
+            field->setCursorPosition(position);
+            field->grab();
+            return field->inputMethodQuery(Qt::ImCursorRectangle).toRect().center().x();
+        };
+        const int atStart = caretAt(0);
+        const int atEnd = caretAt(int(text.size()));
+        QCOMPARE(caretAt(0), atStart);
+        QVERIFY2(atEnd - atStart >= QFontMetrics(field->font()).horizontalAdvance(text) - 1, "the text is cut");
+        QVERIFY(atEnd < field->width());
+    }
+
     void openShowsTheStartOfEachBox()
     {
         Desk d;
