@@ -163,15 +163,8 @@ private slots:
         MainWindow main(folder.store());
         main.show();
         QVERIFY(QTest::qWaitForWindowExposed(&main));
-        QWidget* form = &main;
-        if (menu.isEmpty()) {
-            menuItem(&main, QStringLiteral("新建"))->trigger();
-        } else {
-            QAction* item = menuItem(&main, menu);
-            QVERIFY(item);
-            item->trigger();
-            QTRY_VERIFY((form = topLevel(window)));
-        }
+        QWidget* form = openForm(main, menu, window);
+        QVERIFY(form);
         QCOMPARE(form->objectName(), window);
         auto* input = form->findChild<QWidget*>(box);
         auto* output = form->findChild<QWidget*>(watched);

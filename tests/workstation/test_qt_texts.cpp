@@ -3,14 +3,16 @@
 #include "support/ProgramFolder.h"
 #include "workstation/MainWindow.h"
 
+#include <QAccessible>
 #include <QLineEdit>
 #include <QLocale>
 #include <QMenu>
 #include <QTest>
 #include <QTextEdit>
 
-// Qt's own texts (a box's right-click menu) in the program's language, run under zh_CN.UTF-8
-// (see tests/CMakeLists.txt) as a Chinese desktop starts the program.
+// What Qt shows and tells of the program's boxes, run under zh_CN.UTF-8 (see tests/CMakeLists.txt)
+// as a Chinese desktop starts the program: its own texts (a box's right-click menu) in the
+// program's language, and the names by which screen readers and testing tools find the boxes.
 class TestQtTexts : public QObject
 {
     Q_OBJECT
@@ -51,6 +53,25 @@ private slots:
         const QString all = texts.join(QLatin1Char('|'));
         QVERIFY2(all.contains(QStringLiteral("复制")) && all.contains(QStringLiteral("粘贴")), qPrintable(all));
         QVERIFY2(!all.contains(QStringLiteral("Copy")) && !all.contains(QStringLiteral("Paste")), qPrintable(all));
+    }
+
+    void boxesAreNamedByTheirCaptions()
+    {
+        ProgramFolder folder;
+        MainWindow w(folder.store());
+        const QList<std::pair<const char*, const char*>> boxes{
+            {"Text4_0", "姓名"}, {"Text4_1", "性别"}, {"Text4_2", "年龄"}, {"Text4_3", "日期"},
+            {"Text4_4", "诊断"}, {"Text4_5", "地址"}, {"Text4_6", "医生"}, {"Text4_7", "配药"},
+            {"Text4_8", "收费"}, {"R1", "处方"}, {"R2", "门诊注射卡"}, {"Text1", "拼音码查询"},
+            {"Text2", "患者姓名"}, {"Text3", "就诊日期"},
+        };
+        for (const auto& [objectName, caption] : boxes) {
+            QWidget* box = w.findChild<QWidget*>(QString::fromLatin1(objectName));
+            QVERIFY2(box, objectName);
+            QAccessibleInterface* reader = QAccessible::queryAccessibleInterface(box);
+            QVERIFY2(reader, objectName);
+            QCOMPARE(reader->text(QAccessible::Name), QString::fromUtf8(caption));
+        }
     }
 };
 
