@@ -15,6 +15,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -36,6 +37,8 @@ bool startXServer()
         return false;
     xServer = fork();
     if (xServer == 0) {
+        // The server goes with the test, however the test ends.
+        prctl(PR_SET_PDEATHSIG, SIGTERM);
         close(ready[0]);
         const std::string fd = std::to_string(ready[1]);
         execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1366x768x24", "-nolisten", "tcp",
