@@ -4,9 +4,11 @@
 #include "common/Window.h"
 #include "printing/Twips.h"
 #include "reports/Workload.h"
+#include "reports/WorkloadChart.h"
 #include "store/Statements.h"
 #include "store/Store.h"
 
+#include <QComboBox>
 #include <QFrame>
 #include <QGroupBox>
 #include <QLabel>
@@ -59,7 +61,8 @@ StatisticsWindow::StatisticsWindow(store::Store& store, QWidget* parent)
     setAttribute(Qt::WA_DeleteOnClose);
     // The twip positions were laid out for this face and size.
     setFont(QFont(QStringLiteral("宋体"), 9));
-    setFixedSize(twips::toPixels(4920), twips::toPixels(3810));
+    // The two groups keep their place on the left; the picture of the month stands beside them.
+    setFixedSize(twips::toPixels(4920 + ChartWidth), twips::toPixels(ChartHeight + 240));
 
     Frame1 = frame(QStringLiteral("日工作量统计"), "Frame1", 240, this);
     reports::addDateParts(Combo1, 0, 3, Frame1, 480);
@@ -74,8 +77,12 @@ StatisticsWindow::StatisticsWindow(store::Store& store, QWidget* parent)
     connect(Command1, &QPushButton::clicked, this, &StatisticsWindow::countDay);
     connect(Command2, &QPushButton::clicked, this, &StatisticsWindow::countMonth);
 
+    Chart = new reports::WorkloadChart(this);
+    Chart->setGeometry(twips::rect(4920, 120, ChartWidth - 240, ChartHeight));
+
     centreOnScreen(this);
     reports::setDatePartsToToday(Combo1);
+    drawMonth();
 }
 
 void StatisticsWindow::countDay() { count(store::statements::recordsOfDay(reports::dayText(Combo1)), Label4); }
@@ -83,6 +90,16 @@ void StatisticsWindow::countDay() { count(store::statements::recordsOfDay(report
 void StatisticsWindow::countMonth()
 {
     count(store::statements::recordsOfMonth(reports::monthText(Combo1)), Label7);
+    drawMonth();
+}
+
+void StatisticsWindow::drawMonth()
+{
+    const QString year = Combo1[3]->currentText();
+    const QString month = Combo1[4]->currentText();
+    store::Connection* db = m_store.records();
+    Chart->setDays(QStringLiteral("%1年%2月").arg(year, month), reports::daysOfMonth(db, year, month));
+    Chart->setMonths(QStringLiteral("%1年").arg(year), reports::monthsOfYear(db, year));
 }
 
 void StatisticsWindow::count(const store::Select& select, QLabel* result)
