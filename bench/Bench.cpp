@@ -21,6 +21,7 @@
 #include "reports/OutpatientLogWindow.h"
 #include "reports/StatisticsWindow.h"
 #include "reports/Workload.h"
+#include "reports/WorkloadChart.h"
 #include "settings/CurrentSettings.h"
 #include "startup/Startup.h"
 #include "store/NameColumn.h"
@@ -907,7 +908,32 @@ void statisticsQarvel(benchmark::State& state, bool month)
         button->click();
         finishStep(state, Shown::No);
     }
-    check(state, !line.isEmpty() && result->text() == line, result->text());
+    if (check(state, !line.isEmpty() && result->text() == line, result->text()) && month)
+        check(state, reports::workloadLine(reports::total(s.Chart->days())) == line, QStringLiteral("the days of the picture"));
+}
+
+// The first picture: the window opened, the last month chosen and counted, its days and its
+// year's months drawn and painted.
+void statisticsPicture(benchmark::State& state)
+{
+    const QString line = expectedWorkloadLine(true);
+    const QStringList day = clinic->lastDay.split(QLatin1Char('-'));
+    std::unique_ptr<StatisticsWindow> w;
+    for (auto _ : state) {
+        state.PauseTiming();
+        w.reset();
+        settle();
+        state.ResumeTiming();
+        w = std::make_unique<StatisticsWindow>(*clinic->store);
+        w->Combo1[3]->setEditText(day.at(0));
+        w->Combo1[4]->setEditText(day.at(1));
+        w->Command2->click();
+        w->show();
+        settle();
+    }
+    check(state, w && !line.isEmpty() && w->Label7->text() == line
+                     && reports::workloadLine(reports::total(w->Chart->days())) == line,
+          QStringLiteral("the picture of the last month"));
 }
 
 void statisticsSql(benchmark::State& state, bool month)
@@ -1295,6 +1321,7 @@ void registerAll()
     add("open/store", records({recordByKey(c.otherKey), recordByKey(c.dayKey)}, 1), openWeight);
     addPair("stats_day", [](auto& s) { statisticsQarvel(s, false); }, [](auto& s) { statisticsSql(s, false); });
     addPair("stats_month", [](auto& s) { statisticsQarvel(s, true); }, [](auto& s) { statisticsSql(s, true); });
+    add("stats_picture/shown", statisticsPicture);
     for (bool month : {false, true}) {
         const std::string op = month ? "log_month" : "log_day";
         addPair(op, [month](auto& s) { logQarvel(s, month, Shown::No); }, [month](auto& s) { logSql(s, month); });
