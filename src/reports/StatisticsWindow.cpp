@@ -13,6 +13,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QPushButton>
+#include <QTabWidget>
 
 namespace {
 
@@ -79,6 +80,10 @@ StatisticsWindow::StatisticsWindow(store::Store& store, QWidget* parent)
 
     Chart = new reports::WorkloadChart(this);
     Chart->setGeometry(twips::rect(4920, 120, ChartWidth - 240, ChartHeight));
+    connect(Chart->tabs, &QTabWidget::currentChanged, this, [this](int view) {
+        if (view == 1)
+            drawYear();
+    });
 
     centreOnScreen(this);
     reports::setDatePartsToToday(Combo1);
@@ -97,9 +102,20 @@ void StatisticsWindow::drawMonth()
 {
     const QString year = Combo1[3]->currentText();
     const QString month = Combo1[4]->currentText();
-    store::Connection* db = m_store.records();
-    Chart->setDays(QStringLiteral("%1年%2月").arg(year, month), reports::daysOfMonth(db, year, month));
-    Chart->setMonths(QStringLiteral("%1年").arg(year), reports::monthsOfYear(db, year));
+    Chart->setDays(QStringLiteral("%1年%2月").arg(year, month), reports::daysOfMonth(m_store.records(), year, month));
+    // A year reads twelve times the month's records: only when its view is looked at.
+    m_drawnYear.reset();
+    m_chosenYear = year;
+    if (Chart->tabs->currentIndex() == 1)
+        drawYear();
+}
+
+void StatisticsWindow::drawYear()
+{
+    if (m_drawnYear == m_chosenYear)
+        return;
+    m_drawnYear = m_chosenYear;
+    Chart->setMonths(QStringLiteral("%1年").arg(m_chosenYear), reports::monthsOfYear(m_store.records(), m_chosenYear));
 }
 
 void StatisticsWindow::count(const store::Select& select, QLabel* result)

@@ -3,6 +3,7 @@
 #include "reports/ReportForm.h"
 
 #include <QWidget>
+#include <optional>
 
 class QFrame;
 class QGroupBox;
@@ -38,7 +39,7 @@ public:
     QLabel* Label4 = nullptr; // day result
     QLabel* Label7 = nullptr; // month result
     // The month group's month, day by day, and its year, month by month; drawn on load and
-    // again whenever the month is counted.
+    // again whenever the month is counted (the year when its view is shown).
     reports::WorkloadChart* Chart = nullptr;
 
     static constexpr int ChartWidth = 7680;  // twips
@@ -49,6 +50,9 @@ private:
     void countMonth();
     void count(const store::Select& select, QLabel* result);
     void drawMonth();
+    void drawYear();
 
     store::Store& m_store;
+    QString m_chosenYear;
+    std::optional<QString> m_drawnYear; // the year the months' view shows, when it is drawn
 };
