@@ -21,6 +21,7 @@
 #include "reports/OutpatientLogWindow.h"
 #include "reports/StatisticsWindow.h"
 #include "reports/Workload.h"
+#include "reports/WorkloadChart.h"
 #include "settings/CurrentSettings.h"
 #include "startup/Startup.h"
 #include "store/NameColumn.h"
@@ -46,6 +47,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QTabWidget>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -98,7 +100,7 @@ struct Clinic {
     QString dayKey;    // the last visit of the last day: what Open reopens
     QString dayName;   // its patient, searched by name and date
     QString otherKey;  // the visit before it, opened in turn with it
-    QStringList drugKeys, diagnosisKeys, addressKeys;
+    QStringList drugKeys, diagnosisKeys, addressKeys, templateKeys;
 
     // What the windows show now, so a benchmark that needs a state sets it up only once.
     QString treeHolds;
@@ -196,7 +198,8 @@ bool loadFacts(Clinic& c, QString* error)
     c.drugKeys = keys("药品", {3001, 9001, 15001});
     c.diagnosisKeys = keys("诊断", {1001, 2501, 4001});
     c.addressKeys = keys("地址", {1001, 2501, 4001});
-    for (const QStringList* list : {&c.drugKeys, &c.diagnosisKeys, &c.addressKeys}) {
+    c.templateKeys = keys("协定处方", {201, 1001, 1801});
+    for (const QStringList* list : {&c.drugKeys, &c.diagnosisKeys, &c.addressKeys, &c.templateKeys}) {
         if (list->contains(QString())) {
             *error = QStringLiteral("the dictionaries are smaller than a generated clinic's");
             return false;
@@ -907,7 +910,49 @@ void statisticsQarvel(benchmark::State& state, bool month)
         button->click();
         finishStep(state, Shown::No);
     }
-    check(state, !line.isEmpty() && result->text() == line, result->text());
+    if (check(state, !line.isEmpty() && result->text() == line, result->text()) && month)
+        check(state, reports::workloadLine(reports::total(s.Chart->days())) == line, QStringLiteral("the days of the picture"));
+}
+
+// The year's view, read and drawn when it is first shown after a month was counted.
+void statisticsYear(benchmark::State& state)
+{
+    StatisticsWindow& s = statisticsWindow();
+    for (auto _ : state) {
+        state.PauseTiming();
+        s.Chart->tabs->setCurrentIndex(0);
+        s.Command2->click(); // a new count: the year is read again when next shown
+        settle();
+        state.ResumeTiming();
+        s.Chart->tabs->setCurrentIndex(1);
+        settle();
+    }
+    check(state, s.Chart->months().size() == 12 && s.Chart->months().back().workload, QStringLiteral("the year's months"));
+    s.Chart->tabs->setCurrentIndex(0);
+}
+
+// The first picture: the window opened, the last month chosen and counted, its days and its
+// year's months drawn and painted.
+void statisticsPicture(benchmark::State& state)
+{
+    const QString line = expectedWorkloadLine(true);
+    const QStringList day = clinic->lastDay.split(QLatin1Char('-'));
+    std::unique_ptr<StatisticsWindow> w;
+    for (auto _ : state) {
+        state.PauseTiming();
+        w.reset();
+        settle();
+        state.ResumeTiming();
+        w = std::make_unique<StatisticsWindow>(*clinic->store);
+        w->Combo1[3]->setEditText(day.at(0));
+        w->Combo1[4]->setEditText(day.at(1));
+        w->Command2->click();
+        w->show();
+        settle();
+    }
+    check(state, w && !line.isEmpty() && w->Label7->text() == line
+                     && reports::workloadLine(reports::total(w->Chart->days())) == line,
+          QStringLiteral("the picture of the last month"));
 }
 
 void statisticsSql(benchmark::State& state, bool month)
@@ -1215,9 +1260,12 @@ void addPair(const std::string& op, std::function<void(benchmark::State&)> qarve
 }
 
 // Prefixes compare without regard to the case of Latin letters, as LIKE matches them.
+// The drug list: the matching prescription templates, marked, then the matching drugs.
 const LookupTwin DrugTwin{
+    "SELECT '〔协定〕' || \"名称\" FROM (SELECT \"名称\" FROM \"协定处方\" WHERE \"拼音\" >= ?1 COLLATE NOCASE "
+    "AND \"拼音\" < ?2 COLLATE NOCASE ORDER BY rowid LIMIT 6) UNION ALL SELECT * FROM ("
     "SELECT \"名称\" FROM \"药品\" WHERE \"拼音\" >= ?1 COLLATE NOCASE AND \"拼音\" < ?2 COLLATE NOCASE "
-    "ORDER BY rowid LIMIT 18",
+    "ORDER BY rowid LIMIT 18)",
     "SELECT \"名称\" FROM \"药品\" ORDER BY rowid LIMIT 18", Match::Prefix};
 const LookupTwin DiagnosisTwin{
     "SELECT \"名称\" FROM \"诊断\" WHERE \"拼音\" >= ?1 COLLATE NOCASE AND \"拼音\" < ?2 COLLATE NOCASE "
@@ -1245,6 +1293,9 @@ void registerAll()
          typing(c.addressKeys, 4, false)},
         // The worst keystrokes: a drug key nothing matches reads the whole catalogue; an empty
         // diagnosis or address box (as on entering it) lists the whole dictionary.
+        // Initials of the doctor's own templates: the templates head the list, drugs follow.
+        {"lookup_drug_templates", [] { return Controls(window()).Text1; }, [] { return Controls(window()).List1; }, DrugTwin,
+         drugNamesByInitials, DrugPanel::DrugListRows, typing(c.templateKeys, 5, true)},
         {"lookup_drug_nomatch", [] { return Controls(window()).Text1; }, [] { return Controls(window()).List1; }, DrugTwin,
          drugNamesByInitials, DrugPanel::DrugListRows, {QStringLiteral("qqqqq")}},
         {"lookup_diagnosis_all", [] { return static_cast<QLineEdit*>(Controls(window()).Text4[4]); },
@@ -1295,6 +1346,8 @@ void registerAll()
     add("open/store", records({recordByKey(c.otherKey), recordByKey(c.dayKey)}, 1), openWeight);
     addPair("stats_day", [](auto& s) { statisticsQarvel(s, false); }, [](auto& s) { statisticsSql(s, false); });
     addPair("stats_month", [](auto& s) { statisticsQarvel(s, true); }, [](auto& s) { statisticsSql(s, true); });
+    add("stats_picture/shown", statisticsPicture);
+    add("stats_year/shown", statisticsYear);
     for (bool month : {false, true}) {
         const std::string op = month ? "log_month" : "log_day";
         addPair(op, [month](auto& s) { logQarvel(s, month, Shown::No); }, [month](auto& s) { logSql(s, month); });

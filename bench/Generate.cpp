@@ -2,6 +2,7 @@
 
 #include "formats/PrescriptionText.h"
 #include "pinyin/Pinyin.h"
+#include "store/PrescriptionTemplates.h"
 #include "store/Records.h"
 #include "store/Store.h"
 #include "store/Templates.h"
@@ -207,6 +208,21 @@ QString prescriptionText(Random& random, const std::vector<QString>& drugs)
     return text;
 }
 
+// A doctor's own templates: a diagnosis's name and a number, with the drugs of a visit; they
+// share their initials' start with the drugs, so a keystroke finds both.
+bool fillTemplates(store::Connection* db, Random& random, const std::vector<QString>& drugs, int total)
+{
+    for (int i = 1; i <= total; ++i) {
+        store::TemplateEntry entry;
+        entry.name = diagnosisName(random) + QString::number(i) + QStringLiteral("方");
+        entry.initials = PinyinInitials(entry.name);
+        entry.text = prescriptionText(random, drugs);
+        if (!store::Store::insert(db, store::TemplateTable, entry.toRow()))
+            return false;
+    }
+    return true;
+}
+
 // Between 5 and 505 yuan, whole, to the jiao or to the fen in equal shares.
 store::Money fee(Random& random)
 {
@@ -305,12 +321,17 @@ bool generateClinic(const QString& programFolder, int records, quint32 seed, Cli
         || !fillDictionary(settings, store::DiagnosisTable, store::statements::allDiagnoses(), ClinicDiagnoses,
                            dictionaryRandom, diagnosisName, dictionaries.diagnoses)
         || !fillDictionary(settings, store::AddressTable, store::statements::allAddresses(), ClinicAddresses,
-                           dictionaryRandom, addressName, dictionaries.addresses)
+                           dictionaryRandom, addressName, dictionaries.addresses))
+        return fail(error, QStringLiteral("cannot fill %1").arg(store.settingsPath()));
+    // From a stream of their own, so the other dictionaries stay as they were before them.
+    Random templateRandom(quint64(seed) * 2 + 3);
+    if (!fillTemplates(settings, templateRandom, dictionaries.drugs, ClinicTemplates)
         || !settings->execute(QStringLiteral("COMMIT")))
         return fail(error, QStringLiteral("cannot fill %1").arg(store.settingsPath()));
     made.drugs = int(dictionaries.drugs.size());
     made.diagnoses = int(dictionaries.diagnoses.size());
     made.addresses = int(dictionaries.addresses.size());
+    made.templates = ClinicTemplates;
 
     Random recordRandom(quint64(seed) * 2);
     store::Connection* recordsDb = store.records();

@@ -12,6 +12,8 @@ namespace bench {
 inline constexpr int ClinicDrugs = 20000;
 inline constexpr int ClinicDiagnoses = 5000;
 inline constexpr int ClinicAddresses = 5000;
+// Prescription templates (协定处方), none of which ships with the program.
+inline constexpr int ClinicTemplates = 2000;
 
 // The last visiting day. The data run backwards from it, so every size shares its latest
 // days and months: a day or month query returns about the same rows at 10,000 records as at a
@@ -25,11 +27,12 @@ struct ClinicSummary {
     int drugs = 0;
     int diagnoses = 0;
     int addresses = 0;
+    int templates = 0;
 };
 
 // Makes <programFolder>/数据库/档案.dat and 设置.dat from the program's templates and fills them:
 // `records` patient records (the template's sample record is removed), 20,000 drugs, 5,000
-// diagnoses and 5,000 addresses. The same seed gives the same rows. Each file is filled in one
+// diagnoses, 5,000 addresses and 2,000 templates. The same seed gives the same rows. Each file is filled in one
 // transaction. Refuses (false, with *error) when either file already exists: it never adds to
 // a real clinic's data.
 bool generateClinic(const QString& programFolder, int records, quint32 seed, ClinicSummary* summary = nullptr,

@@ -31,9 +31,9 @@ int main(int argc, char* argv[])
         return 1;
     }
     const store::Store store(args.at(1));
-    std::printf("records %lld (%s .. %s), drugs %d, diagnoses %d, addresses %d\n", summary.records,
+    std::printf("records %lld (%s .. %s), drugs %d, diagnoses %d, addresses %d, templates %d\n", summary.records,
                 qPrintable(summary.firstDay.toString(Qt::ISODate)), qPrintable(summary.lastDay.toString(Qt::ISODate)),
-                summary.drugs, summary.diagnoses, summary.addresses);
+                summary.drugs, summary.diagnoses, summary.addresses, summary.templates);
     std::printf("档案.dat %lld bytes, 设置.dat %lld bytes, made in %.1f s\n", QFileInfo(store.recordsPath()).size(),
                 QFileInfo(store.settingsPath()).size(), timer.elapsed() / 1000.0);
     return 0;

@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
   build-essential cmake pkg-config ninja-build
-  qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libgl-dev qt6-translations-l10n
+  qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libgl-dev qt6-charts-dev libqt6opengl6-dev qt6-translations-l10n
   libsqlcipher-dev sqlcipher
   libpq-dev
   fonts-noto-cjk fonts-arphic-ukai fonts-arphic-uming

@@ -3,14 +3,17 @@
 #include "common/Window.h"
 
 #include <QAbstractButton>
+#include <QInputDialog>
 #include <QPushButton>
 #include <algorithm>
 #include <optional>
+#include <utility>
 
 namespace {
 bool testMode = false;
 std::optional<bool> nextAnswer;
 std::optional<int> nextChoice;
+std::optional<QString> nextText;
 QStringList shown;
 
 QMessageBox::Icon toQt(MessageBox::Icon icon)
@@ -105,6 +108,24 @@ int MessageBox::choose(QWidget* parent, const QString& title, const QString& tex
     return pressed < 0 ? last : pressed;
 }
 
+std::optional<QString> MessageBox::askText(QWidget* parent, const QString& title, const QString& label,
+                                           const QString& offered)
+{
+    shown << title << label + offered;
+    if (nextText || testMode)
+        return std::exchange(nextText, std::nullopt);
+    QInputDialog dialog(parent);
+    dialog.setWindowTitle(title);
+    dialog.setLabelText(label);
+    dialog.setTextValue(offered);
+    dialog.setOkButtonText(QStringLiteral("确定"));
+    dialog.setCancelButtonText(QStringLiteral("取消"));
+    if (dialog.exec() != QDialog::Accepted)
+        return std::nullopt;
+    return dialog.textValue();
+}
+
+void MessageBox::setNextText(const QString& text) { nextText = text; }
 void MessageBox::setNextAnswer(bool ok) { nextAnswer = ok; }
 void MessageBox::setNextChoice(int index) { nextChoice = index; }
 void MessageBox::setTestMode(bool on) { testMode = on; }

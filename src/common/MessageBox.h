@@ -2,6 +2,7 @@
 
 #include <QMessageBox>
 #include <QString>
+#include <optional>
 
 class QWidget;
 
@@ -24,10 +25,17 @@ public:
     static int choose(QWidget* parent, const QString& title, const QString& text, const QStringList& buttons,
                       Icon icon = Exclamation);
 
+    // A line of text asked for, the box holding `offered`; std::nullopt when cancelled. In test
+    // mode it is the prepared text (setNextText), or cancelled when there is none. Recorded as
+    // the title, then the label followed by the offered text.
+    static std::optional<QString> askText(QWidget* parent, const QString& title, const QString& label,
+                                          const QString& offered);
+
     // Test hooks: the next question is answered without showing anything, and every message
     // shown is recorded (title, then text) so a test can check what the user would have read.
     static void setNextAnswer(bool ok);
     static void setNextChoice(int index);
+    static void setNextText(const QString& text);
     static void setTestMode(bool on);
     static QStringList shownMessages();
     static void clearShownMessages();

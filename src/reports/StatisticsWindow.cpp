@@ -4,13 +4,16 @@
 #include "common/Window.h"
 #include "printing/Twips.h"
 #include "reports/Workload.h"
+#include "reports/WorkloadChart.h"
 #include "store/Statements.h"
 #include "store/Store.h"
 
+#include <QComboBox>
 #include <QFrame>
 #include <QGroupBox>
 #include <QLabel>
 #include <QPushButton>
+#include <QTabWidget>
 
 namespace {
 
@@ -59,7 +62,8 @@ StatisticsWindow::StatisticsWindow(store::Store& store, QWidget* parent)
     setAttribute(Qt::WA_DeleteOnClose);
     // The twip positions were laid out for this face and size.
     setFont(QFont(QStringLiteral("宋体"), 9));
-    setFixedSize(twips::toPixels(4920), twips::toPixels(3810));
+    // The two groups keep their place on the left; the picture of the month stands beside them.
+    setFixedSize(twips::toPixels(4920 + ChartWidth), twips::toPixels(ChartHeight + 240));
 
     Frame1 = frame(QStringLiteral("日工作量统计"), "Frame1", 240, this);
     reports::addDateParts(Combo1, 0, 3, Frame1, 480);
@@ -74,8 +78,16 @@ StatisticsWindow::StatisticsWindow(store::Store& store, QWidget* parent)
     connect(Command1, &QPushButton::clicked, this, &StatisticsWindow::countDay);
     connect(Command2, &QPushButton::clicked, this, &StatisticsWindow::countMonth);
 
+    Chart = new reports::WorkloadChart(this);
+    Chart->setGeometry(twips::rect(4920, 120, ChartWidth - 240, ChartHeight));
+    connect(Chart->tabs, &QTabWidget::currentChanged, this, [this](int view) {
+        if (view == 1)
+            drawYear();
+    });
+
     centreOnScreen(this);
     reports::setDatePartsToToday(Combo1);
+    drawMonth();
 }
 
 void StatisticsWindow::countDay() { count(store::statements::recordsOfDay(reports::dayText(Combo1)), Label4); }
@@ -83,6 +95,27 @@ void StatisticsWindow::countDay() { count(store::statements::recordsOfDay(report
 void StatisticsWindow::countMonth()
 {
     count(store::statements::recordsOfMonth(reports::monthText(Combo1)), Label7);
+    drawMonth();
+}
+
+void StatisticsWindow::drawMonth()
+{
+    const QString year = Combo1[3]->currentText();
+    const QString month = Combo1[4]->currentText();
+    Chart->setDays(QStringLiteral("%1年%2月").arg(year, month), reports::daysOfMonth(m_store.records(), year, month));
+    // A year reads twelve times the month's records: only when its view is looked at.
+    m_drawnYear.reset();
+    m_chosenYear = year;
+    if (Chart->tabs->currentIndex() == 1)
+        drawYear();
+}
+
+void StatisticsWindow::drawYear()
+{
+    if (m_drawnYear == m_chosenYear)
+        return;
+    m_drawnYear = m_chosenYear;
+    Chart->setMonths(QStringLiteral("%1年").arg(m_chosenYear), reports::monthsOfYear(m_store.records(), m_chosenYear));
 }
 
 void StatisticsWindow::count(const store::Select& select, QLabel* result)

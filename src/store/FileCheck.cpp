@@ -1,9 +1,11 @@
 #include "store/FileCheck.h"
 
+#include "common/Log.h"
 #include "store/sqlcipher/CipherConnection.h"
 
 #include <QFile>
 #include <QFileInfo>
+#include <algorithm>
 #include <set>
 #include <sqlite3.h>
 
@@ -107,6 +109,56 @@ bool markedWritable(const QString& path)
 bool writable(CipherConnection& db)
 {
     return sqlite3_db_readonly(db.handle(), "main") == 0;
+}
+
+bool hasTable(CipherConnection& db, const Table& table)
+{
+    Query query = db.query(QStringLiteral("SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = ?1"));
+    query.bind(1, tableName(table));
+    return query.next();
+}
+
+namespace {
+
+std::vector<const Table*> absentLaterTables(CipherConnection& db, std::span<const Table* const> tables)
+{
+    const std::span<const Table* const> later = laterTables();
+    std::vector<const Table*> absent;
+    for (const Table* table : tables)
+        if (std::find(later.begin(), later.end(), table) != later.end() && !hasTable(db, *table))
+            absent.push_back(table);
+    return absent;
+}
+
+} // namespace
+
+std::vector<const Table*> requiredTables(CipherConnection& db, std::span<const Table* const> tables)
+{
+    const std::vector<const Table*> absent = absentLaterTables(db, tables);
+    std::vector<const Table*> required;
+    for (const Table* table : tables)
+        if (std::find(absent.begin(), absent.end(), table) == absent.end())
+            required.push_back(table);
+    return required;
+}
+
+bool addLaterTables(CipherConnection& db, std::span<const Table* const> tables)
+{
+    const std::vector<const Table*> absent = absentLaterTables(db, tables);
+    if (absent.empty())
+        return true;
+    bool ok = db.execute(QStringLiteral("BEGIN"));
+    for (const Table* table : absent) {
+        ok = ok && db.execute(createTableSql(*table));
+        for (const QString& index : createIndexSql(*table))
+            ok = ok && db.execute(index);
+    }
+    ok = ok && db.execute(QStringLiteral("COMMIT"));
+    if (!ok) {
+        qCWarning(lcStore) << "the tables added since" << db.path() << "was made could not be added:" << db.lastError();
+        db.execute(QStringLiteral("ROLLBACK"));
+    }
+    return ok;
 }
 
 QStringList missingIndexes(CipherConnection& db, std::span<const Table* const> tables)

@@ -5,6 +5,7 @@
 #include <QString>
 #include <QStringList>
 #include <span>
+#include <vector>
 
 namespace store {
 
@@ -48,6 +49,15 @@ FileProblem verifyFile(CipherConnection& db, std::span<const Table* const> table
 bool markedWritable(const QString& path);
 // Whether the engine has the file open for writing.
 bool writable(CipherConnection& db);
+
+// Whether the file holds a table of this name.
+bool hasTable(CipherConnection& db, const Table& table);
+// Those of `tables` a file must hold as it is: a table of laterTables() it lacks is not held
+// against it.
+std::vector<const Table*> requiredTables(CipherConnection& db, std::span<const Table* const> tables);
+// Makes, in one transaction, those of laterTables() among `tables` that the file lacks, with
+// their indexes; the other tables are not touched. False when they could not be made.
+bool addLaterTables(CipherConnection& db, std::span<const Table* const> tables);
 
 // The indexes of these tables the file lacks, as statements that make them.
 QStringList missingIndexes(CipherConnection& db, std::span<const Table* const> tables);

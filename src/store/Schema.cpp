@@ -39,6 +39,12 @@ constexpr Field settingsFields[] = {
     {u"配药", FieldType::Text, 10, true},
     {u"名称", FieldType::Text, 50, true},
 };
+// A template's text is the prescription box's plain text, lines ended by CR LF.
+constexpr Field templateFields[] = {
+    {u"名称", FieldType::Text, 50, false},
+    {u"拼音", FieldType::Text, 50, false},
+    {u"处方", FieldType::Memo, 0, false},
+};
 
 } // namespace
 
@@ -48,6 +54,7 @@ const Table DrugTable{u"药品", drugFields};
 const Table DiagnosisTable{u"诊断", diagnosisFields};
 const Table AddressTable{u"地址", diagnosisFields};
 const Table SettingsTable{u"设置", settingsFields};
+const Table TemplateTable{u"协定处方", templateFields};
 
 std::span<const Table* const> recordsFileTables()
 {
@@ -57,7 +64,13 @@ std::span<const Table* const> recordsFileTables()
 
 std::span<const Table* const> settingsFileTables()
 {
-    static const Table* const tables[] = {&DrugTable, &DiagnosisTable, &AddressTable, &SettingsTable};
+    static const Table* const tables[] = {&DrugTable, &DiagnosisTable, &AddressTable, &SettingsTable, &TemplateTable};
+    return tables;
+}
+
+std::span<const Table* const> laterTables()
+{
+    static const Table* const tables[] = {&TemplateTable};
     return tables;
 }
 
@@ -89,6 +102,8 @@ std::vector<IndexSql> indexesOf(const Table& table, const Dialect& dialect)
         {&DrugTable, u"拼音", true},
         {&DiagnosisTable, u"拼音", true},
         {&AddressTable, u"拼音", true},
+        {&TemplateTable, u"拼音", true},
+        {&TemplateTable, u"名称", false}, // a template saved under a name replaces the one there
     };
     std::vector<IndexSql> out;
     for (const Index& index : indexes) {

@@ -35,9 +35,15 @@ extern const Table DrugTable;      // 药品
 extern const Table DiagnosisTable; // 诊断
 extern const Table AddressTable;   // 地址
 extern const Table SettingsTable;  // 设置
+// The prescription templates (协定处方) a doctor keeps beside the dictionaries; 设置.dat only
+// gained them later, so a file made before them gets the table when it is first opened.
+extern const Table TemplateTable; // 协定处方
 
 std::span<const Table* const> recordsFileTables();
 std::span<const Table* const> settingsFileTables();
+// The tables the program added to its files after their first release: a file that lacks one
+// is given it (empty) when opened, nothing else of it changed.
+std::span<const Table* const> laterTables();
 
 QString tableName(const Table& table);
 QString fieldName(const Field& field);

@@ -365,6 +365,20 @@ Select addressNamesContainingInitials(const QString& initials)
     return shapes.select(initials);
 }
 
+Select allTemplates() { return everyRow(TemplateTable); }
+
+Select templatesByInitials(const QString& initials)
+{
+    static const PrefixShapes shapes(TemplateTable, u"拼音", true);
+    return shapes.select(initials);
+}
+
+Select templateByName(const QString& name)
+{
+    static const SelectShape shape(TemplateTable, QStringLiteral("[名称] = ?1"));
+    return with(shape, {name});
+}
+
 } // namespace statements
 
 } // namespace store

@@ -96,6 +96,10 @@ Select drugNamesByInitials(const QString& initials);
 Select diagnosisNamesByInitials(const QString& initials);
 Select addressNamesByInitials(const QString& initials);
 Select addressNamesContainingInitials(const QString& initials);
+// 协定处方: every template, those whose key begins with the initials, the one of a name.
+Select allTemplates();
+Select templatesByInitials(const QString& initials);
+Select templateByName(const QString& name);
 
 } // namespace statements
 

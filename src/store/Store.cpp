@@ -75,7 +75,12 @@ Store::File& Store::opened(File& file, const QString& path, const QByteArray& pa
             && (!markedWritable(path) || !markedWritable(QFileInfo(path).absolutePath()));
         QString error;
         file.connection = CipherConnection::open(path, password, &error, readOnly);
-        file.problem = file.connection ? verifyFile(*file.connection, tables) : diagnoseUnopenable(path, error);
+        if (file.connection) {
+            // A file made before a table was added is checked without it, and given it below.
+            file.problem = verifyFile(*file.connection, requiredTables(*file.connection, tables));
+        } else {
+            file.problem = diagnoseUnopenable(path, error);
+        }
     }
     if (!file.problem.usable()) {
         qCWarning(lcStore) << "not using" << path << ":" << file.problem.kind << file.problem.detail;
@@ -87,8 +92,12 @@ Store::File& Store::opened(File& file, const QString& path, const QByteArray& pa
         qCWarning(lcStore) << path << "is read-only: changes will not be stored";
         return file;
     }
-    // Only a file that passed its checks gets its missing indexes; files made before them have none.
-    const QStringList missing = missingIndexes(*file.connection, tables);
+    // Only a file that passed its checks gets the tables and indexes it lacks; files made before
+    // them have none. A read-only one goes without, and its look-ups of them find nothing.
+    const std::vector<const Table*> held = addLaterTables(*file.connection, tables)
+        ? std::vector<const Table*>(tables.begin(), tables.end())
+        : requiredTables(*file.connection, tables);
+    const QStringList missing = missingIndexes(*file.connection, held);
     if (!missing.isEmpty())
         addIndexes(*file.connection, missing);
     return file;
@@ -143,7 +152,9 @@ PgConnection* Store::server()
         m_server.connection = PgConnection::connect(m_serverInfo, &error);
         if (!m_server.connection) {
             m_server.problem = error;
-        } else if (const QStringList missing = missingServerTables(*m_server.connection); !missing.isEmpty()) {
+        } else if (QStringList missing = missingServerTables(*m_server.connection);
+                   !missing.isEmpty() && !(addLaterServerTables(*m_server.connection, missing)
+                                           && (missing = missingServerTables(*m_server.connection)).isEmpty())) {
             m_server.problem = QStringLiteral("服务器上没有“%1”表，请先初始化服务器").arg(missing.join(QStringLiteral("”“")));
             m_server.connection.reset();
         }

@@ -6,6 +6,7 @@
 #include "printing/Twips.h"
 #include "store/Records.h"
 #include "workstation/Keypad.h"
+#include "workstation/TemplateRows.h"
 
 #include <QApplication>
 #include <QGridLayout>
@@ -72,14 +73,19 @@ DrugPanel::DrugPanel(store::Store& store, QWidget* parent)
 
 void DrugPanel::fillDrugList(const QString& initials)
 {
-    List1->setTexts(store::readNames(m_store.dictionaries(), store::statements::drugNamesByInitials(initials), DrugListRows));
+    store::Connection* db = m_store.dictionaries();
+    TemplateRows templates = TemplateRows::find(db, initials);
+    m_templateLines = std::move(templates.lines);
+    List1->setTexts(templates.captions + store::readNames(db, store::statements::drugNamesByInitials(initials), DrugListRows));
 }
 
 void DrugPanel::pickDrug()
 {
     // Each step on its own: with nothing selected the text stays, the rest still happens.
     QString lines;
-    if (const int row = List1->selectedRow(); row >= 0) {
+    if (const int row = List1->selectedRow(); row >= 0 && row < m_templateLines.size()) {
+        lines = m_templateLines.at(row);
+    } else if (row >= 0) {
         lines = List1->text(row);
         lines.replace(QLatin1Char('/'), QStringLiteral("\r\n    用法："));
         lines += QStringLiteral("\r\n");
@@ -124,7 +130,9 @@ bool DrugPanel::eventFilter(QObject* watched, QEvent* event)
         List1->setCurrentRow(0);
     } else if (event->type() == QEvent::KeyPress) {
         const int key = static_cast<QKeyEvent*>(event)->key();
-        if (watched == Text1 && key == Qt::Key_Down) {
+        // Enter after typed initials goes into the list too, so the keypad alone reaches a
+        // pick: Enter there, then Enter on the row.
+        if (watched == Text1 && (key == Qt::Key_Down || (isEnterKey(event) && !Text1->text().isEmpty() && List1->count() > 0))) {
             List1->setFocus();
             return true;
         }

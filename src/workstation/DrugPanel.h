@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QStringList>
 #include <QWidget>
 #include <array>
 
@@ -20,7 +21,7 @@ class DrugPanel : public QWidget
 public:
     explicit DrugPanel(store::Store& store, QWidget* parent = nullptr);
 
-    // The most drugs the pick list shows.
+    // The most drugs the pick list shows (prescription templates come before them).
     static constexpr int DrugListRows = 18;
 
     QLineEdit* drugBox() const { return Text1; }
@@ -28,11 +29,12 @@ public:
     Keypad* keypad() const { return m_keypad; }
 
     void fillDrugList(const QString& initials);
-    // Takes the selected drug (if any), then empties the initials box and returns to it.
+    // Takes the selected drug or template (if any), then empties the initials box and returns to it.
     void pickDrug();
 
 signals:
-    // The prescription lines of the picked drug, CR LF ended; empty when nothing was selected.
+    // The prescription lines of the picked drug or template, CR LF ended; empty when nothing was
+    // selected.
     void drugPicked(const QString& lines);
     void phraseClicked(const QString& caption);
 
@@ -47,6 +49,8 @@ private:
     TextList* List1 = nullptr;  // drug pick list
     std::array<ClickLabel*, 17> Label5{}; // usage phrases
     Keypad* m_keypad = nullptr;
+    // The lines of the templates listed at the top of List1, row by row.
+    QStringList m_templateLines;
     // A pick refills the list under the mouse, so the second press of a double-click would land
     // on a drug nobody chose: presses that belong to the click just taken are swallowed.
     quint64 m_releaseTime = 0;

@@ -7,6 +7,7 @@
 #include "common/TextList.h"
 #include "common/Window.h"
 #include "dictionaries/DrugCatalogWindow.h"
+#include "dictionaries/TemplateWindow.h"
 #include "dictionaries/WordListWindow.h"
 #include "printing/Twips.h"
 #include "settings/CurrentSettings.h"
@@ -143,6 +144,7 @@ void MainWindow::buildMenus()
     addMenu(QStringLiteral("文件(&F)"), {
         {"新建", "Ctrl+N", &MainWindow::newPrescription},
         {"保存", "Ctrl+S", &MainWindow::savePrescription},
+        {"存为协定方", "", &MainWindow::saveAsTemplate},
         separator,
         {"统计", "Ctrl+D", nullptr},
         {"门诊日志", "Ctrl+G", nullptr},
@@ -156,6 +158,7 @@ void MainWindow::buildMenus()
         {"药品维护", "Ctrl+J", nullptr},
         {"诊断名称", "Ctrl+I", nullptr},
         {"地址库", "Ctrl+M", nullptr},
+        {"协定处方", "", nullptr},
         separator,
         {"综合设置", "Ctrl+W", nullptr},
     });
@@ -173,6 +176,9 @@ void MainWindow::buildMenus()
     });
     connect(action(QStringLiteral("药品维护")), &QAction::triggered, this, [this] {
         showWindow(m_drugWindow, [this] { return new DrugCatalogWindow(m_store); });
+    });
+    connect(action(QStringLiteral("协定处方")), &QAction::triggered, this, [this] {
+        showWindow(m_templateWindow, [this] { return new TemplateWindow(m_store); });
     });
     connect(action(QStringLiteral("诊断名称")), &QAction::triggered, this, [this] {
         showWindow(m_diagnosisWindow, [this] { return new WordListWindow(WordListWindow::Kind::Diagnosis, m_store); });
@@ -193,7 +199,7 @@ void MainWindow::buildToolbar()
     Toolbar1->setToolButtonStyle(Qt::ToolButtonTextOnly);
     const std::pair<const char*, const char*> buttons[] = {
         {"新建", "新建处方"}, {"保存", "保存处方"}, {"打印", "打印处方"}, {"复制", "复制处方"},
-        {"粘贴", "粘贴处方"}, {"统计", "工作量统计"}, {"退出", "退出"},
+        {"粘贴", "粘贴处方"}, {"存为协定方", "把当前处方存为协定处方"}, {"统计", "工作量统计"}, {"退出", "退出"},
     };
     for (const auto& [text, tip] : buttons) {
         QAction* button = Toolbar1->addAction(QString::fromUtf8(text));

@@ -61,6 +61,9 @@ public:
     void previewPrescription();
     void printCard();
     void previewCard();
+    // 存为协定方: the prescription box's text kept as a template under a name the doctor gives
+    // (TemplateSaving.cpp).
+    void saveAsTemplate();
 
 signals:
     // Closing the main window ends the program.
@@ -109,6 +112,7 @@ private:
     QPointer<QWidget> m_drugWindow;
     QPointer<QWidget> m_diagnosisWindow;
     QPointer<QWidget> m_addressWindow;
+    QPointer<QWidget> m_templateWindow;
     QPointer<QWidget> m_statisticsWindow;
     QPointer<QWidget> m_logWindow;
     ReportWindows m_reports;

@@ -1,8 +1,14 @@
 #include "ReportFixture.h"
 #include "reports/StatisticsWindow.h"
+#include "reports/WorkloadChart.h"
 #include "support/ProgramFolder.h"
 
+#include <QBarSet>
+#include <QChart>
+#include <QChartView>
+#include <QClipboard>
 #include <QLabel>
+#include <QTabWidget>
 #include <QPointer>
 #include <QPushButton>
 
@@ -20,6 +26,8 @@ private slots:
     void monthStatistics_data();
     void monthStatistics();
     void anOverflowingSumDoesNotStopTheCount();
+    void thePictureTellsWhatTheLinesTell_data();
+    void thePictureTellsWhatTheLinesTell();
 };
 
 void TestStatisticsWindow::opensOnTodayWithEmptyBlueLines()
@@ -122,6 +130,83 @@ void TestStatisticsWindow::anOverflowingSumDoesNotStopTheCount()
     StatisticsWindow w(folder.store());
     QTest::mouseClick(w.Command1, Qt::LeftButton);
     QCOMPARE(w.Label4->text(), QStringLiteral("门诊处方数：3张，业务额：900000000000000.5元"));
+}
+
+void TestStatisticsWindow::thePictureTellsWhatTheLinesTell_data()
+{
+    QTest::addColumn<QStringList>("visits"); // "date fee", "-" for no fee
+    QTest::addColumn<QString>("year");
+    QTest::addColumn<QString>("month");
+    QTest::addColumn<int>("days");
+
+    QTest::newRow("a leap February") << QStringList{"2024-02-01 0.0001", "2024-02-29 1.2345", "2024-02-29 2.005", "2024-03-01 9", "2023-02-10 4"}
+                                     << "2024" << "02" << 29;
+    QTest::newRow("no fee, and a fee of one unit") << QStringList{"2024-03-07 -", "2024-03-07 0.0001", "2024-03-31 12.5", "2024-12-31 7.25"}
+                                                   << "2024" << "03" << 31;
+    QTest::newRow("an empty month") << QStringList{"2024-04-01 3"} << "2024" << "03" << 31;
+    QTest::newRow("not a calendar month") << QStringList{"2024-03-07 1"} << "2024" << "0_" << 31;
+}
+
+// Each bar says what the result line says for its date, and the days add up to the month.
+void TestStatisticsWindow::thePictureTellsWhatTheLinesTell()
+{
+    QFETCH(QStringList, visits);
+    QFETCH(QString, year);
+    QFETCH(QString, month);
+    QFETCH(int, days);
+
+    ProgramFolder folder;
+    for (const QString& visit : visits) {
+        const QString date = visit.section(' ', 0, 0), fee = visit.section(' ', 1, 1);
+        addVisit(folder.store(), date + " 08:00:00", date, fee == "-" ? std::nullopt : std::optional(fee));
+    }
+    StatisticsWindow w(folder.store());
+    typeInto(w.Combo1[3], year);
+    typeInto(w.Combo1[4], month);
+    QTest::mouseClick(w.Command2, Qt::LeftButton);
+
+    const std::vector<reports::WorkloadBar> bars = w.Chart->days(); // each count draws afresh
+    QCOMPARE(int(bars.size()), days);
+    if (!month.contains('_'))
+        QCOMPARE(reports::workloadLine(reports::total(bars)), w.Label7->text());
+    for (size_t i = 0; i < bars.size(); ++i) {
+        typeInto(w.Combo1[0], year);
+        typeInto(w.Combo1[1], month);
+        typeInto(w.Combo1[2], bars[i].caption);
+        QTest::mouseClick(w.Command1, Qt::LeftButton);
+        QCOMPARE(reports::barText(bars[i]), bars[i].date + "：" + w.Label4->text());
+        QCOMPARE(w.Chart->countBars(0)->at(qsizetype(i)), double(bars[i].workload->prescriptions));
+    }
+    w.Chart->tabs->setCurrentIndex(1); // the year is read when its view is shown
+    const std::vector<reports::WorkloadBar> months = w.Chart->months();
+    QCOMPARE(int(months.size()), 12);
+    for (const reports::WorkloadBar& bar : months) {
+        typeInto(w.Combo1[4], bar.caption);
+        QTest::mouseClick(w.Command2, Qt::LeftButton);
+        QCOMPARE(reports::barText(bar), bar.date + "：" + w.Label7->text());
+    }
+
+    // Hovering the busiest day tells its figures; the copy is the picture shown.
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    w.Chart->tabs->setCurrentIndex(0);
+    typeInto(w.Combo1[4], month);
+    QTest::mouseClick(w.Command2, Qt::LeftButton);
+    const auto busiest = std::max_element(bars.begin(), bars.end(), [](const auto& a, const auto& b) {
+        return a.workload->prescriptions < b.workload->prescriptions;
+    });
+    if (busiest->workload->prescriptions > 0) {
+        QChartView* view = w.Chart->countView(0);
+        QChart* chart = view->chart();
+        const QPointF top = chart->mapToPosition(QPointF(double(busiest - bars.begin()), 0.5), chart->series().first());
+        QTest::mouseMove(view->viewport(), view->mapFromScene(chart->mapToScene(top)));
+        QTRY_COMPARE(w.Chart->hoverLine->text(), reports::barText(*busiest));
+    }
+    QApplication::clipboard()->clear();
+    QTest::mouseClick(w.Chart->copyButton, Qt::LeftButton);
+    const QImage copied = QApplication::clipboard()->image();
+    QCOMPARE(copied.size(), w.Chart->tabs->currentWidget()->size() * w.devicePixelRatio());
+    if (qEnvironmentVariableIsSet("SHOT")) w.grab().save(qEnvironmentVariable("SHOT") + QTest::currentDataTag() + ".png");
 }
 
 QTEST_MAIN(TestStatisticsWindow)

@@ -127,10 +127,10 @@ void TestSharingPanel::buttonsSayWhatTheyFind_data()
     QTest::addColumn<QString>("message"); // how it begins
     QTest::addColumn<bool>("tablesAfter");
     const QString allMade = QStringLiteral("初始化完成：\n建立数据表“档案”\n建立数据表“密码”\n建立数据表“药品”\n"
-                                           "建立数据表“诊断”\n建立数据表“地址”");
+                                           "建立数据表“诊断”\n建立数据表“地址”\n建立数据表“协定处方”");
     QTest::newRow("test, ready") << "ready" << "Command3" << "连接成功，数据表都已存在。" << true;
     QTest::newRow("test, bare") << "bare" << "Command3"
-                                << "连接成功，但服务器上还没有数据表（档案、密码、药品、诊断、地址），请先初始化服务器。"
+                                << "连接成功，但服务器上还没有数据表（档案、密码、药品、诊断、地址、协定处方），请先初始化服务器。"
                                 << false;
     QTest::newRow("test, unreachable") << "unreachable" << "Command3" << "连接失败：connection to server" << false;
     QTest::newRow("test, none") << "none" << "Command3" << "没有填写服务器：这台电脑使用本机文件。" << false;
@@ -196,8 +196,8 @@ void TestSharingPanel::uploadCopiesTheDeskAndAsksBeforeAMerge()
     ProgramFolder folder;
     Store& s = folder.store();
     const QStringList local = rowCounts(s.records(), {&RecordsTable, &PasswordTable})
-        + rowCounts(s.settings(), {&DrugTable, &DiagnosisTable, &AddressTable});
-    const QStringList before = rowCounts(db.get(), {&RecordsTable, &PasswordTable, &DrugTable, &DiagnosisTable, &AddressTable});
+        + rowCounts(s.settings(), {&DrugTable, &DiagnosisTable, &AddressTable, &TemplateTable});
+    const QStringList before = rowCounts(db.get(), {&RecordsTable, &PasswordTable, &DrugTable, &DiagnosisTable, &AddressTable, &TemplateTable});
     if (deskOnServer)
         s.useServer(server.conninfo());
 
@@ -211,7 +211,7 @@ void TestSharingPanel::uploadCopiesTheDeskAndAsksBeforeAMerge()
     QCOMPARE(shown.size(), answer == 1 ? 4 : 2); // a declined merge ends with its question
     if (answer >= 0)
         QVERIFY(shown[1].startsWith(QStringLiteral("服务器上已经有病人档案。确实要把本机的数据合并进去吗？")));
-    const QStringList after = rowCounts(db.get(), {&RecordsTable, &PasswordTable, &DrugTable, &DiagnosisTable, &AddressTable});
+    const QStringList after = rowCounts(db.get(), {&RecordsTable, &PasswordTable, &DrugTable, &DiagnosisTable, &AddressTable, &TemplateTable});
     if (answer == 0) {
         QCOMPARE(after, before);
         return;

@@ -74,7 +74,7 @@ void TestServerStart::initServerRunsWithoutADisplay_data()
     QTest::addColumn<QString>("out");
     QTest::addColumn<QString>("err"); // how it begins
     QTest::newRow("new server") << "bare" << 0
-                                << "建立数据表“档案”\n建立数据表“密码”\n建立数据表“药品”\n建立数据表“诊断”\n建立数据表“地址”\n"
+                                << "建立数据表“档案”\n建立数据表“密码”\n建立数据表“药品”\n建立数据表“诊断”\n建立数据表“地址”\n建立数据表“协定处方”\n"
                                 << "";
     QTest::newRow("again") << "ready" << 0 << "数据表都已存在，无需建立\n" << "";
     QTest::newRow("unreachable") << "unreachable" << 1 << "" << serverMessage(Unreachable) + "connection to server";

@@ -121,15 +121,15 @@ void TestMainWindow::opensWithMenusToolbarAndTree()
         // "(&F)" shows as "(F)"; the "&" makes Alt+F the menu's key.
         menus << menu->text().remove(QLatin1Char('&')) + QLatin1Char(':') + items.join(QLatin1Char(','));
     }
-    QCOMPARE(menus.at(0), QStringLiteral("文件(F):新建 Ctrl+N,保存 Ctrl+S,-,统计 Ctrl+D,门诊日志 Ctrl+G,-,打印 Ctrl+P,打印预览 ,-,退出 Ctrl+E"));
-    QCOMPARE(menus.at(1), QStringLiteral("设置(S):药品维护 Ctrl+J,诊断名称 Ctrl+I,地址库 Ctrl+M,-,综合设置 Ctrl+W"));
+    QCOMPARE(menus.at(0), QStringLiteral("文件(F):新建 Ctrl+N,保存 Ctrl+S,存为协定方 ,-,统计 Ctrl+D,门诊日志 Ctrl+G,-,打印 Ctrl+P,打印预览 ,-,退出 Ctrl+E"));
+    QCOMPARE(menus.at(1), QStringLiteral("设置(S):药品维护 Ctrl+J,诊断名称 Ctrl+I,地址库 Ctrl+M,协定处方 ,-,综合设置 Ctrl+W"));
     QCOMPARE(menus.at(2), QStringLiteral("帮助(H):在线帮助 Ctrl+H,关于 Ctrl+Z"));
 
     QStringList buttons;
     for (QAction* b : ui.Toolbar1->actions())
         buttons << b->text() + QLatin1Char('/') + b->toolTip();
     QCOMPARE(buttons, QStringList({"新建/新建处方", "保存/保存处方", "打印/打印处方", "复制/复制处方", "粘贴/粘贴处方",
-                                   "统计/工作量统计", "退出/退出"}));
+                                   "存为协定方/把当前处方存为协定处方", "统计/工作量统计", "退出/退出"}));
 
     QVERIFY(!w.action("保存")->isEnabled());
     QVERIFY(!w.toolButton("保存")->isEnabled());

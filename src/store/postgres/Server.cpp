@@ -5,6 +5,7 @@
 #include "store/Store.h"
 #include "store/postgres/PgConnection.h"
 
+#include <algorithm>
 #include <limits>
 #include <map>
 #include <mutex>
@@ -14,7 +15,8 @@ namespace store {
 
 namespace {
 
-const Table* const SharedTables[] = {&RecordsTable, &PasswordTable, &DrugTable, &DiagnosisTable, &AddressTable};
+const Table* const SharedTables[] = {&RecordsTable, &PasswordTable, &DrugTable, &DiagnosisTable, &AddressTable,
+                                     &TemplateTable};
 
 } // namespace
 
@@ -81,6 +83,30 @@ bool initializeServer(Connection& db, QStringList* done, QString* error)
         return false;
     }
     return true;
+}
+
+bool addLaterServerTables(Connection& db, const QStringList& missing)
+{
+    const std::span<const Table* const> later = laterTables();
+    std::vector<const Table*> tables;
+    for (const QString& name : missing) {
+        const auto table = std::find_if(later.begin(), later.end(), [&](const Table* t) { return tableName(*t) == name; });
+        if (table == later.end())
+            return false; // an older table, or a field, is missing: that is for 初始化服务器
+        tables.push_back(*table);
+    }
+    bool ok = db.execute(QStringLiteral("BEGIN"));
+    for (const Table* table : tables) {
+        ok = ok && db.execute(createTableSql(*table, db.dialect()));
+        for (const QString& index : createIndexSql(*table, db.dialect()))
+            ok = ok && db.execute(index);
+    }
+    ok = ok && db.execute(QStringLiteral("COMMIT"));
+    if (!ok) {
+        qCWarning(lcStore) << "the tables added since the server was set up could not be made:" << db.lastError();
+        db.execute(QStringLiteral("ROLLBACK"));
+    }
+    return ok;
 }
 
 QString ServerCheck::text() const

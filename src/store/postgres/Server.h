@@ -19,6 +19,11 @@ QStringList missingServerTables(Connection& db);
 // a failure leaves the server as it was. What was made goes to `done`, in words for the user.
 bool initializeServer(Connection& db, QStringList* done = nullptr, QString* error = nullptr);
 
+// Makes the tables of laterTables() a server set up before them lacks, when those are all that
+// `missing` (of missingServerTables) names; false when anything else is missing or they could
+// not be made (the desk's user may have no right to), and the server is left as it was.
+bool addLaterServerTables(Connection& db, const QStringList& missing);
+
 // What "测试连接" reports.
 struct ServerCheck {
     bool connected = false;
