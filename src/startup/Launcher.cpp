@@ -5,7 +5,6 @@
 #include "settings/SettingsWindow.h"
 #include "startup/LoginDialog.h"
 #include "startup/ReportWindowMakers.h"
-#include "store/NameColumn.h"
 #include "store/ServerChoice.h"
 #include "store/Store.h"
 #include "workstation/MainWindow.h"
@@ -52,11 +51,6 @@ void Launcher::start(const QDate& today)
     tellFileProblems(m_result.problems);
     if (m_result.backup.started())
         m_backupWatch.start();
-
-    // The patient names are read while the doctor logs in or looks at the window, so that the
-    // first search by a name is as quick as the next.
-    if (store::NameColumn* names = m_store.recordNames())
-        names->preload();
     connectAndLogIn();
 }
 

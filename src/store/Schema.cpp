@@ -1,5 +1,7 @@
 #include "store/Schema.h"
 
+#include "store/NameGrams.h"
+
 #include <QStringList>
 
 namespace store {
@@ -103,6 +105,10 @@ std::vector<IndexSql> indexesOf(const Table& table, const Dialect& dialect)
         out.push_back({name, QStringLiteral("CREATE INDEX IF NOT EXISTS %1 ON %2 (%3)")
                                  .arg(dialect.quote(name), dialect.quote(tableName(table)), key)});
     }
+    // A search by a part of the name tries only the records that hold all of its grams.
+    if (&table == &RecordsTable)
+        for (IndexSql& object : grams::objects(dialect))
+            out.push_back(std::move(object));
     return out;
 }
 
