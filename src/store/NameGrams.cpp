@@ -36,15 +36,25 @@ QString dropGrams(const QString& row)
         .arg(row, gramsOf(row + QStringLiteral(".[姓名]")));
 }
 
+// The grams of the records already there, at the positions from `from` to `to`, in the key's
+// order, so the index is written by appending. In parts: the engine sorts in memory (it writes no
+// names to a temporary file), and most grams lie in a name's first three characters.
+QString fillSql(int from, int to)
+{
+    QStringList positions;
+    for (int n : {1, 2})
+        for (int i = from; i <= std::min(to, NameWidth - n + 1); ++i)
+            positions << QStringLiteral("SELECT %1 AS i, %2 AS n").arg(i).arg(n);
+    return QStringLiteral("INSERT OR IGNORE INTO [姓名字组] ([字组], [档案]) SELECT g, r FROM (SELECT "
+                          "substr(lower(a.[姓名]), p.i, p.n) AS g, a.rowid AS r FROM [档案] AS a CROSS JOIN (%1) AS p "
+                          "WHERE a.[姓名] IS NOT NULL) WHERE g <> '' ORDER BY g, r")
+        .arg(positions.join(QLatin1String(" UNION ALL ")));
+}
+
 std::vector<IndexSql> fileObjects()
 {
     const QString table = QStringLiteral("姓名字组");
-    // Every position a name can have, each with the gram's length.
-    QStringList positions;
-    for (int n : {1, 2})
-        for (int i = 1; i <= NameWidth - n + 1; ++i)
-            positions << QStringLiteral("SELECT %1 AS i, %2 AS n").arg(i).arg(n);
-    return {
+    std::vector<IndexSql> objects{
         {table, QStringLiteral("CREATE TABLE IF NOT EXISTS [姓名字组] ([字组] TEXT NOT NULL, [档案] INTEGER NOT NULL, "
                                "PRIMARY KEY ([字组], [档案])) WITHOUT ROWID")},
         {QStringLiteral("档案_字组_增"), QStringLiteral("CREATE TRIGGER IF NOT EXISTS [档案_字组_增] AFTER INSERT ON [档案] "
@@ -56,12 +66,10 @@ std::vector<IndexSql> fileObjects()
         {QStringLiteral("档案_字组_改"), QStringLiteral("CREATE TRIGGER IF NOT EXISTS [档案_字组_改] AFTER UPDATE OF [姓名] ON [档案] "
                                                    "BEGIN %1 %2 END")
                                           .arg(dropGrams(QStringLiteral("OLD")), addGrams(QStringLiteral("NEW")))},
-        // The records already there, in the key's order, so the index is written by appending.
-        {table, QStringLiteral("INSERT OR IGNORE INTO [姓名字组] ([字组], [档案]) SELECT g, r FROM (SELECT "
-                               "substr(lower(a.[姓名]), p.i, p.n) AS g, a.rowid AS r FROM [档案] AS a CROSS JOIN (%1) AS p "
-                               "WHERE a.[姓名] IS NOT NULL) WHERE g <> '' ORDER BY g, r")
-                    .arg(positions.join(QLatin1String(" UNION ALL ")))},
     };
+    for (const auto& [from, to] : {std::pair{1, 1}, {2, 2}, {3, 3}, {4, NameWidth}})
+        objects.push_back({table, fillSql(from, to)});
+    return objects;
 }
 
 std::vector<IndexSql> serverObjects()

@@ -9,6 +9,7 @@
 #include <QHash>
 #include <algorithm>
 #include <iterator>
+#include <cmath>
 #include <limits>
 
 namespace store {
@@ -91,14 +92,22 @@ std::optional<std::pair<qint64, qint64>> rowIdBounds(Connection* db)
 RecordNode node(const Query& q) { return {q.rowId(), q.string(1), q.string(2)}; }
 
 // A page of a server's search by name: the records whose grams hold the name's, as its index
-// finds them, the name and date decided by the same condition a file checks.
-QString serverGramPageSql(const Dialect& d, const Select& date)
+// finds them, or (a name many records have) the table read in row order from a rowid until the
+// page is full; the name and date decided by the same condition a file checks.
+QString serverPageSql(const Dialect& d, const Select& date, bool byGrams)
 {
     const int rowid = date.limitParameter();
-    return d.render(QStringLiteral("SELECT rowid, [名称], [姓名] FROM [档案] WHERE [姓名字组]([姓名]) @> [姓名字组](?%1) AND ")
-                        .arg(rowid + 1))
-        + checks(d, date, true) + QStringLiteral(" AND rowid >= $%1 ORDER BY rowid").arg(rowid) + d.limit(rowid + 2);
+    const QString grams = byGrams ? d.render(QStringLiteral("[姓名字组]([姓名]) @> [姓名字组](?%1) AND ").arg(rowid + 1)) : QString();
+    return d.render(QStringLiteral("SELECT rowid, [名称], [姓名] FROM [档案] WHERE ")) + grams + checks(d, date, true)
+        + QStringLiteral(" AND rowid >= $%1 ORDER BY rowid").arg(rowid) + d.limit(rowid + 2);
 }
+
+// How many records hold all the grams of a text, at most ?2. The server reads every entry of
+// the rarest through its index for each page, where reading the table in row order reads about
+// a page over the share of records that match: beyond about ten times the root of the table's
+// size the table is read.
+const char* const ServerCountSql = "SELECT count(*) FROM (SELECT 1 FROM [档案] WHERE [姓名字组]([姓名]) @> [姓名字组](?1) "
+                                   "LIMIT ?2) AS s";
 
 // The records of a gram within a range of rowids, ascending.
 const char* const GramRangeSql =
@@ -349,7 +358,19 @@ size_t RecordSearch::scanTable(std::vector<RecordNode>& nodes, int count, const 
 void RecordSearch::readServerGrams(std::vector<RecordNode>& nodes, int count)
 {
     Connection* db = m_store.records();
-    Query q = db->query(serverGramPageSql(db->dialect(), m_dateCheck));
+    if (!m_byGrams) {
+        const auto bounds = rowIdBounds(db);
+        const qint64 most = std::clamp<qint64>(qint64(10 * std::sqrt(double(bounds ? bounds->second : 0))), 1000, 50000);
+        Query q = db->query(db->dialect().render(QString::fromUtf8(ServerCountSql)));
+        q.bind(1, m_name).bind(2, most);
+        const std::optional<qint64> held = q.next() ? q.integer(0) : std::nullopt;
+        if (!bounds || held == qint64(0)) {
+            m_atEnd = true; // no record, or none holds the grams: no name holds the text
+            return;
+        }
+        m_byGrams = held.value_or(most) < most;
+    }
+    Query q = db->query(serverPageSql(db->dialect(), m_dateCheck, *m_byGrams));
     const int row = bindChecks(q);
     q.bind(row, m_from);
     q.bind(row + 2, qint64(count));

@@ -79,6 +79,7 @@ private:
     Store& m_store;
     std::optional<Select> m_condition; // on a server
     bool m_serverGrams = false;
+    std::optional<bool> m_byGrams;    // on a server: whether pages go by the grams' index
     qint64 m_stretch;
     size_t m_narrowRows;
     size_t m_sliceRows;
