@@ -7,6 +7,7 @@
 
 #include <QElapsedTimer>
 #include <QHash>
+#include <QRegularExpression>
 #include <algorithm>
 #include <iterator>
 #include <cmath>
@@ -102,12 +103,12 @@ QString serverPageSql(const Dialect& d, const Select& date, bool byGrams)
         + QStringLiteral(" AND rowid >= $%1 ORDER BY rowid").arg(rowid) + d.limit(rowid + 2);
 }
 
-// How many records hold all the grams of a text, at most ?2. The server reads every entry of
-// the rarest through its index for each page, where reading the table in row order reads about
-// a page over the share of records that match: beyond about ten times the root of the table's
-// size the table is read.
-const char* const ServerCountSql = "SELECT count(*) FROM (SELECT 1 FROM [档案] WHERE [姓名字组]([姓名]) @> [姓名字组](?1) "
-                                   "LIMIT ?2) AS s";
+// How many records the server reckons hold all the grams of a text, from what it knows of the
+// grams (planned, not run: counting would read every record it counts). Through the grams'
+// index each page reads every record of the rarest gram, where reading the table in row order
+// reads about a page over the share of records that match: beyond about ten times the root of
+// the table's size the table is read.
+const char* const ServerReckonSql = "EXPLAIN (FORMAT JSON) SELECT 1 FROM [档案] WHERE [姓名字组]([姓名]) @> [姓名字组](?1)";
 
 // The records of a gram within a range of rowids, ascending.
 const char* const GramRangeSql =
@@ -301,19 +302,7 @@ size_t RecordSearch::readGrams(std::vector<RecordNode>& nodes, int count, const 
     q.bind(row, m_from);
     for (int i = 0; i <= others; ++i)
         q.bind(row + 2 + i, m_grams[i]);
-    size_t checked = 0;
-    while (q.next()) {
-        const qint64 id = q.rowId();
-        if (q.integer(3).value_or(0) == 1)
-            nodes.push_back(node(q));
-        if (id == std::numeric_limits<qint64>::max())
-            break;
-        m_from = id + 1;
-        if (int(nodes.size()) >= count || spent(timer, ++checked))
-            return checked;
-    }
-    m_atEnd = true;
-    return checked;
+    return readChecked(q, nodes, count, timer);
 }
 
 size_t RecordSearch::readRows(std::vector<RecordNode>& nodes, int count, const QElapsedTimer& timer)
@@ -339,6 +328,11 @@ size_t RecordSearch::scanTable(std::vector<RecordNode>& nodes, int count, const 
     Connection* db = m_store.records();
     Query q = db->query(checkedRowsSql(db->dialect(), m_dateCheck, !m_name.isEmpty()));
     q.bind(bindChecks(q), m_from);
+    return readChecked(q, nodes, count, timer);
+}
+
+size_t RecordSearch::readChecked(Query& q, std::vector<RecordNode>& nodes, int count, const QElapsedTimer& timer)
+{
     size_t checked = 0;
     while (q.next()) {
         const qint64 row = q.rowId();
@@ -360,15 +354,16 @@ void RecordSearch::readServerGrams(std::vector<RecordNode>& nodes, int count)
     Connection* db = m_store.records();
     if (!m_byGrams) {
         const auto bounds = rowIdBounds(db);
-        const qint64 most = std::clamp<qint64>(qint64(10 * std::sqrt(double(bounds ? bounds->second : 0))), 1000, 50000);
-        Query q = db->query(db->dialect().render(QString::fromUtf8(ServerCountSql)));
-        q.bind(1, m_name).bind(2, most);
-        const std::optional<qint64> held = q.next() ? q.integer(0) : std::nullopt;
-        if (!bounds || held == qint64(0)) {
-            m_atEnd = true; // no record, or none holds the grams: no name holds the text
+        if (!bounds) {
+            m_atEnd = true;
             return;
         }
-        m_byGrams = held.value_or(most) < most;
+        const double most = std::max(1000.0, 10 * std::sqrt(double(bounds->second - bounds->first + 1)));
+        Query q = db->query(db->dialect().render(QString::fromUtf8(ServerReckonSql)));
+        q.bind(1, m_name);
+        static const QRegularExpression rows(QStringLiteral("\"Plan Rows\": *([0-9.e+]+)"));
+        const QRegularExpressionMatch reckoned = rows.match(q.next() ? q.string(0) : QString());
+        m_byGrams = !reckoned.hasMatch() || reckoned.captured(1).toDouble() < most;
     }
     Query q = db->query(serverPageSql(db->dialect(), m_dateCheck, *m_byGrams));
     const int row = bindChecks(q);

@@ -67,6 +67,8 @@ private:
     size_t readGrams(std::vector<RecordNode>& nodes, int count, const QElapsedTimer& timer);
     size_t readRows(std::vector<RecordNode>& nodes, int count, const QElapsedTimer& timer);
     size_t scanTable(std::vector<RecordNode>& nodes, int count, const QElapsedTimer& timer);
+    // Rows with whether they match (column 3) from m_from on, until the page or the slice is full.
+    size_t readChecked(class Query& q, std::vector<RecordNode>& nodes, int count, const QElapsedTimer& timer);
     // The date's index read in this call; false when the call is to give nothing more.
     bool readDates(const QElapsedTimer& timer);
     // Once the date's index is read: its rows from the first row not tried yet.
