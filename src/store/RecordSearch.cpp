@@ -364,8 +364,30 @@ void RecordSearch::readServerGrams(std::vector<RecordNode>& nodes, int count)
         static const QRegularExpression rows(QStringLiteral("\"Plan Rows\": *([0-9.e+]+)"));
         const QRegularExpressionMatch reckoned = rows.match(q.next() ? q.string(0) : QString());
         m_byGrams = !reckoned.hasMatch() || reckoned.captured(1).toDouble() < most;
+        m_ahead = qint64(most);
     }
-    Query q = db->query(serverPageSql(db->dialect(), m_dateCheck, *m_byGrams));
+    // Through the index every statement reads all the gram's records, so the first reads the
+    // matches of all of them (the index's few) at once and the pages are given from there.
+    if (*m_byGrams && m_found.empty() && !m_foundAll) {
+        Query q = db->query(serverPageSql(db->dialect(), m_dateCheck, true));
+        const int row = bindChecks(q);
+        q.bind(row, m_from);
+        q.bind(row + 2, m_ahead);
+        std::vector<RecordNode> found;
+        readPage(q, found, int(m_ahead));
+        m_found.assign(found.rbegin(), found.rend());
+        m_foundAll = m_atEnd;
+        m_atEnd = m_found.empty() && m_foundAll;
+    }
+    if (*m_byGrams) {
+        while (int(nodes.size()) < count && !m_found.empty()) {
+            nodes.push_back(std::move(m_found.back()));
+            m_found.pop_back();
+        }
+        m_atEnd = m_found.empty() && m_foundAll;
+        return;
+    }
+    Query q = db->query(serverPageSql(db->dialect(), m_dateCheck, false));
     const int row = bindChecks(q);
     q.bind(row, m_from);
     q.bind(row + 2, qint64(count));

@@ -82,6 +82,9 @@ private:
     std::optional<Select> m_condition; // on a server
     bool m_serverGrams = false;
     std::optional<bool> m_byGrams;    // on a server: whether pages go by the grams' index
+    qint64 m_ahead = 0;               // then the most rows read at once,
+    std::vector<RecordNode> m_found;  // those not given yet, the next last
+    bool m_foundAll = false;          // and whether they were all there were
     qint64 m_stretch;
     size_t m_narrowRows;
     size_t m_sliceRows;
