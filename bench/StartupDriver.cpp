@@ -25,7 +25,8 @@
 // as the search panel lays them out on a 1600x1200 screen.
 //
 // --login TEXT, with the login dialog's title as the window, then types TEXT and Return into the
-// dialog and times from Return to the main window mapped and painted.
+// dialog a second after it is shown (no one types a password sooner) and times from Return to
+// the main window mapped and painted.
 //
 // --password sets the login password stored in the program's records file for the runs and
 // puts the old one back after them: empty, the program goes straight to its main window.
@@ -368,6 +369,7 @@ Run startOnce(Display* display, const QString& program, const std::string& title
     if (run.shownMs >= 0)
         run.cpuMs = cpuMs(pid);
     if (!login.isEmpty() && shown) {
+        usleep(1000 * 1000);
         XSetInputFocus(display, shown, RevertToParent, CurrentTime);
         type(display, login);
         const double enter = nowMs();
