@@ -82,6 +82,12 @@ OFF_WINDOW = {"backup", "startup", "startup_backup_day"}
 BEHIND_WINDOW = {"print_logbook_month"}
 
 
+def benchmark_json(path):
+    """Google Benchmark's JSON; 1.7.1 sometimes writes an empty entry (",,") between runs."""
+    with open(path, encoding="utf-8") as f:
+        return json.loads(re.sub(r",\s*,", ",", f.read()))
+
+
 def load(folder):
     """{(op, side, N): {"median": ms, "rows": n}}, memory {N: {...}}, generation {N: text}"""
     results, memory, generation, startup = {}, {}, {}, {}
@@ -89,8 +95,7 @@ def load(folder):
     for name in sorted(os.listdir(folder)):
         path = os.path.join(folder, name)
         if re.fullmatch(r"\d+\.json", name):
-            with open(path, encoding="utf-8") as f:
-                data = json.load(f)
+            data = benchmark_json(path)
             context = context or data.get("context")
             for b in data["benchmarks"]:
                 if b.get("aggregate_name") != "median":
@@ -109,8 +114,7 @@ def load(folder):
                                                                    "error": b.get("error_message")}
         elif re.fullmatch(r"server-\d+\.json", name):
             size = int(re.search(r"\d+", name).group())
-            with open(path, encoding="utf-8") as f:
-                data = json.load(f)
+            data = benchmark_json(path)
             for b in data["benchmarks"]:
                 parts = b["run_name"].split("/")
                 if b.get("aggregate_name") not in (None, "median") or len(parts) < 3 or parts[2] != "qarvel":
