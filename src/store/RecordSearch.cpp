@@ -55,11 +55,14 @@ QString checks(const Dialect& d, const Select& date, bool byName)
 }
 
 // Every row from a rowid on, with whether it matches: the reading stops after a slice of time,
-// and goes on from the first row it did not check, matching or not.
-QString checkedRowsSql(const Dialect& d, const Select& date, bool byName)
+// and goes on from the first row it did not check, matching or not. With the date's first two
+// characters (after the name), only the rows of those, from their index.
+QString checkedRowsSql(const Dialect& d, const Select& date, bool byName, bool decade)
 {
+    const int rowid = date.limitParameter();
     return d.render(QStringLiteral("SELECT rowid, [名称], [姓名], ")) + checks(d, date, byName)
-        + d.render(QStringLiteral(" FROM [档案] WHERE rowid >= ")) + d.parameter(date.limitParameter())
+        + d.render(QStringLiteral(" FROM [档案] WHERE rowid >= ")) + d.parameter(rowid)
+        + (decade ? d.render(QStringLiteral(" AND substr([日期], 1, 2) = ?%1").arg(rowid + 2)) : QString())
         + QLatin1String(" ORDER BY rowid");
 }
 
@@ -164,6 +167,11 @@ RecordSearch::RecordSearch(Store& store, const QString& name, const QString& dat
     }
     if (!date.isEmpty())
         m_dates = std::make_unique<DateRows>(date);
+    // A date that begins with two digits (or hyphens) is checked among the records of those
+    // only, in row order from their index: decades whose records lie late in the table ("20")
+    // are found at once.
+    if (date.size() >= 2 && std::all_of(date.begin(), date.begin() + 2, [](QChar c) { return c.isDigit() && c.unicode() < 0x80 || c == u'-'; }))
+        m_decade = date.left(2);
     m_name = name;
     if (!typed)
         return;
@@ -203,7 +211,9 @@ void RecordSearch::orderGrams(const QStringList& texts)
 
 bool RecordSearch::spent(const QElapsedTimer& timer, size_t checked) const
 {
-    return (m_sliceRows && checked >= m_sliceRows) || (checked % 16 == 0 && timer.elapsed() >= SliceMs);
+    // A date's rows once its index is read are all matches: only checking is sliced.
+    return (m_dates || !m_name.isEmpty())
+        && ((m_sliceRows && checked >= m_sliceRows) || (checked % 16 == 0 && timer.elapsed() >= SliceMs));
 }
 
 int RecordSearch::bindChecks(Query& q) const
@@ -326,8 +336,11 @@ size_t RecordSearch::readRows(std::vector<RecordNode>& nodes, int count, const Q
 size_t RecordSearch::scanTable(std::vector<RecordNode>& nodes, int count, const QElapsedTimer& timer)
 {
     Connection* db = m_store.records();
-    Query q = db->query(checkedRowsSql(db->dialect(), m_dateCheck, !m_name.isEmpty()));
-    q.bind(bindChecks(q), m_from);
+    Query q = db->query(checkedRowsSql(db->dialect(), m_dateCheck, !m_name.isEmpty(), !m_decade.isEmpty()));
+    const int row = bindChecks(q);
+    q.bind(row, m_from);
+    if (!m_decade.isEmpty())
+        q.bind(row + 2, m_decade);
     return readChecked(q, nodes, count, timer);
 }
 

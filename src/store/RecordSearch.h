@@ -33,7 +33,7 @@ struct RecordNode {
 // fewer of the two, a date's rows cut to the records of the name's rarest gram. A name the grams
 // cannot narrow (a wildcard in it) is checked as the table or the date's rows are read. The
 // LIKE decides every record tried. On a file the reading stops after SliceMs and goes on at the
-// next call; on a server a page is one statement.
+// next call; on a server a page is one statement (a rare name's matches all come in the first).
 class RecordSearch
 {
 public:
@@ -94,6 +94,7 @@ private:
     qint64 m_rarest = 0;              // how many records hold the first
     std::unique_ptr<DateRows> m_dates; // while the date's index is read
     Select m_dateCheck;                // what every row tried is checked for
+    QString m_decade;                  // the date's first two characters, when literal
     std::optional<std::vector<qint64>> m_rows; // the date's rows, ascending, once read
     size_t m_nextRow = 0;
     qint64 m_from;                     // the first rowid not tried yet

@@ -646,6 +646,7 @@ void TestStore::olderFilesGetTheIndexesOnFirstUse()
             && !kept.contains(QStringLiteral("张/2")));
     QVERIFY(db->execute("DROP INDEX \"档案_日期\""));
     QVERIFY(db->execute("DROP INDEX \"档案_姓名\""));
+    QVERIFY(db->execute("DROP INDEX \"档案_年代\""));
     QVERIFY(db->execute("DROP TABLE \"姓名字组\""));
     for (const char* trigger : {"档案_字组_增", "档案_字组_删", "档案_字组_改"})
         QVERIFY(db->execute(QStringLiteral("DROP TRIGGER \"%1\"").arg(QString::fromUtf8(trigger))));
@@ -663,7 +664,7 @@ void TestStore::olderFilesGetTheIndexesOnFirstUse()
     for (Query q = folder.store().records()->query("SELECT name FROM sqlite_master WHERE type = 'index' ORDER BY name");
          q.next();)
         indexes << q.string(0);
-    QCOMPARE(indexes, QStringList({"档案_名称", "档案_姓名", "档案_日期"}));
+    QCOMPARE(indexes, QStringList({"档案_名称", "档案_姓名", "档案_年代", "档案_日期"}));
     QCOMPARE(runs, 1);
     QCOMPARE(grams(), kept);
 }
