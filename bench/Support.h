@@ -42,6 +42,15 @@ QByteArray digestOf(BareStatement& statement);
 // The rows a list or grid shows by content and order: `columns` texts a row.
 QByteArray digestOf(const QAbstractItemModel& model, int columns);
 
+// The names searched on both engines: a common surname, a full name, a rare name and one that
+// nobody has (label, name in UTF-8).
+struct NameSearch {
+    const char* label;
+    const char* name;
+};
+inline constexpr NameSearch NameSearches[] = {
+    {"surname", "王"}, {"full", "王芳"}, {"rare", "欧阳新"}, {"nobody", "无此人"}};
+
 // Takes "--name value" or "--name=value" out of argv.
 QString takeOption(int& argc, char** argv, const char* name);
 

@@ -4,8 +4,8 @@
 usage: report.py <results folder>
 
 The folder holds, per size N, N.json (Google Benchmark, JSON), N.mem.json (memory) and
-optionally generate-N.txt (what qarvel_generate printed) and startup-N-login.json,
-startup-N-main.json (what qarvel_startup printed).
+optionally generate-N.txt (what qarvel_generate printed), startup-N-login.json,
+startup-N-main.json (what qarvel_startup printed) and server-N.json (qarvel_bench_server).
 """
 
 import json
@@ -27,8 +27,9 @@ LABELS = {
     "lookup_address_all": "Address box emptied (whole list)",
     "search_name": "Record search by name only",
     "search_surname": "Record search by a surname alone (a tenth of all records)",
+    "search_rare": "Record search by a rare name",
+    "search_nobody": "Record search by a name nobody has",
     "search_all": "Record search with both boxes empty (every record)",
-    "names_slice": "Names read behind the window: its longest slice",
     "search_all_scroll": "Every record: a page far down scrolled to",
     "search_surname_scroll": "A surname: a page far down scrolled to",
     "search_name_date": "Record search by name and date",
@@ -49,6 +50,26 @@ LOOKUPS = {"lookup_drug", "lookup_drug_nomatch", "lookup_diagnosis", "lookup_dia
            "lookup_address_all"}
 DATE_BOUNDED = {"search_name_date", "search_month", "stats_day", "stats_month", "log_day", "log_month"}
 SIZE_FREE = {"save", "startup", "startup_backup_day"}
+NAME_SEARCHES = {"search_name", "search_surname", "search_rare", "search_nobody"}
+# The server's figures (qarvel_bench_server) beside the desk's operation they time: the first
+# page, or the whole result read a page at a time.
+SERVER_OPS = {
+    "lookup_keystroke": ("lookup_drug", "server"),
+    "open_by_key": ("open", "server"),
+    "statistics_day": ("stats_day", "server"),
+    "statistics_month": ("stats_month", "server"),
+    "name_surname_first_100": ("search_surname", "server"),
+    "name_surname_end": ("search_surname", "server_end"),
+    "name_full_first_100": ("search_name", "server"),
+    "name_full_end": ("search_name", "server_end"),
+    "name_rare_first_100": ("search_rare", "server"),
+    "name_rare_end": ("search_rare", "server_end"),
+    "name_nobody_first_100": ("search_nobody", "server"),
+    "name_nobody_end": ("search_nobody", "server_end"),
+    "date_search_19_first_100": ("search_decades", "server"),
+    "date_search_20_first_100": ("search_decades_late", "server"),
+    "save": ("save", "server"),
+}
 FRAME_MS = 16.0
 ACTION_MS = 100.0
 LOGIN_MS = 500.0
@@ -61,6 +82,12 @@ OFF_WINDOW = {"backup", "startup", "startup_backup_day"}
 BEHIND_WINDOW = {"print_logbook_month"}
 
 
+def benchmark_json(path):
+    """Google Benchmark's JSON; 1.7.1 sometimes writes an empty entry (",,") between runs."""
+    with open(path, encoding="utf-8") as f:
+        return json.loads(re.sub(r",\s*,", ",", f.read()))
+
+
 def load(folder):
     """{(op, side, N): {"median": ms, "rows": n}}, memory {N: {...}}, generation {N: text}"""
     results, memory, generation, startup = {}, {}, {}, {}
@@ -68,8 +95,7 @@ def load(folder):
     for name in sorted(os.listdir(folder)):
         path = os.path.join(folder, name)
         if re.fullmatch(r"\d+\.json", name):
-            with open(path, encoding="utf-8") as f:
-                data = json.load(f)
+            data = benchmark_json(path)
             context = context or data.get("context")
             for b in data["benchmarks"]:
                 if b.get("aggregate_name") != "median":
@@ -86,6 +112,19 @@ def load(folder):
                     parts = b["run_name"].split("/")
                     results[(parts[0], parts[1], int(parts[2]))] = {"median": None, "rows": None,
                                                                    "error": b.get("error_message")}
+        elif re.fullmatch(r"server-\d+\.json", name):
+            size = int(re.search(r"\d+", name).group())
+            data = benchmark_json(path)
+            for b in data["benchmarks"]:
+                parts = b["run_name"].split("/")
+                if b.get("aggregate_name") not in (None, "median") or len(parts) < 3 or parts[2] != "qarvel":
+                    continue
+                if parts[1] in SERVER_OPS and (b.get("aggregate_name") == "median" or
+                                               (SERVER_OPS[parts[1]][0], SERVER_OPS[parts[1]][1], size) not in results):
+                    op, side = SERVER_OPS[parts[1]]
+                    results[(op, side, size)] = {"median": b["real_time"], "rows": None,
+                                                 "longest_step_ms": b.get("longest_step_ms"),
+                                                 "error": b.get("error_message")}
         elif re.fullmatch(r"\d+\.mem\.json", name):
             with open(path, encoding="utf-8") as f:
                 m = json.load(f)
@@ -167,13 +206,16 @@ def main():
     out.append("Median wall time of the repetitions (5; 3 for reads of the whole table), in milliseconds. "
                "*qarvel*: the handler with the widget fill it does; *shown*: that and the repaint that follows it; "
                "*cold*: shown, the first time, on files just opened (the engine's cache empty, the names not read). "
+               "*to its end*: a search by name read to its end a page of 100 at a time, on files just opened. "
+               "*server*, *server, to its end*: the same on the shared server (PostgreSQL, on this machine). "
                "*store SQL*: the statement the store builds for "
                "the operation, run bare. *SQL*: the bare statement that yields the same result, on the same file "
                "and connection in the same run. *Ratio*: qarvel over SQL. *Growth*: qarvel at this size over "
                f"qarvel at {smallest:,} records. *Rows*: what the operation returns.")
     out.append("")
-    out.append("| operation | N | qarvel | shown | cold | store SQL | SQL | ratio | growth | rows |")
-    out.append("|---|--:|--:|--:|--:|--:|--:|--:|--:|--:|")
+    out.append("| operation | N | qarvel | shown | cold | to its end (cold) | server | server, to its end "
+               "| store SQL | SQL | ratio | growth | rows |")
+    out.append("|---|--:|--:|--:|--:|--:|--:|--:|--:|--:|--:|--:|--:|")
     # Budget name -> list of (ok, text)
     budgets = {
         "Lookups well under one frame (16 ms; taken as under 8 ms, repaint included)": [],
@@ -190,6 +232,7 @@ def main():
     behind = []  # results written behind the window
     notes = {}  # op -> what its verdict adds to its figure
     search_memory = {}
+    name_searches = []  # (met, ms, text): every search by name, each size, both engines
     for op in ops:
         base = (results.get((op, "qarvel", smallest)) or results.get((op, "shown", smallest)) or {}).get("median")
         for size in sizes:
@@ -212,9 +255,20 @@ def main():
             label = LABELS[op] if size == sizes[0] else ""
             err = f" ({q['error']})" if q.get("error") else ""
             stm = ms(store["median"]) if store else ""
+            extra = {side: results.get((op, side, size)) for side in ("end_cold", "server", "server_end")}
+            extra_text = " | ".join(ms(e["median"]) if e else "" for e in extra.values())
             out.append(f"| {label}{err} | {size:,} | {ms(qm)} | {ms(shm) if shown else ''} | {ms(cm) if cold else ''} "
-                       f"| {stm} | {ms(sm)} "
+                       f"| {extra_text} | {stm} | {ms(sm)} "
                        f"| {ratio} | {growth} | {rows_text} |")
+            if op in NAME_SEARCHES:
+                for side, what in (("cold", "first page, desk"), ("end_cold", "to its end, desk"),
+                                   ("server", "first page, server"), ("server_end", "to its end, server")):
+                    e = extra.get(side) or (cold if side == "cold" else None)
+                    if e and e.get("median") is not None:
+                        name_searches.append((e["median"] < ACTION_MS, e["median"],
+                                              f"{op} at {size:,}, {what} {ms(e['median'])} ms"))
+                    if e and size == largest and e.get("longest_step_ms") is not None:
+                        steps[f"{op} ({what})"] = [e["longest_step_ms"]]
 
             if qm is None:
                 budgets[ratio_b].append((False, f"{op} at {size:,} did not run: {q.get('error')}"))
@@ -285,9 +339,9 @@ def main():
                    "the system's file cache):")
         out.append("")
         out.append("| N | window | first run (cold) | median of the others | CPU time of the process by then "
-                   "| then every record searched: first rows shown | memory then "
+                   "| then Return to the main window | then every record searched: first rows shown | memory then "
                    "| then End to the last record | End pressed | peak memory |")
-        out.append("|--:|---|--:|--:|--:|--:|--:|--:|--:|--:|")
+        out.append("|--:|---|--:|--:|--:|--:|--:|--:|--:|--:|--:|")
         for (size, which), data in sorted(startup.items()):
             shown_ms = data.get("shown_ms") or []
             warm = sorted(shown_ms[1:])
@@ -309,8 +363,12 @@ def main():
                 end_text += f" ({wrong} run{'s' if wrong > 1 else ''} not at the last record)"
             presses = f"{max(n for _, n, _ in ends):.0f}" if ends else ""
             peak = max((p for _, _, p in ends), default=None)
+            logged = [v for v in data.get("logged_in_ms") or [] if v >= 0]
+            logged_text = f"{ms(min(logged))}–{ms(max(logged))} ms" if logged else ""
+            if size == largest and logged:
+                felt["main window after the login's Return (from outside)"] = logged
             out.append(f"| {size:,} | {label} | {ms(shown_ms[0]) if shown_ms else '—'} | {ms(median)} "
-                       f"| {ms(cpu[len(cpu) // 2]) if cpu else '—'} | {search_text} | {rss_text} "
+                       f"| {ms(cpu[len(cpu) // 2]) if cpu else '—'} | {logged_text} | {search_text} | {rss_text} "
                        f"| {end_text} | {presses} | {f'{peak:.0f} MB' if peak else ''} |")
             if size == largest and peak:
                 search_memory["search_all scrolled to the last record (from outside, peak)"] = peak
@@ -340,6 +398,7 @@ def main():
         "The window never stops answering for more than 100 ms (the longest step on its thread)":
             [(longest[0] < ACTION_MS, longest[0], f"{longest[1]} {ms(longest[0])} ms{notes.get(longest[1], '')}")]
             if longest else [],
+        "A search by name, its first page and its end, under 100 ms on both engines, every size": name_searches,
         "Start to the login dialog under 0.5 s, every run": [(v < LOGIN_MS, v, f"{ms(v)} ms") for v in logins],
         "Memory after any search under 150 MB": [(m < SEARCH_MEMORY_MB, m, f"{op} {m:.0f} MB")
                                                  for op, m in search_memory.items()],

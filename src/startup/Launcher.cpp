@@ -5,10 +5,11 @@
 #include "settings/SettingsWindow.h"
 #include "startup/LoginDialog.h"
 #include "startup/ReportWindowMakers.h"
-#include "store/NameColumn.h"
 #include "store/ServerChoice.h"
 #include "store/Store.h"
 #include "workstation/MainWindow.h"
+
+#include <QEvent>
 
 namespace startup {
 
@@ -34,6 +35,19 @@ Launcher::Launcher(store::Store& store, QObject* parent)
 {
     m_backupWatch.setInterval(250);
     connect(&m_backupWatch, &QTimer::timeout, this, &Launcher::checkBackup);
+    // The main window takes longer to build than a frame: it is built once the login dialog is
+    // up and before the password is typed, so Enter only shows it.
+    m_prepare.setSingleShot(true);
+    m_prepare.setInterval(300);
+    connect(&m_prepare, &QTimer::timeout, this, [this] {
+        if (m_main || m_ready || !m_login || !m_login->isVisible())
+            return;
+        m_ready = makeMainWindow();
+        // Laid out, given its window and drawn once off the screen, so that its glyphs and
+        // styles are at hand when it is shown.
+        m_ready->winId();
+        m_ready->grab();
+    });
 }
 
 Launcher::~Launcher()
@@ -52,11 +66,6 @@ void Launcher::start(const QDate& today)
     tellFileProblems(m_result.problems);
     if (m_result.backup.started())
         m_backupWatch.start();
-
-    // The patient names are read while the doctor logs in or looks at the window, so that the
-    // first search by a name is as quick as the next.
-    if (store::NameColumn* names = m_store.recordNames())
-        names->preload();
     connectAndLogIn();
 }
 
@@ -90,7 +99,25 @@ void Launcher::connectAndLogIn()
     m_login = std::make_unique<LoginDialog>(m_result.loginPassword);
     connect(m_login.get(), &LoginDialog::accepted, this, &Launcher::showMainWindow);
     connect(m_login.get(), &LoginDialog::quitRequested, this, &Launcher::quitRequested);
+    m_login->installEventFilter(this);
     m_login->show();
+}
+
+bool Launcher::eventFilter(QObject* watched, QEvent* event)
+{
+    // Counted from the dialog drawn, so that the building never keeps it from the screen.
+    if (m_login && watched == m_login.get() && event->type() == QEvent::Paint && !m_main && !m_ready
+        && !m_prepare.isActive())
+        m_prepare.start();
+    return QObject::eventFilter(watched, event);
+}
+
+std::unique_ptr<MainWindow> Launcher::makeMainWindow()
+{
+    auto main = std::make_unique<MainWindow>(m_store);
+    main->setReportWindows(reportWindowMakers());
+    connect(main.get(), &MainWindow::quitRequested, this, &Launcher::quitRequested);
+    return main;
 }
 
 void Launcher::openSettings()
@@ -137,11 +164,15 @@ void Launcher::checkBackup()
 
 void Launcher::showMainWindow()
 {
-    if (!m_main) {
-        m_main = std::make_unique<MainWindow>(m_store);
-        m_main->setReportWindows(reportWindowMakers());
-        connect(m_main.get(), &MainWindow::quitRequested, this, &Launcher::quitRequested);
+    m_prepare.stop();
+    if (!m_main && m_ready) {
+        m_main = std::move(m_ready);
+        // Records saved at another desk while the password was typed are in its list too.
+        if (m_store.onServer())
+            m_main->fillTree(MainWindow::TreeRows);
     }
+    if (!m_main)
+        m_main = makeMainWindow();
     m_main->showOnScreen();
     m_main->raise();
     m_main->activateWindow();

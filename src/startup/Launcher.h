@@ -44,10 +44,14 @@ public:
 signals:
     void quitRequested();
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     void connectAndLogIn();
     void openSettings();
     void showMainWindow();
+    std::unique_ptr<MainWindow> makeMainWindow();
     void checkBackup();
 
     store::Store& m_store;
@@ -56,6 +60,9 @@ private:
     QPointer<SettingsWindow> m_settings; // opened from the server's message
     std::unique_ptr<LoginDialog> m_login;
     std::unique_ptr<MainWindow> m_main;
+    // Built while the login dialog waits for the password, shown on its Enter.
+    std::unique_ptr<MainWindow> m_ready;
+    QTimer m_prepare;
     QTimer m_backupWatch;
 };
 

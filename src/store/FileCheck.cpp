@@ -164,7 +164,7 @@ bool addLaterTables(CipherConnection& db, std::span<const Table* const> tables)
 QStringList missingIndexes(CipherConnection& db, std::span<const Table* const> tables)
 {
     std::set<QString> present;
-    for (Query query = db.query(QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'index'")); query.next();)
+    for (Query query = db.query(QStringLiteral("SELECT name FROM sqlite_master")); query.next();)
         present.insert(query.string(0));
     QStringList sql;
     for (const Table* table : tables)

@@ -1,14 +1,16 @@
 #include "store/RecordSearch.h"
 
 #include "store/DateRows.h"
-#include "store/NameColumn.h"
+#include "store/NameGrams.h"
 #include "store/Statements.h"
 #include "store/Store.h"
 
 #include <QElapsedTimer>
 #include <QHash>
+#include <QRegularExpression>
 #include <algorithm>
 #include <iterator>
+#include <cmath>
 #include <limits>
 
 namespace store {
@@ -41,7 +43,7 @@ const QString& worded(const Dialect& d)
     return d.isServer() ? server : file;
 }
 
-// What a row is checked for as it is read: the name in it, or only that it has one; the date
+// What a row is checked for as it is tried: the name in it, or only that it has one; the date
 // at its start (the date's own condition, its texts from ?1 on), or only that it has one. The
 // rowid is the parameter after the date's texts, the name the one after that.
 QString checks(const Dialect& d, const Select& date, bool byName)
@@ -53,11 +55,14 @@ QString checks(const Dialect& d, const Select& date, bool byName)
 }
 
 // Every row from a rowid on, with whether it matches: the reading stops after a slice of time,
-// and goes on from the first row it did not check, matching or not.
-QString checkedRowsSql(const Dialect& d, const Select& date, bool byName)
+// and goes on from the first row it did not check, matching or not. With the date's first two
+// characters (after the name), only the rows of those, from their index.
+QString checkedRowsSql(const Dialect& d, const Select& date, bool byName, bool decade)
 {
+    const int rowid = date.limitParameter();
     return d.render(QStringLiteral("SELECT rowid, [名称], [姓名], ")) + checks(d, date, byName)
-        + d.render(QStringLiteral(" FROM [档案] WHERE rowid >= ")) + d.parameter(date.limitParameter())
+        + d.render(QStringLiteral(" FROM [档案] WHERE rowid >= ")) + d.parameter(rowid)
+        + (decade ? d.render(QStringLiteral(" AND substr([日期], 1, 2) = ?%1").arg(rowid + 2)) : QString())
         + QLatin1String(" ORDER BY rowid");
 }
 
@@ -90,7 +95,52 @@ std::optional<std::pair<qint64, qint64>> rowIdBounds(Connection* db)
 
 RecordNode node(const Query& q) { return {q.rowId(), q.string(1), q.string(2)}; }
 
+// A page of a server's search by name: the records whose grams hold the name's, as its index
+// finds them, or (a name many records have) the table read in row order from a rowid until the
+// page is full; the name and date decided by the same condition a file checks.
+QString serverPageSql(const Dialect& d, const Select& date, bool byGrams)
+{
+    const int rowid = date.limitParameter();
+    const QString grams = byGrams ? d.render(QStringLiteral("[姓名字组]([姓名]) @> [姓名字组](?%1) AND ").arg(rowid + 1)) : QString();
+    return d.render(QStringLiteral("SELECT rowid, [名称], [姓名] FROM [档案] WHERE ")) + grams + checks(d, date, true)
+        + QStringLiteral(" AND rowid >= $%1 ORDER BY rowid").arg(rowid) + d.limit(rowid + 2);
+}
+
+// How many records the server reckons hold all the grams of a text, from what it knows of the
+// grams (planned, not run: counting would read every record it counts). Through the grams'
+// index each page reads every record of the rarest gram, where reading the table in row order
+// reads about a page over the share of records that match: beyond about ten times the root of
+// the table's size the table is read.
+const char* const ServerReckonSql = "EXPLAIN (FORMAT JSON) SELECT 1 FROM [档案] WHERE [姓名字组]([姓名]) @> [姓名字组](?1)";
+
+// The records of a gram within a range of rowids, ascending.
+const char* const GramRangeSql =
+    "SELECT [档案] FROM [姓名字组] WHERE [字组] = ?1 AND [档案] >= ?2 AND [档案] <= ?3 ORDER BY [档案]";
+// How many records of a date's range there are, up to a cap.
+const char* const DateCountSql = "SELECT count(*) FROM (SELECT 1 FROM [档案] WHERE [日期] >= ?1 AND [日期] < ?2 LIMIT ?3)";
+
+// The most grams whose records are counted; any gram of the name only narrows it.
+constexpr int CountedGrams = 12;
+// Beside the rarest, the grams a record must hold before its name is checked.
+constexpr int CheckedGrams = 2;
+
 } // namespace
+
+// A name's records from its rarest gram's entries on, each tried whether it matches, the
+// records that lack one of the next grams left out; the gram after the name, those after it.
+QString RecordSearch::gramRowsSql(const Select& date, int others)
+{
+    const Dialect& d = Dialect::sqlite();
+    const int rowid = date.limitParameter();
+    QString sql = QStringLiteral("SELECT a.rowid, a.[名称], a.[姓名], %1 FROM [姓名字组] AS g CROSS JOIN [档案] AS a "
+                                 "WHERE g.[字组] = ?%2 AND g.[档案] >= ?%3 AND a.rowid = g.[档案]")
+                      .arg(checks(d, date, true))
+                      .arg(rowid + 2)
+                      .arg(rowid);
+    for (int i = 0; i < others; ++i)
+        sql += QStringLiteral(" AND EXISTS (SELECT 1 FROM [姓名字组] WHERE [字组] = ?%1 AND [档案] = g.[档案])").arg(rowid + 3 + i);
+    return sql + QStringLiteral(" ORDER BY g.[档案]");
+}
 
 RecordSearch::RecordSearch(Store& store, const QString& name, const QString& date, size_t narrowRows,
                            qint64 stretch, size_t sliceRows)
@@ -98,56 +148,71 @@ RecordSearch::RecordSearch(Store& store, const QString& name, const QString& dat
     , m_stretch(std::max<qint64>(1, stretch))
     , m_narrowRows(narrowRows)
     , m_sliceRows(sliceRows)
-    , m_dateCheck(statements::recordsOfMonth(QString()))
+    , m_dateCheck(statements::recordsOfMonth(date))
     , m_from(std::numeric_limits<qint64>::min())
 {
     if (name.isEmpty() && date.isEmpty())
         return;
+    std::optional<QStringList> typed = name.isEmpty() ? std::nullopt : grams::ofTyped(name);
+    if (typed && !store.hasNameGrams())
+        typed.reset();
     if (store.onServer()) {
-        m_condition = statements::recordsByNameAndDate(name, date);
+        if (typed) {
+            m_serverGrams = true;
+            m_name = name;
+        } else {
+            m_condition = statements::recordsByNameAndDate(name, date);
+        }
         return;
     }
-    // Nothing is read here, on the window's time, beyond the names already in memory.
-    if (!date.isEmpty()) {
+    if (!date.isEmpty())
         m_dates = std::make_unique<DateRows>(date);
-        m_dateCheck = statements::recordsOfMonth(date);
-    }
-    if (name.isEmpty())
-        return;
-    NameColumn* names = store.recordNames();
-    if (!names) {
-        m_rows.emplace();
-        return;
-    }
-    // Checked as the rows are read: without the names in memory, the rows of the table (or of
-    // the date); with them, a date's few thousand rows, until the date is found broader.
+    // A date that begins with two digits (or hyphens) is checked among the records of those
+    // only, in row order from their index: decades whose records lie late in the table ("20")
+    // are found at once.
+    if (date.size() >= 2 && std::all_of(date.begin(), date.begin() + 2, [](QChar c) { return c.isDigit() && c.unicode() < 0x80 || c == u'-'; }))
+        m_decade = date.left(2);
     m_name = name;
-    if (!m_dates)
-        takeNames();
-    else if (!names->catchUp(0))
-        checkUnread(*names);
-}
-
-void RecordSearch::checkUnread(NameColumn& names)
-{
-    m_unread = true;
-    names.preload();
-}
-
-void RecordSearch::takeNames()
-{
-    NameColumn& names = *m_store.recordNames();
-    if (names.catchUp(0))
-        useNames(names);
-    else
-        checkUnread(names);
+    if (!typed)
+        return;
+    orderGrams(*typed);
+    if (m_rarest == 0) {
+        m_atEnd = true; // no record holds the gram, so no name holds the text
+        return;
+    }
+    // The date leads when it holds fewer records than the name's rarest gram; otherwise the
+    // name's records are checked for the date.
+    const auto bounds = statements::dateBounds(date);
+    if (m_dates && bounds) {
+        Query q = store.records()->query(QString::fromUtf8(DateCountSql));
+        q.bind(1, bounds->first).bind(2, bounds->second).bind(3, m_rarest);
+        if (q.next() && q.integer(0).value_or(m_rarest) < m_rarest)
+            return;
+    }
+    m_dates.reset();
 }
 
 RecordSearch::~RecordSearch() = default;
 
+void RecordSearch::orderGrams(const QStringList& texts)
+{
+    Connection* db = m_store.records();
+    std::vector<std::pair<qint64, QString>> counted;
+    for (const QString& gram : texts.mid(0, CountedGrams)) {
+        Query q = db->query(QString::fromUtf8(grams::CountSql));
+        q.bind(1, gram).bind(2, grams::CountCap);
+        counted.emplace_back(q.next() ? q.integer(0).value_or(0) : 0, gram);
+    }
+    std::stable_sort(counted.begin(), counted.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+    for (const auto& [count, gram] : counted)
+        m_grams << gram;
+    m_rarest = counted.empty() ? 0 : counted.front().first;
+}
+
 bool RecordSearch::spent(const QElapsedTimer& timer, size_t checked) const
 {
-    return (m_unread || m_dates || !m_name.isEmpty())
+    // A date's rows once its index is read are all matches: only checking is sliced.
+    return (m_dates || !m_name.isEmpty())
         && ((m_sliceRows && checked >= m_sliceRows) || (checked % 16 == 0 && timer.elapsed() >= SliceMs));
 }
 
@@ -161,43 +226,26 @@ int RecordSearch::bindChecks(Query& q) const
     return row;
 }
 
-void RecordSearch::narrowTo(std::vector<qint64> rows)
-{
-    if (m_rows) {
-        std::vector<qint64> both;
-        std::set_intersection(rows.begin(), rows.end(), m_rows->begin() + qsizetype(m_nextRow), m_rows->end(),
-                              std::back_inserter(both));
-        rows = std::move(both);
-    } else {
-        rows.erase(rows.begin(), std::lower_bound(rows.begin(), rows.end(), m_from));
-    }
-    m_rows = std::move(rows);
-    m_nextRow = 0;
-}
-
-void RecordSearch::useNames(NameColumn& names)
-{
-    narrowTo(names.rowsContaining(m_name));
-    m_name.clear();
-    m_unread = m_waiting = false;
-    // The name's records may have their dates checked quicker than the index is read.
-    m_dateWaiting = false;
-}
-
 void RecordSearch::useDates()
 {
-    narrowTo(m_dates->take());
+    std::vector<qint64> rows = m_dates->take();
+    rows.erase(rows.begin(), std::lower_bound(rows.begin(), rows.end(), m_from));
     m_dates.reset();
     m_dateCheck = statements::recordsOfMonth(QString());
     m_dateWaiting = false;
-    if (m_name.isEmpty())
-        return;
-    // A few thousand records have their names checked as read: the names are not needed. More
-    // are merged with the names in memory, or checked as read until those are there.
-    if (m_rows->size() <= m_narrowRows)
-        m_unread = m_waiting = false;
-    else if (!m_unread)
-        takeNames();
+    // Many records of the date: only those of the name's rarest gram are tried.
+    if (!m_grams.isEmpty() && rows.size() > m_narrowRows) {
+        Query q = m_store.records()->query(QString::fromUtf8(GramRangeSql));
+        q.bind(1, m_grams.front()).bind(2, rows.front()).bind(3, rows.back());
+        std::vector<qint64> named;
+        while (q.next())
+            named.push_back(q.integer(0).value_or(0));
+        std::vector<qint64> both;
+        std::set_intersection(rows.begin(), rows.end(), named.begin(), named.end(), std::back_inserter(both));
+        rows = std::move(both);
+    }
+    m_rows = std::move(rows);
+    m_nextRow = 0;
 }
 
 bool RecordSearch::readDates(const QElapsedTimer& timer)
@@ -224,45 +272,47 @@ std::vector<RecordNode> RecordSearch::next(int count)
         m_atEnd = true;
         return nodes;
     }
+    if (m_serverGrams) {
+        readServerGrams(nodes, count);
+        return nodes;
+    }
     if (m_condition) {
         readCondition(nodes, count);
         return nodes;
     }
     QElapsedTimer timer;
     timer.start();
-    if (m_unread) {
-        NameColumn& names = *m_store.recordNames();
-        if (names.catchUp(m_waiting ? SliceMs : 0))
-            useNames(names);
-        else if (m_waiting)
-            return nodes;
-    }
     if (m_dates && !readDates(timer))
         return nodes;
-    // A date broader than its first slice, with the names in memory: the name's records are
-    // checked for the date.
-    if (m_dates && !m_name.isEmpty() && !m_unread)
-        takeNames();
     size_t checked = 0;
     if (m_rows)
         checked = readRows(nodes, count, timer);
+    else if (!m_grams.isEmpty() && !m_dates)
+        checked = readGrams(nodes, count, timer);
     else if (!m_name.isEmpty() || m_dates)
         checked = scanTable(nodes, count, timer);
     else
         readByRowid(nodes, count);
-    // Checking goes on while a slice finds a good part of what is still missing, or while one
-    // row in five it reads matches (however many a slice reads on a busy machine); slower than
-    // that, the date's index or the names (most of a million in a third of a second) get there
-    // first. A name's last few thousand records are checked whatever they give.
+    // Checking in row order goes on while a slice finds a good part of what is still missing,
+    // or while one row in five it reads matches; slower than that, the date's index gets there
+    // first.
     const size_t found = nodes.size();
-    if (m_atEnd || 5 * found >= size_t(count) || (checked > 0 && 5 * found >= checked))
+    if (m_atEnd || !m_dates || 5 * found >= size_t(count) || (checked > 0 && 5 * found >= checked))
         return nodes;
-    const bool fewLeft = m_rows && m_rows->size() - m_nextRow <= m_narrowRows;
-    if (m_dates && !fewLeft)
-        m_dateWaiting = true;
-    else if (m_unread)
-        m_waiting = true;
+    m_dateWaiting = true;
     return nodes;
+}
+
+size_t RecordSearch::readGrams(std::vector<RecordNode>& nodes, int count, const QElapsedTimer& timer)
+{
+    Connection* db = m_store.records();
+    const int others = int(std::min<qsizetype>(CheckedGrams, m_grams.size() - 1));
+    Query q = db->query(gramRowsSql(m_dateCheck, others));
+    const int row = bindChecks(q);
+    q.bind(row, m_from);
+    for (int i = 0; i <= others; ++i)
+        q.bind(row + 2 + i, m_grams[i]);
+    return readChecked(q, nodes, count, timer);
 }
 
 size_t RecordSearch::readRows(std::vector<RecordNode>& nodes, int count, const QElapsedTimer& timer)
@@ -286,8 +336,16 @@ size_t RecordSearch::readRows(std::vector<RecordNode>& nodes, int count, const Q
 size_t RecordSearch::scanTable(std::vector<RecordNode>& nodes, int count, const QElapsedTimer& timer)
 {
     Connection* db = m_store.records();
-    Query q = db->query(checkedRowsSql(db->dialect(), m_dateCheck, !m_name.isEmpty()));
-    q.bind(bindChecks(q), m_from);
+    Query q = db->query(checkedRowsSql(db->dialect(), m_dateCheck, !m_name.isEmpty(), !m_decade.isEmpty()));
+    const int row = bindChecks(q);
+    q.bind(row, m_from);
+    if (!m_decade.isEmpty())
+        q.bind(row + 2, m_decade);
+    return readChecked(q, nodes, count, timer);
+}
+
+size_t RecordSearch::readChecked(Query& q, std::vector<RecordNode>& nodes, int count, const QElapsedTimer& timer)
+{
     size_t checked = 0;
     while (q.next()) {
         const qint64 row = q.rowId();
@@ -302,6 +360,51 @@ size_t RecordSearch::scanTable(std::vector<RecordNode>& nodes, int count, const 
     // The end, or a statement that fails (a text longer than a pattern may be): no more.
     m_atEnd = true;
     return checked;
+}
+
+void RecordSearch::readServerGrams(std::vector<RecordNode>& nodes, int count)
+{
+    Connection* db = m_store.records();
+    if (!m_byGrams) {
+        const auto bounds = rowIdBounds(db);
+        if (!bounds) {
+            m_atEnd = true;
+            return;
+        }
+        const double most = std::max(1000.0, 10 * std::sqrt(double(bounds->second - bounds->first + 1)));
+        Query q = db->query(db->dialect().render(QString::fromUtf8(ServerReckonSql)));
+        q.bind(1, m_name);
+        static const QRegularExpression rows(QStringLiteral("\"Plan Rows\": *([0-9.e+]+)"));
+        const QRegularExpressionMatch reckoned = rows.match(q.next() ? q.string(0) : QString());
+        m_byGrams = !reckoned.hasMatch() || reckoned.captured(1).toDouble() < most;
+        m_ahead = qint64(most);
+    }
+    // Through the index every statement reads all the gram's records, so the first reads the
+    // matches of all of them (the index's few) at once and the pages are given from there.
+    if (*m_byGrams && m_found.empty() && !m_foundAll) {
+        Query q = db->query(serverPageSql(db->dialect(), m_dateCheck, true));
+        const int row = bindChecks(q);
+        q.bind(row, m_from);
+        q.bind(row + 2, m_ahead);
+        std::vector<RecordNode> found;
+        readPage(q, found, int(m_ahead));
+        m_found.assign(found.rbegin(), found.rend());
+        m_foundAll = m_atEnd;
+        m_atEnd = m_found.empty() && m_foundAll;
+    }
+    if (*m_byGrams) {
+        while (int(nodes.size()) < count && !m_found.empty()) {
+            nodes.push_back(std::move(m_found.back()));
+            m_found.pop_back();
+        }
+        m_atEnd = m_found.empty() && m_foundAll;
+        return;
+    }
+    Query q = db->query(serverPageSql(db->dialect(), m_dateCheck, false));
+    const int row = bindChecks(q);
+    q.bind(row, m_from);
+    q.bind(row + 2, qint64(count));
+    readPage(q, nodes, count);
 }
 
 void RecordSearch::readCondition(std::vector<RecordNode>& nodes, int count)

@@ -1,5 +1,7 @@
 #include "store/Schema.h"
 
+#include "store/NameGrams.h"
+
 #include <QStringList>
 
 namespace store {
@@ -118,6 +120,15 @@ std::vector<IndexSql> indexesOf(const Table& table, const Dialect& dialect)
         out.push_back({name, QStringLiteral("CREATE INDEX IF NOT EXISTS %1 ON %2 (%3)")
                                  .arg(dialect.quote(name), dialect.quote(tableName(table)), key)});
     }
+    // On a file a date of decades ("20") is checked among the records of its first two
+    // characters only, in row order (the index keeps the rowid after them).
+    if (&table == &RecordsTable && !dialect.isServer())
+        out.push_back({QStringLiteral("档案_年代"),
+                       QStringLiteral("CREATE INDEX IF NOT EXISTS [档案_年代] ON [档案] (substr([日期], 1, 2))")});
+    // A search by a part of the name tries only the records that hold all of its grams.
+    if (&table == &RecordsTable)
+        for (IndexSql& object : grams::objects(dialect))
+            out.push_back(std::move(object));
     return out;
 }
 

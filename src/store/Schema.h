@@ -54,9 +54,10 @@ int fieldIndex(const Table& table, const QString& name);
 // empty text where none is accepted, a value of the wrong kind.
 QString createTableSql(const Table& table, const Dialect& dialect = Dialect::sqlite());
 
-// The indexes that let the date-bounded and key-prefix look-ups read only the rows they return.
-// They change no result and no row order (every statement orders explicitly). IF NOT EXISTS,
-// so they can be added to files made before them.
+// The indexes that let the date-bounded, key-prefix and name look-ups read only the rows they
+// return (for 档案 also the index of the names' grams, with what keeps it). They change no result
+// and no row order (every statement orders explicitly). IF NOT EXISTS, so they can be added to
+// files made before them; entries of one name are made together.
 QStringList createIndexSql(const Table& table, const Dialect& dialect = Dialect::sqlite());
 struct IndexSql {
     QString name;

@@ -1,7 +1,7 @@
 #include "store/Store.h"
 
 #include "common/Log.h"
-#include "store/NameColumn.h"
+#include "store/NameGrams.h"
 #include "store/postgres/Server.h"
 
 #include <QDir>
@@ -139,7 +139,6 @@ Connection* Store::dictionaries()
 
 void Store::useServer(const QString& conninfo)
 {
-    m_recordNames.reset();
     m_server = {};
     m_serverInfo = conninfo.trimmed();
 }
@@ -205,20 +204,25 @@ FileProblem Store::settingsProblem()
 
 void Store::close()
 {
-    m_recordNames.reset();
     m_records = {};
     m_settings = {};
     m_server = {};
 }
 
-NameColumn* Store::recordNames()
+bool Store::hasNameGrams()
 {
-    // The server's records change at other desks too; it is searched there.
-    if (onServer())
-        return nullptr;
-    if (!m_recordNames && records())
-        m_recordNames = std::make_unique<NameColumn>(*m_records.connection);
-    return m_recordNames.get();
+    Connection* db = records();
+    if (!db)
+        return false;
+    std::optional<bool>& known = onServer() ? m_server.grams : m_records.grams;
+    if (!known) {
+        Query q = db->query(onServer() ? QString::fromUtf8(grams::ServerObjectsSql)
+                                       : QStringLiteral("SELECT count(*) FROM sqlite_master WHERE name = '姓名字组'"));
+        known = q.next() && q.integer(0).value_or(0) > 0;
+        if (!*known)
+            qCWarning(lcStore) << db->path() << "has no index of the names' grams: a search by name reads the table";
+    }
+    return *known;
 }
 
 Query Store::select(Connection* db, const Select& select, int limit)

@@ -15,8 +15,6 @@
 
 namespace store {
 
-class NameColumn;
-
 enum class Deleted { One, None, Failed };
 
 // What is wrong with a row before the store would refuse it.
@@ -81,9 +79,10 @@ public:
     // ("处方未保存。"). A clinic's server that went away is named with the reason, never passed
     // off as a file that cannot be written.
     QString notWritten(const QString& what);
-    // The patient names of 档案 in memory, for searches by a part of the name; null when the
-    // file cannot be opened. Read on the first search that needs them.
-    NameColumn* recordNames();
+    // Whether the records carry the index of their names' grams: a file opened for reading only
+    // that was made before it, or a server not initialized since, does not. Asked once a
+    // connection.
+    bool hasNameGrams();
 
     // Indexes missing from a file that passed its checks are built when it is opened, which takes
     // a while on a large file. The runner is given that work and returns once it is done, so the
@@ -121,6 +120,7 @@ private:
         std::unique_ptr<CipherConnection> connection;
         FileProblem problem;
         bool tried = false;
+        std::optional<bool> grams;
     };
     File& opened(File& file, const QString& path, const QByteArray& password, std::span<const Table* const> tables);
     void addIndexes(CipherConnection& db, const QStringList& sql);
@@ -135,9 +135,9 @@ private:
         std::unique_ptr<PgConnection> connection;
         QString problem;
         bool tried = false;
+        std::optional<bool> grams;
     } m_server;
     SlowWorkRunner m_slowWork;
-    std::unique_ptr<NameColumn> m_recordNames; // after m_records: it lets go of the connection first
 };
 
 } // namespace store

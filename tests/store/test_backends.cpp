@@ -15,6 +15,7 @@
 #include "support/TestServer.h"
 
 #include <QCryptographicHash>
+#include <QRegularExpression>
 #include <QTest>
 #include <algorithm>
 #include <thread>
@@ -161,6 +162,8 @@ private slots:
     void initTestCase();
     void sameResultsOnBothEngines_data();
     void sameResultsOnBothEngines();
+    void nameSearchesFindWhatLikeFinds_data();
+    void nameSearchesFindWhatLikeFinds();
     void bothEnginesRefuseTheSameRows_data();
     void bothEnginesRefuseTheSameRows();
     void moneyIsExactOnBothEngines();
@@ -197,6 +200,53 @@ void TestBackends::sameResultsOnBothEngines()
     QFETCH(QString, typed);
     const QStringList file = everythingFound(*m_file, typed);
     QCOMPARE(everythingFound(*m_server, typed), file);
+}
+
+void TestBackends::nameSearchesFindWhatLikeFinds_data()
+{
+    QTest::addColumn<QString>("typed");
+    // One character, two, more than its grams hold ("芳王芳": every gram in 王芳王), Latin
+    // letters either case and digits, characters beyond the BMP, wildcards.
+    for (const char* typed : {"芳", "王芳", "芳王芳", "b1", "AB12", "ab", "😀", "x😀", "😀😀", "%", "张%", "_", "李_四", "王%王"})
+        QTest::newRow(typed) << QString::fromUtf8(typed);
+}
+
+void TestBackends::nameSearchesFindWhatLikeFinds()
+{
+    // The records a search by name tries come from the index of the names' grams: it finds what
+    // the plain LIKE finds, in row order, also after a save and a delete since the last search.
+    QFETCH(QString, typed);
+    QStringList engines;
+    for (Desk* desk : {m_file.get(), m_server.get()}) {
+        Connection* db = desk->records();
+        auto search = [&] {
+            QStringList nodes;
+            RecordSearch found(desk->store(), typed, QString(), 4096, 5, 3);
+            while (!found.atEnd())
+                for (const RecordNode& node : found.next(2))
+                    nodes << QString::number(node.rowId) + QLatin1Char('/') + node.name;
+            return nodes;
+        };
+        auto like = [&] {
+            QStringList rows;
+            for (Query q = Store::select(db, statements::recordsByNameAndDate(typed, QString())); q.next();)
+                rows << QString::number(q.rowId()) + QLatin1Char('/') + q.string(2);
+            return rows;
+        };
+        std::vector<qint64> saved;
+        for (const char* name : {"王芳王", "aB12", "x😀y", "😀😀", "张%三", "李_四", "王芳"})
+            saved.push_back(Store::insert(db, RecordsTable, visit("k-gram", QString::fromUtf8(name), "2026-02-01").toRow()).value_or(-1));
+        const QStringList first = search();
+        QCOMPARE(first, like());
+        QVERIFY(Store::deleteRow(db, RecordsTable, saved.front()));
+        saved.erase(saved.begin());
+        saved.push_back(Store::insert(db, RecordsTable, visit("k-gram", QStringLiteral("芳王芳AB12"), "2026-02-02").toRow()).value_or(-1));
+        QCOMPARE(search(), like());
+        for (qint64 row : saved)
+            QVERIFY(Store::deleteRow(db, RecordsTable, row));
+        engines << QString::number(first.size()) + QLatin1Char(':') + like().join(QLatin1Char('|')).remove(QRegularExpression("\\d+/"));
+    }
+    QCOMPARE(engines[1], engines[0]);
 }
 
 void TestBackends::bothEnginesRefuseTheSameRows_data()

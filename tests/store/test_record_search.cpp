@@ -1,6 +1,5 @@
 #include "store/Connection.h"
 #include "store/DateRows.h"
-#include "store/NameColumn.h"
 #include "store/Records.h"
 #include "store/RecordSearch.h"
 #include "store/Statements.h"
@@ -9,6 +8,7 @@
 
 #include <QDate>
 #include <QTest>
+#include <functional>
 #include <memory>
 
 using namespace store;
@@ -43,17 +43,17 @@ std::vector<qint64> plainLike(Connection* db, const QString& name, const QString
     return rowsOf(std::move(q));
 }
 
-// Every node a search gives, read two at a time as a tree reads its pages; the names read
-// whole after the first page when asked to, as the idle slices do meanwhile in the program.
-// partial: set when a page came back short before the end.
+// Every node a search gives, read two at a time as a tree reads its pages; a record saved
+// between the first page and the next when asked to. partial: set when a page came back short
+// before the end.
 std::vector<qint64> paged(Store& store, const QString& name, const QString& date, size_t narrowRows,
-                          bool readNamesAfterFirstPage = false, size_t sliceRows = 0, bool* partial = nullptr)
+                          const std::function<void()>& afterFirstPage = {}, size_t sliceRows = 0, bool* partial = nullptr)
 {
     RecordSearch search(store, name, date, narrowRows, 20000, sliceRows);
     std::vector<qint64> rows;
     for (int pages = 0; !search.atEnd(); ++pages) {
-        if (pages == 1 && readNamesAfterFirstPage)
-            store.recordNames()->loadFor(-1);
+        if (pages == 1 && afterFirstPage)
+            afterFirstPage();
         if (pages > 5000)
             return {-1}; // a search that never ends
         const std::vector<RecordNode> nodes = search.next(2);
@@ -112,7 +112,7 @@ void TestRecordSearch::findsWhatLikeFinds_data()
 void TestRecordSearch::findsWhatLikeFinds()
 {
     // Whatever is typed, the search finds exactly the rows the plain LIKE statements find, in
-    // row order: with the names read, after Save and Delete, after a write through another
+    // row order: after Save and Delete, a name changed in place, a write through another
     // connection, and with a name that is not well-formed UTF-8 among them.
     QFETCH(QString, name);
     QFETCH(QString, date);
@@ -131,37 +131,30 @@ void TestRecordSearch::findsWhatLikeFinds()
     QVERIFY(Store::insert(db, RecordsTable, undated.toRow()));
     db->execute("COMMIT");
 
-    // A date's rows are either merged with the name's or have their names checked as read.
-    // Before the names are all in memory (at the start, after another connection wrote, after
-    // a record was changed in place) the rows are checked as read, to the end or until the
-    // names are there.
+    // A date's rows are either cut to the name's grams or have their names checked one by one.
     const QString anyDate;
     auto compare = [&](const char* when) {
         QVERIFY2(paged(store, name, QString(), 4096) == plainLike(db, name, &anyDate), when);
         QVERIFY2(paged(store, name, date, 0) == plainLike(db, name, &date), when);
-        QVERIFY2(paged(store, name, QString(), 4096, true) == plainLike(db, name, &anyDate), when);
-        QVERIFY(db->execute("UPDATE \"档案\" SET \"姓名\" = \"姓名\" WHERE rowid = 3"));
-        QVERIFY2(paged(store, name, date, 0, true) == plainLike(db, name, &date), when);
-        QVERIFY2(store.recordNames()->rowsContaining(name) == plainLike(db, name, nullptr), when);
-        QVERIFY2(paged(store, name, date, 0) == plainLike(db, name, &date), when);
+        QVERIFY(db->execute("UPDATE \"档案\" SET \"姓名\" = \"姓名\" || '' WHERE rowid = 3"));
         QVERIFY2(paged(store, name, date, 4096) == plainLike(db, name, &date), when);
     };
-    // The names are being read in slices when a record is saved.
-    QVERIFY(!store.recordNames()->loadFor(0));
-    QVERIFY(RecordSearch(store, QStringLiteral("张"), QString()).waitsForNames());
-    addRecord(db, QStringLiteral("2026-12-08 09:00:00"), QStringLiteral("张王三"), QStringLiteral("2026-12-08"));
-    compare("saved while the names were read");
+    compare("as saved");
     QVERIFY(Store::deleteRow(db, RecordsTable, 2));
     addRecord(db, QStringLiteral("2026-12-08 09:00:01"), QStringLiteral("三张"), QStringLiteral("2026-12-08"));
     compare("after save and delete");
+    // Saved while a search is under way: found when it lies beyond the rows already given.
+    {
+        std::vector<qint64> found = paged(store, name, QString(), 4096, [&] {
+            addRecord(db, QStringLiteral("2026-12-08 09:00:02"), QStringLiteral("张王三"), QStringLiteral("2026-12-08"));
+        });
+        QVERIFY(found == plainLike(db, name, &anyDate));
+    }
 
-    // Another connection can write once the names are read: a read in progress holds the lock.
-    QVERIFY(store.recordNames()->loadFor(-1));
     std::unique_ptr<Connection> other = CipherConnection::open(store.recordsPath(), Store::recordsPassword());
     QVERIFY(other);
     addRecord(other.get(), QStringLiteral("2026-12-09 09:00:00"), QStringLiteral("O'王"), QStringLiteral("2026-12-09"));
     QVERIFY(Store::deleteRow(other.get(), RecordsTable, 1));
-    // A rowid far beyond the others: the names read afresh are put in row order by sorting.
     QVERIFY(other->execute("INSERT INTO \"档案\" (rowid, \"名称\", \"姓名\", \"日期\", \"处方\") "
                            "VALUES (5000000, 'k0', '王远_', '2026-12-06', 'p')"));
     compare("after another connection's changes");
@@ -189,8 +182,7 @@ void TestRecordSearch::datesOfAnyBreadth()
 {
     // Whatever the date's breadth, the search finds the rows the plain LIKE statements find, in
     // row order, across partial pages: its index read a few entries a slice and resumed, the
-    // rows checked a few a slice, the names read or not, a name's records checked by date or
-    // merged with the date's.
+    // rows checked a few a slice, a name's records checked by date or cut from the date's.
     QFETCH(QString, name);
     QFETCH(QString, date);
     if (!m_dated) {
@@ -211,17 +203,15 @@ void TestRecordSearch::datesOfAnyBreadth()
     Connection* db = store.records();
     const std::vector<qint64> expected = plainLike(db, name, &date);
     for (size_t sliceRows : {0, 1, 4}) {
-        for (bool namesRead : {false, true}) {
+        for (bool changed : {false, true}) {
             for (size_t narrowRows : {size_t(0), size_t(4096)}) {
-                // A change the names have not caught up with: they are not all in memory.
-                if (namesRead)
-                    QVERIFY(store.recordNames()->loadFor(-1));
-                else
-                    QVERIFY(db->execute("UPDATE \"档案\" SET \"姓名\" = \"姓名\" WHERE rowid = 3"));
+                // A name changed in place: its grams are written again.
+                if (changed)
+                    QVERIFY(db->execute("UPDATE \"档案\" SET \"姓名\" = \"姓名\" || '' WHERE rowid = 3"));
                 bool partial = false;
-                QVERIFY2(paged(store, name, date, narrowRows, false, sliceRows, &partial) == expected,
-                         qPrintable(QStringLiteral("%1 rows a slice, names %2read, narrow %3")
-                                        .arg(sliceRows).arg(namesRead ? "" : "not ").arg(narrowRows)));
+                QVERIFY2(paged(store, name, date, narrowRows, {}, sliceRows, &partial) == expected,
+                         qPrintable(QStringLiteral("%1 rows a slice, %2changed, narrow %3")
+                                        .arg(sliceRows).arg(changed ? "" : "not ").arg(narrowRows)));
                 // A slice of a row or so gives part pages, which the tree asks again after.
                 QVERIFY(partial || sliceRows != 1 || expected.size() < 2);
             }
@@ -231,8 +221,8 @@ void TestRecordSearch::datesOfAnyBreadth()
 
 void TestRecordSearch::narrowedSearchesReadIndexesOnly()
 {
-    // The names are read from their index and a date's rows from its own, never the table,
-    // whose every record fills a page at a million records.
+    // A name's candidates are read from its grams and a date's rows from its index, in the
+    // order they are given, never the table, whose every record fills a page at a million records.
     ProgramFolder folder;
     Connection* db = folder.store().records();
     auto plan = [db](const QString& sql) {
@@ -242,7 +232,12 @@ void TestRecordSearch::narrowedSearchesReadIndexesOnly()
             steps << q.string(3);
         return steps.join(QLatin1Char('|'));
     };
-    QVERIFY(plan(QString::fromUtf8(NameColumn::ReadSql)).contains("COVERING INDEX 档案_姓名"));
+    for (int others : {0, 2}) {
+        const QString steps = plan(RecordSearch::gramRowsSql(statements::recordsOfMonth("2026"), others));
+        QVERIFY2(steps.startsWith("SEARCH TABLE 姓名字组 AS g USING PRIMARY KEY") && !steps.contains("TEMP B-TREE")
+                     && steps.contains("SEARCH TABLE 档案 AS a USING INTEGER PRIMARY KEY"),
+                 qPrintable(steps));
+    }
 
     // A date's index is read a part at a time, each from the entry after the last one read: the
     // engine seeks there, not to the start of the date's range again, and sorts nothing.

@@ -631,8 +631,25 @@ void TestStore::olderFilesGetTheIndexesOnFirstUse()
 {
     ProgramFolder folder;
     Connection* db = folder.store().records();
+    for (const char* name : {"张三", "Ab😀", "王王王", "李"})
+        QVERIFY(Store::insert(db, RecordsTable, visit("2026-12-07 10:00:00", name, "2026-12-07").toRow()));
+    QVERIFY(Store::deleteRow(db, RecordsTable, 2));
+    // The grams a file made before them is given are the ones its writes would have kept.
+    auto grams = [&folder] {
+        QStringList rows;
+        for (Query q = folder.store().records()->query("SELECT \"字组\", \"档案\" FROM \"姓名字组\" ORDER BY 1, 2"); q.next();)
+            rows << q.string(0) + QLatin1Char('/') + q.string(1);
+        return rows;
+    };
+    const QStringList kept = grams();
+    QVERIFY(kept.contains(QStringLiteral("ab/3")) && kept.contains(QStringLiteral("b😀/3")) && kept.contains(QStringLiteral("王王/4"))
+            && !kept.contains(QStringLiteral("张/2")));
     QVERIFY(db->execute("DROP INDEX \"档案_日期\""));
     QVERIFY(db->execute("DROP INDEX \"档案_姓名\""));
+    QVERIFY(db->execute("DROP INDEX \"档案_年代\""));
+    QVERIFY(db->execute("DROP TABLE \"姓名字组\""));
+    for (const char* trigger : {"档案_字组_增", "档案_字组_删", "档案_字组_改"})
+        QVERIFY(db->execute(QStringLiteral("DROP TRIGGER \"%1\"").arg(QString::fromUtf8(trigger))));
     folder.store().close();
     // The build goes to the runner the program gives it (which shows that it is busy), and only
     // for the file that lacks indexes.
@@ -647,8 +664,9 @@ void TestStore::olderFilesGetTheIndexesOnFirstUse()
     for (Query q = folder.store().records()->query("SELECT name FROM sqlite_master WHERE type = 'index' ORDER BY name");
          q.next();)
         indexes << q.string(0);
-    QCOMPARE(indexes, QStringList({"档案_名称", "档案_姓名", "档案_日期"}));
+    QCOMPARE(indexes, QStringList({"档案_名称", "档案_姓名", "档案_年代", "档案_日期"}));
     QCOMPARE(runs, 1);
+    QCOMPARE(grams(), kept);
 }
 
 QTEST_GUILESS_MAIN(TestStore)
