@@ -18,6 +18,11 @@ QList<BackgroundPrint*>& unreported()
 
 } // namespace
 
+PrintWriter printerWriter(const QString& printerName, const QString& docName)
+{
+    return [printerName, docName](const DrawJob& draw) { return printOnPrinter(printerName, docName, draw); };
+}
+
 PrintWriter defaultPrinterWriter()
 {
     return [](const DrawJob& draw) { return printOnDefaultPrinter(draw); };

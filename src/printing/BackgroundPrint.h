@@ -15,7 +15,9 @@ namespace printing {
 // printer go; false when it failed (logged). Called on the print's own thread.
 using PrintWriter = std::function<bool(const DrawJob&)>;
 
-// printOnDefaultPrinter, and printToPdf into the file, as writers.
+// printOnPrinter on the named printer as a job of that name, printOnDefaultPrinter, and
+// printToPdf into the file, as writers.
+PrintWriter printerWriter(const QString& printerName, const QString& docName);
 PrintWriter defaultPrinterWriter();
 PrintWriter pdfWriter(const QString& fileName);
 
