@@ -34,10 +34,20 @@ void startAtPrintableCorner(QPrinter& printer)
 
 } // namespace
 
+static std::optional<Printers>& givenPrinters()
+{
+    static std::optional<Printers> printers;
+    return printers;
+}
+
 Printers installedPrinters()
 {
+    if (givenPrinters())
+        return *givenPrinters();
     return {QPrinterInfo::availablePrinterNames(), QPrinterInfo::defaultPrinterName()};
 }
+
+void setInstalledPrinters(std::optional<Printers> printers) { givenPrinters() = std::move(printers); }
 
 PrinterPick pickPrinter(const QString& kept, const Printers& printers)
 {

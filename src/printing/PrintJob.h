@@ -3,6 +3,7 @@
 #include <QString>
 #include <QStringList>
 #include <functional>
+#include <optional>
 
 class QPrinter;
 class QWidget;
@@ -21,6 +22,8 @@ struct Printers {
     QString systemDefault;
 };
 Printers installedPrinters();
+// Tests give the printers a system would offer (std::nullopt: the system's own again).
+void setInstalledPrinters(std::optional<Printers> printers);
 
 // Which printer a job goes to: the one this desk kept, while it is installed; else the system's
 // default; else the only printer there is. With several and none of these, `ask` is set and the

@@ -15,7 +15,9 @@ PrinterPanel::PrinterPanel(store::Store& store, QWidget* parent)
     setObjectName(QStringLiteral("PrinterFrame"));
     printerList = new QComboBox(this);
     printerList->setObjectName(QStringLiteral("PrinterList"));
-    auto* label = new QLabel(QStringLiteral("本机打印到："), this);
+    // Out of the window's Tab chain, which stays as it always was; Alt+P reaches it.
+    printerList->setFocusPolicy(Qt::ClickFocus);
+    auto* label = new QLabel(QStringLiteral("本机打印到(&P)："), this);
     label->setBuddy(printerList);
     auto* row = new QHBoxLayout(this);
     row->addWidget(label);
