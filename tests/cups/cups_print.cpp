@@ -16,7 +16,12 @@
 #include "workstation/PrescriptionSheet.h"
 #include "workstation/SheetGroup.h"
 
+#include <QApplication>
 #include <QDir>
+#include <QPrintPreviewDialog>
+#include <QPrintPreviewWidget>
+#include <QPrinter>
+#include <QTimer>
 #include <QLabel>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -168,6 +173,8 @@ private slots:
 
     void printsStandFromTheCornerOfThePrintableArea_data();
     void printsStandFromTheCornerOfThePrintableArea();
+    void previewShowsThePrintersPaper_data();
+    void previewShowsThePrintersPaper();
 };
 
 void CupsPrint::printsStandFromTheCornerOfThePrintableArea_data()
@@ -276,6 +283,44 @@ void CupsPrint::printsStandFromTheCornerOfThePrintableArea()
                  && foundText.x() - corner.x() < textArea.left() + 2 && foundText.y() - corner.y() < textArea.top() + 2.5,
              qPrintable("text at " + where(foundText)));
     QFile::remove(pdf);
+}
+
+// The preview draws on the paper of the desk's printer, from the corner of what it can print.
+void CupsPrint::previewShowsThePrintersPaper_data()
+{
+    QTest::addColumn<bool>("kept"); // the queue with margins kept as the desk's printer
+    QTest::addColumn<QMarginsF>("expected"); // points: the driver's unprintable edges, nothing more
+    QTest::newRow("the default, all printable") << false << QMarginsF();
+    QTest::newRow("kept, with margins") << true << QMarginsF(18, 36, 18, 36);
+}
+
+void CupsPrint::previewShowsThePrintersPaper()
+{
+    QFETCH(bool, kept);
+    QFETCH(QMarginsF, expected);
+    ProgramFolder folder;
+    if (kept)
+        QVERIFY(store::writePrinterChoice(folder.store(), marginsQueue()));
+    MainWindow w(folder.store());
+    w.show();
+    w.newPrescription();
+    QString printer;
+    QMarginsF margins;
+    int pages = 0;
+    QTimer closer;
+    connect(&closer, &QTimer::timeout, this, [&] {
+        if (auto* dialog = qobject_cast<QPrintPreviewDialog*>(QApplication::activeModalWidget())) {
+            printer = dialog->printer()->printerName();
+            margins = dialog->printer()->pageLayout().margins(QPageLayout::Point);
+            pages = dialog->findChild<QPrintPreviewWidget*>()->pageCount();
+            dialog->reject();
+        }
+    });
+    closer.start(20);
+    w.action("打印预览")->trigger();
+    QCOMPARE(printer, kept ? marginsQueue() : printing::installedPrinters().systemDefault);
+    QCOMPARE(pages, 1);
+    QCOMPARE(margins, expected);
 }
 
 QTEST_MAIN(CupsPrint)
