@@ -23,11 +23,6 @@ PrintWriter printerWriter(const QString& printerName, const QString& docName)
     return [printerName, docName](const DrawJob& draw) { return printOnPrinter(printerName, docName, draw); };
 }
 
-PrintWriter defaultPrinterWriter()
-{
-    return [](const DrawJob& draw) { return printOnDefaultPrinter(draw); };
-}
-
 PrintWriter pdfWriter(const QString& fileName)
 {
     return [fileName](const DrawJob& draw) { return printToPdf(fileName, draw); };

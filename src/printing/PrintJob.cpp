@@ -81,12 +81,6 @@ QString askForPrinter(QWidget* parent)
     return printer.printerName();
 }
 
-bool defaultPrinterAvailable()
-{
-    const Printers printers = installedPrinters();
-    return !printers.systemDefault.isEmpty() && printers.names.contains(printers.systemDefault);
-}
-
 bool printOn(QPrinter& printer, const DrawJob& draw)
 {
     startAtPrintableCorner(printer);
@@ -121,15 +115,6 @@ bool printOnPrinter(const QString& printerName, const QString& docName, const Dr
         return false;
     }
     return true;
-}
-
-bool printOnDefaultPrinter(const DrawJob& draw)
-{
-    if (!defaultPrinterAvailable()) {
-        qCWarning(lcPrinting) << "no default printer: nothing printed";
-        return false;
-    }
-    return printOnPrinter(QPrinterInfo::defaultPrinterName(), QString(), draw);
 }
 
 bool printToPdf(const QString& fileName, const DrawJob& draw)

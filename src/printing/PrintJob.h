@@ -40,14 +40,10 @@ QString askForPrinter(QWidget* parent);
 // Tests answer the question instead of the dialog (a null function brings the dialog back).
 void setPrinterQuestion(std::function<QString(QWidget*)> answer);
 
-// True when the system has a default printer.
-bool defaultPrinterAvailable();
-
 // Prints on the named printer with its current settings, without a dialog, as a job of that
 // name in the printer's queue. False, with nothing printed, when there is no such printer or
 // the job failed (logged either way), so the caller can say 未找到打印机.
 bool printOnPrinter(const QString& printerName, const QString& docName, const DrawJob& draw);
-bool printOnDefaultPrinter(const DrawJob& draw);
 
 // The same drawing into a PDF file made without a printer, whose printable area is the whole
 // page; false when it could not be made.

@@ -1,8 +1,6 @@
 #include "workstation/SheetPrints.h"
 
 #include "settings/DeskPrinter.h"
-#include "workstation/CardPrint.h"
-#include "workstation/PrescriptionPrint.h"
 #include "workstation/PrescriptionSheet.h"
 #include "workstation/SheetGroup.h"
 
@@ -15,21 +13,6 @@ namespace {
 
 const QString NoPrinter = QStringLiteral("未找到打印机");
 
-printing::PrescriptionContent prescriptionOf(const PrescriptionPane* pane)
-{
-    printing::PrescriptionContent content;
-    content.title = pane->Label3[0]->text();
-    for (size_t i = 0; i < pane->Text4.size(); ++i)
-        content.fields[i] = pane->Text4[i]->text();
-    content.text = pane->R1->text();
-    return content;
-}
-
-printing::CardContent cardOf(const CardPane* card, const PrescriptionPane* sheet)
-{
-    return {card->Label6[1]->text(), card->Label6[2]->text(), card->R2->text(), sheet->Text4[0]->text()};
-}
-
 } // namespace
 
 SheetPrints::SheetPrints(store::Store& store, SheetGroup* sheet, QStatusBar* status, QWidget* window)
@@ -41,18 +24,35 @@ SheetPrints::SheetPrints(store::Store& store, SheetGroup* sheet, QStatusBar* sta
 {
 }
 
+printing::PrescriptionContent SheetPrints::prescription() const
+{
+    const PrescriptionPane* pane = m_sheet->prescriptionPane();
+    printing::PrescriptionContent content;
+    content.title = pane->Label3[0]->text();
+    for (size_t i = 0; i < pane->Text4.size(); ++i)
+        content.fields[i] = pane->Text4[i]->text();
+    content.text = pane->R1->text();
+    return content;
+}
+
+printing::CardContent SheetPrints::card() const
+{
+    const CardPane* card = m_sheet->cardPane();
+    return {card->Label6[1]->text(), card->Label6[2]->text(), card->R2->text(), m_sheet->box(0)->text()};
+}
+
 void SheetPrints::printPrescription()
 {
     const DeskPrinter printer = printerForJob(m_store, m_window);
     const bool ok = !printer.name.isEmpty()
-                    && printing::printPrescription(printer.name, prescriptionOf(m_sheet->prescriptionPane()),
+                    && printing::printPrescription(printer.name, prescription(),
                                                    printing::prescriptionOffsets(m_store));
     printed(ok, printer.declined);
 }
 
 void SheetPrints::previewPrescription()
 {
-    printing::previewPrescription(m_window, printerForPreview(m_store), prescriptionOf(m_sheet->prescriptionPane()),
+    printing::previewPrescription(m_window, printerForPreview(m_store), prescription(),
                                   printing::prescriptionOffsets(m_store));
 }
 
@@ -60,14 +60,14 @@ void SheetPrints::printCard()
 {
     const DeskPrinter printer = printerForJob(m_store, m_window);
     const bool ok = !printer.name.isEmpty()
-                    && printing::printInjectionCard(printer.name, cardOf(m_sheet->cardPane(), m_sheet->prescriptionPane()),
+                    && printing::printInjectionCard(printer.name, card(),
                                                     printing::cardOffsets(m_store));
     printed(ok, printer.declined);
 }
 
 void SheetPrints::previewCard()
 {
-    printing::previewInjectionCard(m_window, printerForPreview(m_store), cardOf(m_sheet->cardPane(), m_sheet->prescriptionPane()),
+    printing::previewInjectionCard(m_window, printerForPreview(m_store), card(),
                                    printing::cardOffsets(m_store));
 }
 

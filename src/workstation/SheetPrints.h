@@ -1,5 +1,8 @@
 #pragma once
 
+#include "workstation/CardPrint.h"
+#include "workstation/PrescriptionPrint.h"
+
 #include <QObject>
 
 class QStatusBar;
@@ -26,6 +29,10 @@ public:
     void previewPrescription();
     void printCard();
     void previewCard();
+
+    // What the two prints draw: the sheet and the card as they show now.
+    printing::PrescriptionContent prescription() const;
+    printing::CardContent card() const;
 
     static constexpr int NoPrinterShownMs = 5000;
 

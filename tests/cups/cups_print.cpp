@@ -15,6 +15,7 @@
 #include "workstation/PrescriptionPrint.h"
 #include "workstation/PrescriptionSheet.h"
 #include "workstation/SheetGroup.h"
+#include "workstation/SheetPrints.h"
 
 #include <QApplication>
 #include <QDir>
@@ -133,17 +134,6 @@ bool near(QPointF found, QPointF expected)
 
 QString where(QPointF p) { return QStringLiteral("(%1, %2) mm").arg(p.x(), 0, 'f', 2).arg(p.y(), 0, 'f', 2); }
 
-printing::PrescriptionContent prescriptionOnSheet(MainWindow& w)
-{
-    const PrescriptionPane* pane = w.sheetGroup()->prescriptionPane();
-    printing::PrescriptionContent content;
-    content.title = pane->Label3[0]->text();
-    for (size_t i = 0; i < pane->Text4.size(); ++i)
-        content.fields[i] = pane->Text4[i]->text();
-    content.text = pane->R1->text();
-    return content;
-}
-
 void setOffset(store::Store& store, const char16_t* field, const QString& mm)
 {
     const int index = store::fieldIndex(store::SettingsTable, QString::fromUtf16(field));
@@ -247,9 +237,10 @@ void CupsPrint::printsStandFromTheCornerOfThePrintableArea()
         QCOMPARE(w.statusBar()->currentMessage(), QString());
         const printing::PageOffsets offsets = print == QLatin1String("card") ? printing::cardOffsets(store)
                                                                                : printing::prescriptionOffsets(store);
-        const printing::PrescriptionContent sheet = prescriptionOnSheet(w);
-        const CardPane* cardPane = w.sheetGroup()->cardPane();
-        const printing::CardContent card{cardPane->Label6[1]->text(), cardPane->Label6[2]->text(), QString(), "张三"};
+        const SheetPrints* prints = w.findChild<SheetPrints*>();
+        QVERIFY(prints);
+        const printing::PrescriptionContent sheet = prints->prescription();
+        const printing::CardContent card = prints->card();
         QVERIFY(printing::printToPdf(reference, [&](printing::PrinterPage& page) {
             if (print == QLatin1String("card"))
                 printing::drawInjectionCard(page, card, offsets);
