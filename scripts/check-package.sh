@@ -37,7 +37,8 @@ depends=$(dpkg-deb -f "$deb" Depends)
 for p in fonts-noto-cjk fonts-arphic-ukai fonts-arphic-uming qt6-translations-l10n libqt6widgets6 libsqlcipher0; do
   grep -qw "$p" <<<"$depends" || fail "Depends lacks $p: $depends"
 done
-[ "$(dpkg-deb -f "$deb" Recommends)" = "fcitx5-frontend-qt6" ] || fail "Recommends is not fcitx5-frontend-qt6"
+recommends=$(dpkg-deb -f "$deb" Recommends)
+[ "$recommends" = "fcitx5-frontend-qt6, qt6-wayland" ] || fail "Recommends is not fcitx5-frontend-qt6, qt6-wayland: $recommends"
 
 # lintian says it should not run as root, and does all the same.
 lintian --fail-on error,warning "$deb" 2>&1 | grep -v 'running with root privileges' || true
@@ -45,6 +46,9 @@ lintian --fail-on error,warning "$deb" >/dev/null 2>&1 || fail "lintian reports 
 
 # --- Unpacked into a throw-away root ---
 dpkg -x "$deb" "$work/root"
+# Asked about itself, the program answers where there is no display.
+env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$work/root/usr/bin/qarvel" --help | grep -q -- "--init-server" \
+  || fail "qarvel --help does not list --init-server"
 desktop-file-validate "$work/root/usr/share/applications/org.qarvel.Qarvel.desktop"
 appstreamcli validate --no-net "$work/root/usr/share/metainfo/org.qarvel.Qarvel.metainfo.xml"
 

@@ -17,6 +17,8 @@ case "${1:-}" in
   # The tests of the shared server start a throw-away PostgreSQL cluster with pg_virtualenv.
   --server) packages+=(postgresql-15 postgresql-common) ;;
   --fuzz) packages+=(clang libclang-rt-14-dev) ;;
+  # The prints through a CUPS server of the test's own, with PDF-writing queues (test-cups.sh).
+  --cups) packages+=(cups printer-driver-cups-pdf) ;;
   # Making and checking the .deb: shared-library dependencies, icon rendering, the checkers.
   --package) packages+=(dpkg-dev file fakeroot librsvg2-bin lintian desktop-file-utils appstream) ;;
 esac

@@ -14,7 +14,8 @@
 
 int main(int argc, char* argv[])
 {
-    // Read before the toolkit starts: --init-server runs where there is no display.
+    // Read before the toolkit starts: --help, --version and --init-server run where there is no
+    // display.
     QStringList arguments;
     for (int i = 0; i < argc; ++i)
         arguments << QString::fromLocal8Bit(argv[i]);
@@ -22,6 +23,14 @@ int main(int argc, char* argv[])
     if (!line.error.isEmpty()) {
         std::fprintf(stderr, "%s\n", line.error.toLocal8Bit().constData());
         return 1;
+    }
+    if (line.help) {
+        std::fputs(startup::usageText().toUtf8().constData(), stdout);
+        return 0;
+    }
+    if (line.version) {
+        std::printf("qarvel %s\n", QARVEL_VERSION);
+        return 0;
     }
     if (line.initServer) {
         // What it prints says what went wrong; the log's own lines would only repeat it.

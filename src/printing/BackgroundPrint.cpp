@@ -18,9 +18,9 @@ QList<BackgroundPrint*>& unreported()
 
 } // namespace
 
-PrintWriter defaultPrinterWriter()
+PrintWriter printerWriter(const QString& printerName, const QString& docName)
 {
-    return [](const DrawJob& draw) { return printOnDefaultPrinter(draw); };
+    return [printerName, docName](const DrawJob& draw) { return printOnPrinter(printerName, docName, draw); };
 }
 
 PrintWriter pdfWriter(const QString& fileName)

@@ -15,8 +15,9 @@ namespace printing {
 // printer go; false when it failed (logged). Called on the print's own thread.
 using PrintWriter = std::function<bool(const DrawJob&)>;
 
-// printOnDefaultPrinter, and printToPdf into the file, as writers.
-PrintWriter defaultPrinterWriter();
+// printOnPrinter on the named printer as a job of that name, and printToPdf into the file, as
+// writers.
+PrintWriter printerWriter(const QString& printerName, const QString& docName);
 PrintWriter pdfWriter(const QString& fileName);
 
 // One job written on a thread of its own, so that the window that asked for it goes on

@@ -4,20 +4,86 @@
 #include "printing/PdfText.h"
 #include "printing/PrinterPage.h"
 
+#include <QPageLayout>
 #include <QPaintEngine>
+#include <QPrintDialog>
 #include <QPrintPreviewDialog>
 #include <QPrinter>
 #include <QPrinterInfo>
 
 namespace printing {
 
-bool defaultPrinterAvailable()
+namespace {
+
+std::function<QString(QWidget*)>& printerQuestion()
 {
-    return !QPrinterInfo::availablePrinterNames().isEmpty() && !QPrinterInfo::defaultPrinter().isNull();
+    static std::function<QString(QWidget*)> answer;
+    return answer;
+}
+
+// Margins at the printer's own minimum: the drawing's origin is the corner of its printable
+// area. The paint engine takes them from the page layout when painting begins.
+void startAtPrintableCorner(QPrinter& printer)
+{
+    printer.setFullPage(false);
+    const QPageLayout layout = printer.pageLayout();
+    if (layout.margins() != layout.minimumMargins()
+        && !printer.setPageMargins(layout.minimumMargins(), layout.units()))
+        qCWarning(lcPrinting) << "the printer" << printer.printerName() << "kept its margins" << layout.margins();
+}
+
+} // namespace
+
+static std::optional<Printers>& givenPrinters()
+{
+    static std::optional<Printers> printers;
+    return printers;
+}
+
+Printers installedPrinters()
+{
+    if (givenPrinters())
+        return *givenPrinters();
+    return {QPrinterInfo::availablePrinterNames(), QPrinterInfo::defaultPrinterName()};
+}
+
+void setInstalledPrinters(std::optional<Printers> printers) { givenPrinters() = std::move(printers); }
+
+PrinterPick pickPrinter(const QString& kept, const Printers& printers)
+{
+    if (!kept.isEmpty() && printers.names.contains(kept))
+        return {kept};
+    if (!printers.systemDefault.isEmpty() && printers.names.contains(printers.systemDefault))
+        return {printers.systemDefault};
+    if (printers.names.size() == 1)
+        return {printers.names.first()};
+    return {QString(), printers.names.size() > 1};
+}
+
+void setPrinterQuestion(std::function<QString(QWidget*)> answer) { printerQuestion() = std::move(answer); }
+
+QString askForPrinter(QWidget* parent)
+{
+    if (printerQuestion())
+        return printerQuestion()(parent);
+    QPrinter printer(QPrinter::HighResolution);
+    QPrintDialog dialog(&printer, parent);
+    dialog.setObjectName(QStringLiteral("PrinterQuestion"));
+    dialog.setWindowTitle(QStringLiteral("选择打印机"));
+    // Only the printer is asked for: copies and pages are the printer's own, as ever.
+    dialog.setOptions(QAbstractPrintDialog::PrintDialogOptions());
+    if (dialog.exec() != QDialog::Accepted)
+        return {};
+    if (printer.outputFormat() != QPrinter::NativeFormat) {
+        qCWarning(lcPrinting) << "a file was chosen instead of a printer: nothing kept";
+        return {};
+    }
+    return printer.printerName();
 }
 
 bool printOn(QPrinter& printer, const DrawJob& draw)
 {
+    startAtPrintableCorner(printer);
     PrinterPage page(&printer);
     draw(page);
     if (!page.endDocument())
@@ -31,20 +97,21 @@ bool printOn(QPrinter& printer, const DrawJob& draw)
     return true;
 }
 
-bool printOnDefaultPrinter(const DrawJob& draw)
+bool printOnPrinter(const QString& printerName, const QString& docName, const DrawJob& draw)
 {
-    if (!defaultPrinterAvailable()) {
-        qCWarning(lcPrinting) << "no default printer: nothing printed";
+    const QPrinterInfo info = QPrinterInfo::printerInfo(printerName);
+    if (printerName.isEmpty() || info.isNull()) {
+        qCWarning(lcPrinting) << "no printer" << printerName << "installed: nothing printed";
         return false;
     }
-    const QPrinterInfo info = QPrinterInfo::defaultPrinter();
     QPrinter printer(info, QPrinter::HighResolution);
     if (!printer.isValid()) {
-        qCWarning(lcPrinting) << "the default printer" << info.printerName() << "cannot be used: nothing printed";
+        qCWarning(lcPrinting) << "the printer" << printerName << "cannot be used: nothing printed";
         return false;
     }
+    printer.setDocName(docName);
     if (!printOn(printer, draw)) {
-        qCWarning(lcPrinting) << "printing on" << info.printerName() << "failed";
+        qCWarning(lcPrinting) << "printing on" << printerName << "failed";
         return false;
     }
     return true;
@@ -54,6 +121,8 @@ bool printToPdf(const QString& fileName, const DrawJob& draw)
 {
     QPrinter printer(QPrinter::HighResolution);
     printer.setOutputFormat(QPrinter::PdfFormat);
+    // Made from a printer's settings Qt would keep that printer's unprintable edges.
+    printer.setPageLayout(QPageLayout(printer.pageLayout().pageSize(), QPageLayout::Portrait, QMarginsF()));
     printer.setOutputFileName(fileName);
     if (!printOn(printer, draw)) {
         qCWarning(lcPrinting) << "the PDF file" << fileName << "could not be made";
@@ -62,10 +131,11 @@ bool printToPdf(const QString& fileName, const DrawJob& draw)
     return true;
 }
 
-void previewPrint(QWidget* parent, const DrawJob& draw)
+void previewPrint(QWidget* parent, const DrawJob& draw, const QString& printerName)
 {
-    // The default printer when there is one (its paper), otherwise Qt's PDF printer.
-    QPrinter printer(QPrinter::HighResolution);
+    // The named printer's paper; otherwise the system's default printer, or Qt's PDF printer.
+    const QPrinterInfo info = QPrinterInfo::printerInfo(printerName);
+    QPrinter printer(info, QPrinter::HighResolution);
     QPrintPreviewDialog dialog(&printer, parent);
     dialog.setObjectName(QStringLiteral("PrintPreview"));
     dialog.setWindowTitle(QStringLiteral("打印预览"));

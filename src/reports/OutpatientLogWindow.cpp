@@ -9,6 +9,7 @@
 #include "reports/LogCsv.h"
 #include "reports/LogModel.h"
 #include "settings/CurrentSettings.h"
+#include "settings/DeskPrinter.h"
 #include "store/Schema.h"
 #include "store/Statements.h"
 #include "store/Store.h"
@@ -196,7 +197,19 @@ void OutpatientLogWindow::printLogBook()
     // answering. The button waits for the book, so a second press does not print it twice.
     if (m_printing)
         return;
-    m_printing = printing::BackgroundPrint::start(m_printWriter, logBookJob());
+    printing::PrintWriter write = m_printWriter;
+    if (!write) {
+        // Asked here, on the window's thread, before the book goes behind the window.
+        const DeskPrinter printer = printerForJob(m_store, this);
+        if (printer.declined)
+            return;
+        if (printer.name.isEmpty()) {
+            logBookWritten(false);
+            return;
+        }
+        write = printing::printerWriter(printer.name, jobName());
+    }
+    m_printing = printing::BackgroundPrint::start(std::move(write), logBookJob());
     connect(m_printing, &printing::BackgroundPrint::finished, this, &OutpatientLogWindow::logBookWritten);
     Command3->setEnabled(false);
     setCursor(Qt::BusyCursor);
@@ -215,7 +228,12 @@ void OutpatientLogWindow::logBookWritten(bool ok)
     emit logBookPrinted(ok);
 }
 
-void OutpatientLogWindow::previewLogBook() { printing::previewPrint(this, logBookJob()); }
+void OutpatientLogWindow::previewLogBook() { printing::previewPrint(this, logBookJob(), printerForPreview(m_store)); }
+
+QString OutpatientLogWindow::jobName() const
+{
+    return m_period.isEmpty() ? QStringLiteral("门诊日志") : QStringLiteral("门诊日志 ") + m_period;
+}
 
 void OutpatientLogWindow::exportLog()
 {

@@ -50,9 +50,12 @@ public:
     // It holds its lines and the doctor's name, read now, so it may be drawn on any thread.
     printing::DrawJob logBookJob() const;
 
-    // Where 打  印 writes the book, on a thread of its own: the default printer, unless a test
-    // or the benchmark writes a PDF file instead.
+    // Where 打  印 writes the book, on a thread of its own: the desk's printer (null), unless a
+    // test or the benchmark writes a PDF file instead.
     void setPrintWriter(printing::PrintWriter write) { m_printWriter = std::move(write); }
+
+    // The book's name in the printer's queue: "门诊日志 2026-12" for the month (or day) shown.
+    QString jobName() const;
 
 signals:
     // The book that 打  印 started is written (ok) or could not be, after the window said so.
@@ -73,6 +76,6 @@ private:
     CurrentSettings& m_settings;
     reports::LogModel* m_lines = nullptr;
     QString m_period; // the day or month of the lines shown, for the export's file name
-    printing::PrintWriter m_printWriter = printing::defaultPrinterWriter();
+    printing::PrintWriter m_printWriter;
     QPointer<printing::BackgroundPrint> m_printing; // the book being written, one at a time
 };

@@ -3,6 +3,7 @@
 #include "common/Log.h"
 #include "common/MessageBox.h"
 #include "common/Window.h"
+#include "settings/PrinterPanel.h"
 #include "settings/RestoreDialog.h"
 #include "settings/SharingPanel.h"
 #include "store/Records.h"
@@ -90,6 +91,7 @@ SettingsWindow::SettingsWindow(store::Store& store, QWidget* parent)
     Frame2 = new QGroupBox(QStringLiteral("打印设置(单位：毫米)"), this);
     Frame2->setObjectName(QStringLiteral("Frame2"));
     Frame3 = new SharingPanel(m_store, this);
+    printerPanel = new PrinterPanel(m_store, this);
 
     Command1 = new QPushButton(QStringLiteral("确 定"), this);
     Command1->setObjectName(QStringLiteral("Command1"));
@@ -156,6 +158,7 @@ SettingsWindow::SettingsWindow(store::Store& store, QWidget* parent)
     layout->setContentsMargins(16, 12, 16, 12);
     layout->addWidget(Frame1);
     layout->addWidget(Frame2);
+    layout->addWidget(printerPanel);
     layout->addWidget(Frame3);
     layout->addLayout(buttons);
 
@@ -207,6 +210,7 @@ void SettingsWindow::load()
     // the window still serves to name another server.
     Text8->setEnabled(!m_store.onServer() || m_store.records());
     Frame3->load();
+    printerPanel->load();
 }
 
 void SettingsWindow::confirm()
@@ -266,6 +270,8 @@ void SettingsWindow::confirm()
         storeInto(m_store.records(), store::PasswordTable);
     if (!Frame3->save())
         unstored << QStringLiteral("共享数据库连接");
+    if (!printerPanel->save())
+        unstored << QStringLiteral("打印机");
 
     // The window stays open with the typed texts, so nothing is lost: the user can mend a refused
     // value, or confirm again once the file can be written.

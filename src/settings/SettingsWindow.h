@@ -6,6 +6,7 @@
 class QCloseEvent;
 class QGroupBox;
 class QLineEdit;
+class PrinterPanel;
 class QPushButton;
 class SharingPanel;
 
@@ -13,8 +14,8 @@ namespace store {
 class Store;
 }
 
-// Form5: clinic name, doctor, dispenser, the four print offsets, the login password and the
-// clinic's shared server.
+// Form5: clinic name, doctor, dispenser, the four print offsets, the desk's printer, the login
+// password and the clinic's shared server.
 // Constructing the window is loading it: the boxes are filled from the store at once, whether
 // the window is then shown or only read by others. It unloads itself (closes and is deleted)
 // after a confirm that stored everything, or by its close box, which stores nothing.
@@ -27,6 +28,7 @@ public:
     QGroupBox* Frame1 = nullptr;
     QGroupBox* Frame2 = nullptr;
     SharingPanel* Frame3 = nullptr; // 多机共享
+    PrinterPanel* printerPanel = nullptr; // 打印机
     QLineEdit* Text1 = nullptr; // 名称
     QLineEdit* Text2 = nullptr; // 医生
     QLineEdit* Text3 = nullptr; // 配药

@@ -52,14 +52,21 @@ void drawInjectionCard(PrinterPage& page, const CardContent& content, PageOffset
         page.drawLine(line.x1, line.y1, line.x2, line.y2);
 }
 
-bool printInjectionCard(const CardContent& content, PageOffsets offsets)
+QString cardJobName(const CardContent& content)
 {
-    return printOnDefaultPrinter([&](PrinterPage& page) { drawInjectionCard(page, content, offsets); });
+    const QString name = content.name.trimmed();
+    return name.isEmpty() ? QStringLiteral("注射卡") : QStringLiteral("注射卡 ") + name;
 }
 
-void previewInjectionCard(QWidget* parent, const CardContent& content, PageOffsets offsets)
+bool printInjectionCard(const QString& printer, const CardContent& content, PageOffsets offsets)
 {
-    previewPrint(parent, [&](PrinterPage& page) { drawInjectionCard(page, content, offsets); });
+    return printOnPrinter(printer, cardJobName(content),
+                          [&](PrinterPage& page) { drawInjectionCard(page, content, offsets); });
+}
+
+void previewInjectionCard(QWidget* parent, const QString& printer, const CardContent& content, PageOffsets offsets)
+{
+    previewPrint(parent, [&](PrinterPage& page) { drawInjectionCard(page, content, offsets); }, printer);
 }
 
 } // namespace printing

@@ -13,15 +13,14 @@
 #include "settings/CurrentSettings.h"
 #include "store/Records.h"
 #include "store/Store.h"
-#include "workstation/CardPrint.h"
 #include "workstation/DrugPanel.h"
 #include "workstation/HelpPage.h"
 #include "workstation/Keypad.h"
 #include "workstation/LookupLists.h"
-#include "workstation/PrescriptionPrint.h"
 #include "workstation/PrescriptionSheet.h"
 #include "workstation/RecordNode.h"
 #include "workstation/SearchPanel.h"
+#include "workstation/SheetPrints.h"
 
 #include <QAbstractButton>
 #include <QAction>
@@ -83,7 +82,7 @@ MainWindow::MainWindow(store::Store& store, QWidget* parent)
     content->setMinimumSize(content->sizeHint());
     m_scroll->setWidget(content);
     setCentralWidget(m_scroll);
-    statusBar();
+    m_prints = new SheetPrints(store, m_sheet, statusBar(), this);
 
     // The pick lists pop up over the sheet, below their boxes.
     m_lookups = new LookupLists(store, this, m_sheet->box(4), m_sheet->box(5));
@@ -565,44 +564,10 @@ void MainWindow::sendKey(int key)
 
 // --- Printing ------------------------------------------------------------------------------
 
-namespace {
+void MainWindow::printPrescription() { m_prints->printPrescription(); }
 
-printing::PrescriptionContent prescriptionOf(const PrescriptionPane* pane)
-{
-    printing::PrescriptionContent content;
-    content.title = pane->Label3[0]->text();
-    for (size_t i = 0; i < pane->Text4.size(); ++i)
-        content.fields[i] = pane->Text4[i]->text();
-    content.text = pane->R1->text();
-    return content;
-}
+void MainWindow::previewPrescription() { m_prints->previewPrescription(); }
 
-printing::CardContent cardOf(const CardPane* pane)
-{
-    return {pane->Label6[1]->text(), pane->Label6[2]->text(), pane->R2->text()};
-}
+void MainWindow::printCard() { m_prints->printCard(); }
 
-} // namespace
-
-void MainWindow::printPrescription()
-{
-    // The offsets are read at the moment of printing, so a changed setting applies at once.
-    if (!printing::printPrescription(prescriptionOf(m_sheet->prescriptionPane()), printing::prescriptionOffsets(m_store)))
-        statusBar()->showMessage(QStringLiteral("未找到打印机"));
-}
-
-void MainWindow::previewPrescription()
-{
-    printing::previewPrescription(this, prescriptionOf(m_sheet->prescriptionPane()), printing::prescriptionOffsets(m_store));
-}
-
-void MainWindow::printCard()
-{
-    if (!printing::printInjectionCard(cardOf(m_sheet->cardPane()), printing::cardOffsets(m_store)))
-        statusBar()->showMessage(QStringLiteral("未找到打印机"));
-}
-
-void MainWindow::previewCard()
-{
-    printing::previewInjectionCard(this, cardOf(m_sheet->cardPane()), printing::cardOffsets(m_store));
-}
+void MainWindow::previewCard() { m_prints->previewCard(); }

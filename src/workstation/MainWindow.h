@@ -15,6 +15,7 @@ class QScrollArea;
 class QToolBar;
 class RichBox;
 class SearchPanel;
+class SheetPrints;
 
 namespace store {
 class Store;
@@ -99,6 +100,7 @@ private:
     SheetGroup* m_sheet = nullptr;
     DrugPanel* m_drugs = nullptr;
     LookupLists* m_lookups = nullptr;
+    SheetPrints* m_prints = nullptr;
     QList<QAction*> m_menuActions;
     SheetGroup::Copy m_copyBuffer;
 

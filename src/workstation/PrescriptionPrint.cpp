@@ -109,14 +109,22 @@ void drawPrescription(PrinterPage& page, const PrescriptionContent& content, Pag
     }
 }
 
-bool printPrescription(const PrescriptionContent& content, PageOffsets offsets)
+QString prescriptionJobName(const PrescriptionContent& content)
 {
-    return printOnDefaultPrinter([&](PrinterPage& page) { drawPrescription(page, content, offsets); });
+    QStringList parts{QStringLiteral("处方"), content.fields[0].trimmed(), content.fields[3].trimmed()};
+    parts.removeAll(QString()); // an empty name or date leaves no double blank
+    return parts.join(u' ');
 }
 
-void previewPrescription(QWidget* parent, const PrescriptionContent& content, PageOffsets offsets)
+bool printPrescription(const QString& printer, const PrescriptionContent& content, PageOffsets offsets)
 {
-    previewPrint(parent, [&](PrinterPage& page) { drawPrescription(page, content, offsets); });
+    return printOnPrinter(printer, prescriptionJobName(content),
+                          [&](PrinterPage& page) { drawPrescription(page, content, offsets); });
+}
+
+void previewPrescription(QWidget* parent, const QString& printer, const PrescriptionContent& content, PageOffsets offsets)
+{
+    previewPrint(parent, [&](PrinterPage& page) { drawPrescription(page, content, offsets); }, printer);
 }
 
 } // namespace printing

@@ -50,9 +50,12 @@ QStringList printedLines(const QString& text, int maxLines);
 // ruling lines, then at most 20 lines of the prescription text. Does not end the document.
 void drawPrescription(PrinterPage& page, const PrescriptionContent& content, PageOffsets offsets);
 
-// On the default printer; false (logged) when there is none or the job failed.
-bool printPrescription(const PrescriptionContent& content, PageOffsets offsets);
-// The 打印预览 window of the same print.
-void previewPrescription(QWidget* parent, const PrescriptionContent& content, PageOffsets offsets);
+// The job's name in the printer's queue, "处方 张三 2026-12-09": what, whose, which day.
+QString prescriptionJobName(const PrescriptionContent& content);
+
+// On the named printer; false (logged) when there is none or the job failed.
+bool printPrescription(const QString& printer, const PrescriptionContent& content, PageOffsets offsets);
+// The 打印预览 window of the same print on that printer's paper.
+void previewPrescription(QWidget* parent, const QString& printer, const PrescriptionContent& content, PageOffsets offsets);
 
 } // namespace printing

@@ -20,7 +20,7 @@ private slots:
 
     void choice_data()
     {
-        QTest::addColumn<QString>("program");   // writable, read-only, or gone (no folder can be made there)
+        QTest::addColumn<QString>("program");   // writable, read-only, gone (no folder can be made there), or a system folder's path
         QTest::addColumn<QString>("user");      // exists, missing (to be made), gone
         QTest::addColumn<QString>("expected");  // program, user, none
 
@@ -31,6 +31,12 @@ private slots:
         QTest::newRow("folder takes no files, user folder made") << "gone" << "missing" << "user";
         QTest::newRow("neither takes files") << "gone" << "gone" << "none";
         QTest::newRow("read-only folder, nowhere else") << "read-only" << "gone" << "none";
+        // Installed: the user's folder, even where the program's folder can be written (by root).
+        QTest::newRow("installed in /usr/bin") << "/usr/bin" << "missing" << "user";
+        QTest::newRow("installed in /usr/local/bin") << "/usr/local/bin" << "exists" << "user";
+        QTest::newRow("installed, reached as /bin") << "/bin" << "missing" << "user";
+        QTest::newRow("installed, reached by ..") << "/usr/lib/../bin" << "exists" << "user";
+        QTest::newRow("installed, no user folder") << "/usr/bin" << "gone" << "none";
     }
 
     void choice()
@@ -47,11 +53,14 @@ private slots:
         QVERIFY(blocker.open(QIODevice::WriteOnly));
         blocker.close();
         // Below a plain file no folder can ever be made, whoever asks.
-        QString programFolder = root.filePath("bin");
+        const bool system = program.startsWith(u'/');
+        QString programFolder = system ? program : root.filePath("bin");
         if (program == QLatin1String("gone"))
             programFolder = root.filePath("file/bin");
-        else
+        else if (!system)
             QVERIFY(QDir().mkpath(programFolder));
+        QVERIFY(startup::isSystemInstall(programFolder) == system);
+        const bool hadData = QFile::exists(QDir(programFolder).filePath("数据库"));
         QString userFolder = root.filePath("home/.local/share/Qarvel");
         if (user == QLatin1String("exists"))
             QVERIFY(QDir().mkpath(userFolder));
@@ -67,7 +76,8 @@ private slots:
             QCOMPARE(home, QString());
             const QStringList shown = MessageBox::shownMessages();
             QCOMPARE(shown.size(), 2); // one message: its title and text
-            QVERIFY2(shown[1].contains(programFolder) && shown[1].contains(userFolder), qPrintable(shown[1]));
+            // An installed program's folder is never offered as a place for the data.
+            QVERIFY2(shown[1].contains(programFolder) != system && shown[1].contains(userFolder), qPrintable(shown[1]));
             return;
         }
         QVERIFY(MessageBox::shownMessages().isEmpty());
@@ -81,8 +91,9 @@ private slots:
         QVERIFY(QFile::exists(QDir(home).filePath("数据库/设置.dat")));
         QVERIFY(store.records() && store.settings());
         if (home != programFolder)
-            QVERIFY(!QFile::exists(QDir(programFolder).filePath("数据库")));
-        QFile::setPermissions(programFolder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+            QCOMPARE(QFile::exists(QDir(programFolder).filePath("数据库")), hadData);
+        if (!system)
+            QFile::setPermissions(programFolder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     }
 };
 

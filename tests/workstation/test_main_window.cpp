@@ -650,7 +650,7 @@ void TestMainWindow::enterOnANodeOpensIt()
 
 void TestMainWindow::printingWithoutAPrinterSaysSo()
 {
-    if (printing::defaultPrinterAvailable())
+    if (!printing::installedPrinters().names.isEmpty())
         QSKIP("this machine has a printer");
     ProgramFolder folder;
     MainWindow w(folder.store());
@@ -659,7 +659,8 @@ void TestMainWindow::printingWithoutAPrinterSaysSo()
     w.newPrescription();
     w.action("打印")->trigger();
     QCOMPARE(w.statusBar()->currentMessage(), QStringLiteral("未找到打印机"));
-    w.statusBar()->clearMessage();
+    // The words go after a few seconds, so they never stand beside a later print that worked.
+    QTRY_COMPARE_WITH_TIMEOUT(w.statusBar()->currentMessage(), QString(), 8000);
     QTest::mouseClick(ui.Label7, Qt::LeftButton);
     QCOMPARE(w.statusBar()->currentMessage(), QStringLiteral("未找到打印机"));
     QVERIFY(MessageBox::shownMessages().isEmpty());

@@ -95,6 +95,10 @@ private slots:
     void cardPrintsFifteenLinesThenTheFrame();
     void eachPrintMovesByItsOwnOffsets_data();
     void eachPrintMovesByItsOwnOffsets();
+    void printerIsTheKeptTheDefaultOrTheOnlyOne_data();
+    void printerIsTheKeptTheDefaultOrTheOnlyOne();
+    void jobsAreNamedAsTheQueueShowsThem_data();
+    void jobsAreNamedAsTheQueueShowsThem();
     void withoutPrinterNothingIsPrinted();
     void prescriptionPrintsIntoPdf();
     void inkStaysInsideRulesAndFrames_data();
@@ -288,18 +292,69 @@ void TestPrinting::eachPrintMovesByItsOwnOffsets()
     QCOMPARE(card({}, cardOffsets(row)).text("门诊注射卡").onPage(), cardTitle);
 }
 
+void TestPrinting::printerIsTheKeptTheDefaultOrTheOnlyOne_data()
+{
+    QTest::addColumn<QString>("kept");
+    QTest::addColumn<QStringList>("installed");
+    QTest::addColumn<QString>("systemDefault");
+    QTest::addColumn<QString>("used"); // "?": the desk is asked
+    const QStringList two{"前台", "诊室"};
+    QTest::newRow("none installed") << "" << QStringList() << "" << "";
+    QTest::newRow("kept one gone, none installed") << "诊室" << QStringList() << "" << "";
+    QTest::newRow("the only one, no default") << "" << QStringList{"诊室"} << "" << "诊室";
+    QTest::newRow("the default") << "" << two << "前台" << "前台";
+    QTest::newRow("kept wins over the default") << "诊室" << two << "前台" << "诊室";
+    QTest::newRow("several, no default: ask") << "" << two << "" << "?";
+    QTest::newRow("kept one gone: ask again") << "旧打印机" << two << "" << "?";
+    QTest::newRow("kept one gone: the default") << "旧打印机" << two << "诊室" << "诊室";
+    QTest::newRow("default no longer installed") << "" << QStringList{"诊室"} << "前台" << "诊室";
+}
+
+void TestPrinting::printerIsTheKeptTheDefaultOrTheOnlyOne()
+{
+    QFETCH(QString, kept);
+    QFETCH(QStringList, installed);
+    QFETCH(QString, systemDefault);
+    QFETCH(QString, used);
+    const PrinterPick pick = pickPrinter(kept, {installed, systemDefault});
+    QCOMPARE(pick.ask, used == "?");
+    QCOMPARE(pick.name, used == "?" ? QString() : used);
+}
+
+void TestPrinting::jobsAreNamedAsTheQueueShowsThem_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("date");
+    QTest::addColumn<QString>("prescription");
+    QTest::addColumn<QString>("card");
+    QTest::newRow("filled") << "张三" << "2026-12-09" << "处方 张三 2026-12-09" << "注射卡 张三";
+    QTest::newRow("blanks around") << " 张三 " << "2026-12-09" << "处方 张三 2026-12-09" << "注射卡 张三";
+    QTest::newRow("no name") << "" << "2026-12-09" << "处方 2026-12-09" << "注射卡";
+}
+
+void TestPrinting::jobsAreNamedAsTheQueueShowsThem()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, date);
+    QFETCH(QString, prescription);
+    QFETCH(QString, card);
+    PrescriptionContent content = sample();
+    content.fields[0] = name;
+    content.fields[3] = date;
+    QCOMPARE(prescriptionJobName(content), prescription);
+    QCOMPARE(cardJobName({QString(), date, QString(), name}), card);
+}
+
 void TestPrinting::withoutPrinterNothingIsPrinted()
 {
-    if (defaultPrinterAvailable())
-        QSKIP("this system has a printer, and tests do not print on real ones");
     bool drawn = false;
-    QTest::ignoreMessage(QtWarningMsg, QRegularExpression("no default printer"));
-    QVERIFY(!printOnDefaultPrinter([&](PrinterPage&) { drawn = true; }));
+    QTest::ignoreMessage(QtWarningMsg, QRegularExpression("no printer .* installed"));
+    QVERIFY(!printOnPrinter(QString(), QStringLiteral("处方"), [&](PrinterPage&) { drawn = true; }));
     QVERIFY(!drawn);
-    QTest::ignoreMessage(QtWarningMsg, QRegularExpression("no default printer"));
-    QVERIFY(!printPrescription(sample(), {}));
-    QTest::ignoreMessage(QtWarningMsg, QRegularExpression("no default printer"));
-    QVERIFY(!printInjectionCard(cardSample, {}));
+    QTest::ignoreMessage(QtWarningMsg, QRegularExpression("no printer .* installed"));
+    QVERIFY(!printPrescription(QStringLiteral("没有这台打印机"), sample(), {}));
+    QTest::ignoreMessage(QtWarningMsg, QRegularExpression("no printer .* installed"));
+    QVERIFY(!printInjectionCard(QStringLiteral("没有这台打印机"), cardSample, {}));
 }
 
 void TestPrinting::prescriptionPrintsIntoPdf()
@@ -308,11 +363,8 @@ void TestPrinting::prescriptionPrintsIntoPdf()
         QSKIP("poppler-utils are not installed");
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("处方.pdf"));
-    QPrinter printer(QPrinter::HighResolution);
-    printer.setOutputFormat(QPrinter::PdfFormat);
-    printer.setOutputFileName(path);
-    printer.setPageMargins(QMarginsF()); // the printable area is the whole sheet
-    QVERIFY(printOn(printer, [](PrinterPage& page) { drawPrescription(page, sample(numbered(25)), {10, 5}); }));
+    // Made without a printer, the PDF's printable area is the whole sheet.
+    QVERIFY(printToPdf(path, [](PrinterPage& page) { drawPrescription(page, sample(numbered(25)), {10, 5}); }));
 
     const QString text = poppler("pdftotext", {path, "-"});
     for (const QString piece : {"城关卫生院处方笺", "Rp", "姓名：", "配药：", "盖章", "张三", "城关镇东街", "12.50", "第1行", "第20行"})
@@ -369,7 +421,8 @@ void TestPrinting::inkStaysInsideRulesAndFrames()
     QPrinter printer(QPrinter::HighResolution);
     printer.setOutputFormat(QPrinter::PdfFormat);
     printer.setOutputFileName(dir.filePath(QStringLiteral("print.pdf")));
-    printer.setPageMargins(QMarginsF());
+    // Qt's own margins are not the PDF printer's: positions count from its printable area,
+    // here the whole sheet.
     QVERIFY(printOn(printer, [&](PrinterPage& page) {
         if (isCard)
             drawInjectionCard(page, {cardSample.header, cardSample.date, text}, {});
@@ -426,12 +479,15 @@ void TestPrinting::previewDrawsTheSamePrint()
         if (auto* dialog = qobject_cast<QPrintPreviewDialog*>(QApplication::activeModalWidget())) {
             QCOMPARE(dialog->windowTitle(), QStringLiteral("打印预览"));
             pages << dialog->findChild<QPrintPreviewWidget*>()->pageCount();
+            // Drawn from the corner of the printer's printable area, not inside Qt's margins.
+            const QPageLayout layout = dialog->printer()->pageLayout();
+            QCOMPARE(layout.margins(), layout.minimumMargins());
             dialog->reject();
         }
     });
     closer.start(20);
-    previewPrescription(nullptr, sample(), {10, 5});
-    previewInjectionCard(nullptr, cardSample, {3, 2});
+    previewPrescription(nullptr, QString(), sample(), {10, 5});
+    previewInjectionCard(nullptr, QString(), cardSample, {3, 2});
     QCOMPARE(pages, QList<int>({1, 1})); // an empty preview would have no page
 }
 
