@@ -143,9 +143,13 @@ void SharingPanel::upload()
     };
     run(false);
     if (result.outcome == store::Upload::ServerHoldsRecords) {
+        const QString password = result.serverPassword == store::UploadResult::Password::Set
+            ? QStringLiteral("（登录密码保留服务器上的。）")
+            : result.serverPassword == store::UploadResult::Password::Blank
+            ? QStringLiteral("（服务器上的登录密码为空，合并后登录仍不要求密码。）")
+            : QStringLiteral("（服务器上没有登录密码，合并后使用本机的登录密码。）");
         if (!MessageBox::yesNo(window(), frameTitle,
-                               QStringLiteral("服务器上已经有病人档案。确实要把本机的数据合并进去吗？\n"
-                                              "（登录密码保留服务器上的。）")))
+                               QStringLiteral("服务器上已经有病人档案。确实要把本机的数据合并进去吗？\n") + password))
             return;
         run(true);
     }

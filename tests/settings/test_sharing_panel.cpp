@@ -50,6 +50,14 @@ QStringList rowCounts(Connection* db, std::initializer_list<const Table*> tables
     return counts;
 }
 
+QStringList column(Connection* db, const Select& select, int index)
+{
+    QStringList values;
+    for (Query q = Store::select(db, select); q.next();)
+        values << q.string(index);
+    return values;
+}
+
 } // namespace
 
 class TestSharingPanel : public QObject
@@ -66,6 +74,8 @@ private slots:
     void buttonsSayWhatTheyFind();
     void uploadCopiesTheDeskAndAsksBeforeAMerge_data();
     void uploadCopiesTheDeskAndAsksBeforeAMerge();
+    void thePasswordIsSetChangedAndClearedOnTheServer_data();
+    void thePasswordIsSetChangedAndClearedOnTheServer();
 };
 
 void TestSharingPanel::confirmKeepsTheStringInATableOfItsOwn_data()
@@ -127,16 +137,16 @@ void TestSharingPanel::buttonsSayWhatTheyFind_data()
     QTest::addColumn<QString>("message"); // how it begins
     QTest::addColumn<bool>("tablesAfter");
     const QString allMade = QStringLiteral("初始化完成：\n建立数据表“档案”\n建立数据表“密码”\n建立数据表“药品”\n"
-                                           "建立数据表“诊断”\n建立数据表“地址”");
+                                           "建立数据表“诊断”\n建立数据表“地址”\n登录密码为出厂密码，请在“综合设置”中更改");
     QTest::newRow("test, ready") << "ready" << "Command3" << "连接成功，数据表都已存在。" << true;
     QTest::newRow("test, bare") << "bare" << "Command3"
                                 << "连接成功，但服务器上还没有数据表（档案、密码、药品、诊断、地址），请先初始化服务器。"
                                 << false;
-    QTest::newRow("test, unreachable") << "unreachable" << "Command3" << "连接失败：connection to server" << false;
+    QTest::newRow("test, unreachable") << "unreachable" << "Command3" << "连接失败：服务器拒绝连接" << false;
     QTest::newRow("test, none") << "none" << "Command3" << "没有填写服务器：这台电脑使用本机文件。" << false;
     QTest::newRow("initialize, bare") << "bare" << "Command4" << allMade << true;
     QTest::newRow("initialize, ready") << "ready" << "Command4" << "初始化完成：\n数据表都已存在，无需建立" << true;
-    QTest::newRow("initialize, unreachable") << "unreachable" << "Command4" << "连接失败：connection to server" << false;
+    QTest::newRow("initialize, unreachable") << "unreachable" << "Command4" << "连接失败：服务器拒绝连接" << false;
     QTest::newRow("initialize, none") << "none" << "Command4" << "没有填写服务器：这台电脑使用本机文件。" << false;
 }
 
@@ -170,10 +180,17 @@ void TestSharingPanel::uploadCopiesTheDeskAndAsksBeforeAMerge_data()
     QTest::addColumn<bool>("serverHoldsRecords");
     QTest::addColumn<int>("answer"); // to the merge question: 1 yes, 0 no, -1 not asked
     QTest::addColumn<bool>("deskOnServer"); // the desk already uses the server it uploads to
-    QTest::newRow("empty server") << false << -1 << false;
-    QTest::newRow("empty server, desk already on it") << false << -1 << true;
-    QTest::newRow("merge declined") << true << 0 << false;
-    QTest::newRow("merge confirmed") << true << 1 << false;
+    QTest::addColumn<QString>("serverPassword"); // "-": no row
+    QTest::addColumn<QString>("asked");          // the merge question's last line
+    const QString kept = QStringLiteral("（登录密码保留服务器上的。）");
+    QTest::newRow("empty server") << false << -1 << false << "qarvel" << "";
+    QTest::newRow("empty server, desk already on it") << false << -1 << true << "qarvel" << "";
+    QTest::newRow("merge declined") << true << 0 << false << "clinic" << kept;
+    QTest::newRow("merge confirmed") << true << 1 << false << "clinic" << kept;
+    QTest::newRow("merge, no password there") << true << 1 << false << "-"
+                                              << "（服务器上没有登录密码，合并后使用本机的登录密码。）";
+    QTest::newRow("merge, a blank one there") << true << 1 << false << ""
+                                              << "（服务器上的登录密码为空，合并后登录仍不要求密码。）";
 }
 
 void TestSharingPanel::uploadCopiesTheDeskAndAsksBeforeAMerge()
@@ -181,6 +198,8 @@ void TestSharingPanel::uploadCopiesTheDeskAndAsksBeforeAMerge()
     QFETCH(bool, serverHoldsRecords);
     QFETCH(int, answer);
     QFETCH(bool, deskOnServer);
+    QFETCH(QString, serverPassword);
+    QFETCH(QString, asked);
     TestServer server;
     REQUIRE_SERVER(server);
     auto db = server.connect();
@@ -191,8 +210,11 @@ void TestSharingPanel::uploadCopiesTheDeskAndAsksBeforeAMerge()
         r.name = QStringLiteral("服务器上的");
         r.date = QStringLiteral("2026-12-01");
         QVERIFY(Store::insert(db.get(), RecordsTable, r.toRow()));
-        QVERIFY(Store::insert(db.get(), PasswordTable, {QStringLiteral("clinic")}));
     }
+    if (serverPassword == "-")
+        QVERIFY(db->execute(QStringLiteral("DELETE FROM \"密码\"")));
+    else
+        QVERIFY(Store::updateFirst(db.get(), PasswordTable, {serverPassword}));
     ProgramFolder folder;
     Store& s = folder.store();
     const QStringList local = rowCounts(s.records(), {&RecordsTable, &PasswordTable})
@@ -210,14 +232,15 @@ void TestSharingPanel::uploadCopiesTheDeskAndAsksBeforeAMerge()
     const QStringList shown = MessageBox::shownMessages();
     QCOMPARE(shown.size(), answer == 1 ? 4 : 2); // a declined merge ends with its question
     if (answer >= 0)
-        QVERIFY(shown[1].startsWith(QStringLiteral("服务器上已经有病人档案。确实要把本机的数据合并进去吗？")));
+        QCOMPARE(shown[1], QStringLiteral("服务器上已经有病人档案。确实要把本机的数据合并进去吗？\n") + asked);
     const QStringList after = rowCounts(db.get(), {&RecordsTable, &PasswordTable, &DrugTable, &DiagnosisTable, &AddressTable});
     if (answer == 0) {
         QCOMPARE(after, before);
         return;
     }
     QStringList copied = local;
-    if (serverHoldsRecords)
+    const bool keptThere = serverHoldsRecords && serverPassword != "-";
+    if (keptThere)
         copied.removeAt(1); // the clinic's password stays as the server has it
     QCOMPARE(shown.last(), QStringLiteral("上传完成：\n") + copied.join('\n'));
     // Every table now holds what it held plus the desk's rows; the password once.
@@ -228,7 +251,46 @@ void TestSharingPanel::uploadCopiesTheDeskAndAsksBeforeAMerge()
     }
     Query q = Store::select(db.get(), statements::password(), 1);
     QVERIFY(q.next());
-    QCOMPARE(q.string(1), serverHoldsRecords ? QStringLiteral("clinic") : *readPassword(s));
+    QCOMPARE(q.string(1), keptThere ? serverPassword : *readPassword(s));
+}
+
+void TestSharingPanel::thePasswordIsSetChangedAndClearedOnTheServer_data()
+{
+    QTest::addColumn<QString>("there"); // the server's 密码 row; "-": none
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("stored");
+    QTest::addColumn<bool>("refused"); // by the server, which then keeps what it had
+    QTest::newRow("changed") << "qarvel" << "门诊" << "门诊" << false;
+    QTest::newRow("cleared") << "qarvel" << "" << "" << false;
+    QTest::newRow("set where there was no row") << "-" << "门诊" << "门诊" << false;
+    QTest::newRow("refused") << "qarvel" << "拒绝" << "qarvel" << true;
+}
+
+void TestSharingPanel::thePasswordIsSetChangedAndClearedOnTheServer()
+{
+    QFETCH(QString, there);
+    QFETCH(QString, typed);
+    QFETCH(QString, stored);
+    QFETCH(bool, refused);
+    TestServer server;
+    REQUIRE_SERVER(server);
+    auto db = server.connect();
+    QVERIFY(db);
+    if (there == "-")
+        QVERIFY(db->execute(QStringLiteral("DELETE FROM \"密码\"")));
+    QVERIFY(db->execute(QStringLiteral("ALTER TABLE \"密码\" ADD CHECK (\"密码\" <> '拒绝')")));
+    ProgramFolder folder;
+    folder.store().useServer(server.conninfo());
+    Loaded window(folder.store());
+    QVERIFY(window->Text8->isEnabled());
+    QCOMPARE(window->Text8->text(), there == "-" ? QString() : there);
+    retype(window->Text8, typed);
+    QTest::mouseClick(window->Command1, Qt::LeftButton);
+
+    QCOMPARE(column(db.get(), statements::password(), 1), QStringList({stored}));
+    const QString said = MessageBox::shownMessages().join('\n');
+    QCOMPARE(said.contains(QStringLiteral("登录密码未保存")), refused);
+    QCOMPARE(window->isVisible(), refused); // a refusal keeps the window with what was typed
 }
 
 QTEST_MAIN(TestSharingPanel)

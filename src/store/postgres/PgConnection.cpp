@@ -354,6 +354,7 @@ PGresult* PgConnection::run(const QString& sql, const std::vector<Value>& values
         return nullptr;
     }
     m_busy = true;
+    m_unanswered = false;
     const auto free = qScopeGuard([this] { m_busy = false; });
     if (!linked()) {
         if (m_conn && !m_inTransaction)
@@ -376,6 +377,7 @@ PGresult* PgConnection::run(const QString& sql, const std::vector<Value>& values
         ok = succeeded(result, sql);
     }
     if (!ok) {
+        m_unanswered = m_timedOut || !linkUp();
         PQclear(result);
         return nullptr;
     }

@@ -59,6 +59,14 @@ public:
     // Statements sent to a server by this process so far, each one round trip.
     static qint64 roundTrips();
 
+    bool inTransaction() const { return m_inTransaction; }
+    // Whether the last statement went out and its answer never came back (the link fell or the
+    // server did not answer in time): it may have been done.
+    bool unanswered() const { return m_unanswered; }
+    // Whether the server's tables carry the save identity (see ensureSaveIdentity), once known.
+    std::optional<bool> savesIdentified() const { return m_savesIdentified; }
+    void setSavesIdentified(bool identified) { m_savesIdentified = identified; }
+
     // Runs one statement with its values; null (and lastError set) when it failed.
     PGresult* run(const QString& sql, const std::vector<Value>& values);
 
@@ -78,10 +86,12 @@ private:
     QString m_conninfo;       // to connect again
     bool m_busy = false;      // a statement is out
     bool m_timedOut = false;  // the last exchange ran out of time
+    bool m_unanswered = false;
     QString m_lastError;
     qint64 m_lastInsert = 0;
     int m_changes = 0;
     bool m_inTransaction = false;
+    std::optional<bool> m_savesIdentified;
 };
 
 } // namespace store

@@ -48,7 +48,7 @@ public:
         case QEvent::TouchEnd:
         case QEvent::ContextMenu:
         case QEvent::Drop:
-            return event->spontaneous();
+            return true;
         case QEvent::Close:
             // Closing the window from its title bar waits for the answer too.
             if (event->spontaneous()) {

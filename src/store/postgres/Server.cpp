@@ -3,8 +3,10 @@
 #include "common/Log.h"
 #include "store/Schema.h"
 #include "store/Store.h"
+#include "store/Templates.h"
 #include "store/postgres/PgConnection.h"
 
+#include <algorithm>
 #include <limits>
 #include <map>
 #include <mutex>
@@ -15,8 +17,78 @@ namespace store {
 namespace {
 
 const Table* const SharedTables[] = {&RecordsTable, &PasswordTable, &DrugTable, &DiagnosisTable, &AddressTable};
+const Table* const IdentifiedTables[] = {&RecordsTable, &DrugTable, &DiagnosisTable, &AddressTable};
+
+QStringList identifiedTableNames()
+{
+    QStringList names;
+    for (const Table* table : IdentifiedTables)
+        names << tableName(*table);
+    return names;
+}
+
+// The identified tables that lack the column; std::nullopt when that cannot be read.
+std::optional<QStringList> lackingSaveIdentity(Connection& db)
+{
+    Query q = db.query(QStringLiteral("SELECT c.relname FROM pg_catalog.pg_attribute a "
+                                      "JOIN pg_catalog.pg_class c ON c.oid = a.attrelid "
+                                      "WHERE c.relnamespace = current_schema()::regnamespace "
+                                      "AND a.attname = $1 AND NOT a.attisdropped"));
+    q.bind(1, saveIdentityColumn());
+    QStringList with;
+    while (q.next())
+        with << q.string(0);
+    if (q.failed() || !q.isValid())
+        return std::nullopt;
+    QStringList lacking;
+    for (const QString& name : identifiedTableNames())
+        if (!with.contains(name))
+            lacking << name;
+    return lacking;
+}
+
+bool addSaveIdentity(Connection& db, const QStringList& tables)
+{
+    bool ok = true;
+    for (const QString& table : tables)
+        ok = ok && db.execute(QStringLiteral("ALTER TABLE %1 ADD COLUMN IF NOT EXISTS %2 text UNIQUE")
+                                  .arg(db.dialect().quote(table), saveIdentityColumn()));
+    return ok;
+}
 
 } // namespace
+
+QString saveIdentityColumn() { return QStringLiteral("saveid"); }
+
+bool carriesSaveIdentity(const Table& table)
+{
+    return std::find(std::begin(IdentifiedTables), std::end(IdentifiedTables), &table) != std::end(IdentifiedTables);
+}
+
+bool ensureSaveIdentity(PgConnection& db)
+{
+    if (const std::optional<bool> known = db.savesIdentified())
+        return *known;
+    std::optional<QStringList> lacking = lackingSaveIdentity(db);
+    if (!lacking)
+        return false; // not known yet: asked again with the next save
+    if (!lacking->isEmpty() && db.inTransaction())
+        return false; // the caller's transaction is not ended for it: added at the next save
+    if (!lacking->isEmpty()) {
+        // One transaction, so a login without the right leaves every table as it was.
+        bool ok = db.execute(QStringLiteral("BEGIN")) && addSaveIdentity(db, *lacking) && db.execute(QStringLiteral("COMMIT"));
+        if (!ok) {
+            db.execute(QStringLiteral("ROLLBACK"));
+            qCWarning(lcStore) << "the server's" << *lacking << "carry no save identity:" << db.lastError()
+                               << "; a save sent again after a lost reply may be stored twice until"
+                               << "the owner runs --init-server";
+            db.setSavesIdentified(false);
+            return false;
+        }
+    }
+    db.setSavesIdentified(true);
+    return true;
+}
 
 QStringList sharedTableNames()
 {
@@ -59,6 +131,11 @@ bool initializeServer(Connection& db, QStringList* done, QString* error)
         for (const QString& index : createIndexSql(*table, db.dialect()))
             ok = ok && db.execute(index);
     }
+    ok = ok && addSaveIdentity(db, identifiedTableNames());
+    // A new 密码 table starts with the factory password, as a new 档案.dat does: a clinic is
+    // never open to anyone from its first day.
+    const bool newPassword = before.contains(tableName(PasswordTable));
+    ok = ok && (!newPassword || Store::insert(&db, PasswordTable, {factoryPassword()}).has_value());
     ok = ok && db.execute(QStringLiteral("COMMIT"));
     if (!ok) {
         if (error)
@@ -70,6 +147,8 @@ bool initializeServer(Connection& db, QStringList* done, QString* error)
         for (const QString& name : before)
             *done << (name.contains(QLatin1Char('.')) ? QStringLiteral("字段“%1”仍然缺少（表已存在，请由管理员修正）").arg(name)
                                                       : QStringLiteral("建立数据表“%1”").arg(name));
+        if (newPassword)
+            *done << QStringLiteral("登录密码为出厂密码，请在“综合设置”中更改");
         if (before.isEmpty())
             *done << QStringLiteral("数据表都已存在，无需建立");
     }
@@ -146,12 +225,24 @@ qint64 copyRows(Connection& from, Connection& to, const Table& table)
 UploadResult uploadToServer(Connection& recordsFile, Connection& settingsFile, Connection& server, bool merge)
 {
     UploadResult result;
-    if (!merge && Store::count(&server, statements::allRecords()) > 0) {
+    {
+        Query q = Store::select(&server, statements::password(), 1);
+        if (q.next())
+            result.serverPassword = q.string(1).trimmed().isEmpty() ? UploadResult::Password::Blank
+                                                                    : UploadResult::Password::Set;
+    }
+    const bool holdsRecords = Store::count(&server, statements::allRecords()) > 0;
+    if (!merge && holdsRecords) {
         result.outcome = Upload::ServerHoldsRecords;
         return result;
     }
-    const bool passwordThere = Store::count(&server, statements::password()) > 0;
     bool ok = server.execute(QStringLiteral("BEGIN"));
+    // A server with no records yet takes the desk's password over the factory one.
+    bool passwordThere = result.serverPassword != UploadResult::Password::None;
+    if (ok && passwordThere && !holdsRecords) {
+        ok = server.execute(QStringLiteral("DELETE FROM %1").arg(server.dialect().quote(tableName(PasswordTable))));
+        passwordThere = false;
+    }
     for (const Table* table : SharedTables) {
         if (!ok)
             break;
