@@ -144,6 +144,9 @@ PgConnection* Store::server()
         m_server.connection = PgConnection::connect(m_serverInfo, &error);
         if (!m_server.connection) {
             m_server.problem = error;
+        } else if (const QStringList lacking = serverTablesWithoutRights(*m_server.connection); !lacking.isEmpty()) {
+            m_server.problem = ServerCheck::rightsText(lacking);
+            m_server.connection.reset();
         } else if (const QStringList missing = missingServerTables(*m_server.connection); !missing.isEmpty()) {
             m_server.problem = QStringLiteral("服务器上没有“%1”表，请先初始化服务器").arg(missing.join(QStringLiteral("”“")));
             m_server.connection.reset();

@@ -3,11 +3,15 @@
 #include "settings/SharingPanel.h"
 #include "store/Records.h"
 #include "store/ServerChoice.h"
+#include "store/postgres/PgPass.h"
 #include "store/Templates.h"
 #include "support/ProgramFolder.h"
 #include "support/TestServer.h"
 
+#include <QDir>
+#include <QFile>
 #include <QLineEdit>
+#include <QTemporaryDir>
 #include <QPointer>
 #include <QPushButton>
 #include <QTest>
@@ -65,7 +69,12 @@ class TestSharingPanel : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase() { MessageBox::setTestMode(true); }
+    void initTestCase()
+    {
+        MessageBox::setTestMode(true);
+        // The desk user's own password file is not the tests' to write.
+        qputenv("PGPASSFILE", QDir(m_home.path()).filePath(QStringLiteral("pgpass")).toUtf8());
+    }
     void init() { MessageBox::clearShownMessages(); }
 
     void confirmKeepsTheStringInATableOfItsOwn_data();
@@ -76,6 +85,9 @@ private slots:
     void uploadCopiesTheDeskAndAsksBeforeAMerge();
     void thePasswordIsSetChangedAndClearedOnTheServer_data();
     void thePasswordIsSetChangedAndClearedOnTheServer();
+
+private:
+    QTemporaryDir m_home;
 };
 
 void TestSharingPanel::confirmKeepsTheStringInATableOfItsOwn_data()
@@ -84,11 +96,15 @@ void TestSharingPanel::confirmKeepsTheStringInATableOfItsOwn_data()
     QTest::addColumn<QString>("typed");
     QTest::addColumn<bool>("readOnly");
     QTest::addColumn<QString>("message");
-    QTest::newRow("first server") << "-" << " host=10.0.0.5 dbname=clinic user=desk1 password='a b' " << false << "";
-    QTest::newRow("back to the files") << "host=10.0.0.5" << "" << false << "";
-    QTest::newRow("another server") << "host=10.0.0.5" << "host=10.0.0.6" << false << "";
+    QTest::addColumn<QString>("stored");       // "=": as typed, trimmed
+    QTest::addColumn<QString>("passwordLine"); // in the password file afterwards
+    // The password goes to the password file, never into 设置.dat.
+    QTest::newRow("first server") << "-" << " host=10.0.0.5 dbname=clinic user=desk1 password='a:b' " << false << ""
+                                  << "host=10.0.0.5 dbname=clinic user=desk1" << "10.0.0.5:%port:clinic:desk1:a\\:b"; // the port libpq would take
+    QTest::newRow("back to the files") << "host=10.0.0.5" << "" << false << "" << "=" << "";
+    QTest::newRow("another server") << "host=10.0.0.5" << "host=10.0.0.6" << false << "" << "=" << "";
     QTest::newRow("read-only file") << "-" << "host=10.0.0.5" << true
-                                    << "无法写入数据库，设置和共享数据库连接未保存。";
+                                    << "无法写入数据库，设置和共享数据库连接未保存。" << "=" << "";
 }
 
 void TestSharingPanel::confirmKeepsTheStringInATableOfItsOwn()
@@ -97,6 +113,9 @@ void TestSharingPanel::confirmKeepsTheStringInATableOfItsOwn()
     QFETCH(QString, typed);
     QFETCH(bool, readOnly);
     QFETCH(QString, message);
+    QFETCH(QString, stored);
+    QFETCH(QString, passwordLine);
+    QFile::remove(passwordFilePath());
     ProgramFolder folder;
     Store& s = folder.store();
     const QStringList templateTables = tablesOf(s.settings());
@@ -111,8 +130,18 @@ void TestSharingPanel::confirmKeepsTheStringInATableOfItsOwn()
     retype(window->Frame3->Text9, typed);
     QTest::mouseClick(window->Command1, Qt::LeftButton);
 
-    const QString expected = readOnly ? QString() : typed.trimmed();
+    const QString expected = readOnly ? QString() : stored == "=" ? typed.trimmed() : stored;
     QCOMPARE(readServerChoice(s), std::optional(expected));
+    QFile file(passwordFilePath());
+    if (passwordLine.isEmpty()) {
+        QVERIFY(!file.exists());
+    } else {
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(QString::fromUtf8(file.readAll()),
+                 QString(passwordLine).replace("%port", qEnvironmentVariable("PGPORT", "5432")) + '\n');
+        // libpq ignores a file the group or others may read.
+        QCOMPARE(file.permissions() & 0x00FF, QFileDevice::Permissions());
+    }
     if (!message.isEmpty()) {
         QCOMPARE(MessageBox::shownMessages(), QStringList({"基本设置", message}));
         QVERIFY(window->isVisible());
@@ -127,7 +156,8 @@ void TestSharingPanel::confirmKeepsTheStringInATableOfItsOwn()
     QCOMPARE(tablesOf(s.settings()), tables);
     QCOMPARE(Store::count(s.settings(), statements::everyRow(SharingTable)), 1);
     Loaded again(s);
-    QCOMPARE(again->Frame3->Text9->text(), expected);
+    // A password the desk keeps is shown only as there.
+    QCOMPARE(again->Frame3->Text9->text(), expected + (passwordLine.isEmpty() ? "" : " password=******"));
 }
 
 void TestSharingPanel::buttonsSayWhatTheyFind_data()

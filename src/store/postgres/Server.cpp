@@ -32,8 +32,8 @@ std::optional<QStringList> lackingSaveIdentity(Connection& db)
 {
     Query q = db.query(QStringLiteral("SELECT c.relname FROM pg_catalog.pg_attribute a "
                                       "JOIN pg_catalog.pg_class c ON c.oid = a.attrelid "
-                                      "WHERE c.relnamespace = current_schema()::regnamespace "
-                                      "AND a.attname = $1 AND NOT a.attisdropped"));
+                                      "JOIN pg_catalog.pg_namespace n ON n.oid = c.relnamespace "
+                                      "WHERE n.nspname = current_schema() AND a.attname = $1 AND NOT a.attisdropped"));
     q.bind(1, saveIdentityColumn());
     QStringList with;
     while (q.next())
@@ -101,8 +101,13 @@ QStringList sharedTableNames()
 QStringList missingServerTables(Connection& db)
 {
     // Only the server's current schema counts: the one the connection's unquoted names reach.
-    Query q = db.query(QStringLiteral("SELECT table_name, column_name FROM information_schema.columns "
-                                      "WHERE table_schema = current_schema()"));
+    // From the catalog, which lists a table whatever rights this login has on it: a table
+    // without them is not missing (see serverTablesWithoutRights).
+    Query q = db.query(QStringLiteral("SELECT c.relname, a.attname FROM pg_catalog.pg_class c "
+                                      "JOIN pg_catalog.pg_namespace n ON n.oid = c.relnamespace "
+                                      "JOIN pg_catalog.pg_attribute a ON a.attrelid = c.oid "
+                                      "WHERE n.nspname = current_schema() AND c.relkind IN ('r', 'p') "
+                                      "AND a.attnum > 0 AND NOT a.attisdropped"));
     std::set<std::pair<QString, QString>> present;
     while (q.next())
         present.emplace(q.string(0), q.string(1));
@@ -120,6 +125,31 @@ QStringList missingServerTables(Connection& db)
                 missing << name + QLatin1Char('.') + fieldName(field);
     }
     return missing;
+}
+
+QStringList serverTablesWithoutRights(Connection& db)
+{
+    // Each right by itself: has_table_privilege given several is true when any one is held.
+    Query q = db.query(QStringLiteral("SELECT c.relname FROM pg_catalog.pg_class c "
+                                      "JOIN pg_catalog.pg_namespace n ON n.oid = c.relnamespace "
+                                      "WHERE n.nspname = current_schema() AND c.relkind IN ('r', 'p') AND NOT ("
+                                      "has_table_privilege(c.oid, 'SELECT') AND has_table_privilege(c.oid, 'INSERT') "
+                                      "AND has_table_privilege(c.oid, 'UPDATE') AND has_table_privilege(c.oid, 'DELETE'))"));
+    QStringList found;
+    while (q.next())
+        found << q.string(0);
+    QStringList lacking;
+    for (const QString& name : sharedTableNames())
+        if (found.contains(name))
+            lacking << name;
+    return lacking;
+}
+
+QString ServerCheck::rightsText(const QStringList& tables)
+{
+    return QStringLiteral("这台电脑的数据库用户没有使用“%1”表的权限（需要 SELECT、INSERT、UPDATE、DELETE），"
+                          "请服务器管理员授权")
+        .arg(tables.join(QStringLiteral("”“")));
 }
 
 bool initializeServer(Connection& db, QStringList* done, QString* error)
@@ -166,9 +196,12 @@ QString ServerCheck::text() const
 {
     if (!connected)
         return QStringLiteral("连接失败：%1").arg(error);
+    if (!withoutRights.isEmpty())
+        return QStringLiteral("连接成功，但%1。").arg(rightsText(withoutRights)) + security;
     if (!missing.isEmpty())
-        return QStringLiteral("连接成功，但服务器上还没有数据表（%1），请先初始化服务器。").arg(missing.join(QStringLiteral("、")));
-    return QStringLiteral("连接成功，数据表都已存在。");
+        return QStringLiteral("连接成功，但服务器上还没有数据表（%1），请先初始化服务器。").arg(missing.join(QStringLiteral("、")))
+            + security;
+    return QStringLiteral("连接成功，数据表都已存在。") + security;
 }
 
 ServerCheck checkServer(const QString& conninfo)
@@ -178,7 +211,9 @@ ServerCheck checkServer(const QString& conninfo)
     if (!db)
         return check;
     check.connected = true;
+    check.security = db->linkSecurity();
     check.missing = missingServerTables(*db);
+    check.withoutRights = serverTablesWithoutRights(*db);
     return check;
 }
 

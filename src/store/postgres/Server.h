@@ -16,6 +16,9 @@ QStringList sharedTableNames();
 // The shared tables, or their fields, the server lacks ("档案", "档案.收费").
 QStringList missingServerTables(Connection& db);
 
+// The shared tables this login may not read and write (SELECT, INSERT, UPDATE and DELETE).
+QStringList serverTablesWithoutRights(Connection& db);
+
 // Makes the shared tables and their indexes where they are missing, all in one transaction, so
 // a failure leaves the server as it was. What was made goes to `done`, in words for the user.
 bool initializeServer(Connection& db, QStringList* done = nullptr, QString* error = nullptr);
@@ -37,7 +40,10 @@ struct ServerCheck {
     bool connected = false;
     QStringList missing; // shared tables not there yet
     QString error;       // why it did not connect
+    QStringList withoutRights; // shared tables this login may not use
     QString security;    // whether the link is encrypted and the server's certificate checked
+    // What the user is told of tables without rights.
+    static QString rightsText(const QStringList& tables);
     // One sentence for the user.
     QString text() const;
 };
