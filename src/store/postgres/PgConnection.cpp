@@ -123,12 +123,9 @@ bool resendable(const QString& sql)
     return !sql.startsWith(QLatin1String("INSERT"), Qt::CaseInsensitive) || sql.contains(QLatin1String(" ON CONFLICT "));
 }
 
-// The value a string gives a keyword, empty when it gives none.
-QString statedOption(const QString& conninfo, const char* keyword)
+// A keyword's value among libpq's options, which are freed.
+QString valueIn(PQconninfoOption* options, const char* keyword)
 {
-    char* error = nullptr;
-    PQconninfoOption* options = PQconninfoParse(conninfo.toUtf8().constData(), &error);
-    PQfreemem(error);
     QString value;
     for (PQconninfoOption* option = options; option && option->keyword; ++option)
         if (qstrcmp(option->keyword, keyword) == 0 && option->val)
@@ -137,17 +134,17 @@ QString statedOption(const QString& conninfo, const char* keyword)
     return value;
 }
 
-// The value a live link uses for a keyword.
-QString linkOption(PGconn* conn, const char* keyword)
+// The value a string gives a keyword, empty when it gives none.
+QString statedOption(const QString& conninfo, const char* keyword)
 {
-    PQconninfoOption* options = PQconninfo(conn);
-    QString value;
-    for (PQconninfoOption* option = options; option && option->keyword; ++option)
-        if (qstrcmp(option->keyword, keyword) == 0 && option->val)
-            value = QString::fromUtf8(option->val);
-    PQconninfoFree(options);
-    return value;
+    char* error = nullptr;
+    PQconninfoOption* options = PQconninfoParse(conninfo.toUtf8().constData(), &error);
+    PQfreemem(error);
+    return valueIn(options, keyword);
 }
+
+// The value a live link uses for a keyword.
+QString linkOption(PGconn* conn, const char* keyword) { return valueIn(PQconninfo(conn), keyword); }
 
 } // namespace
 
@@ -240,6 +237,8 @@ std::unique_ptr<PgConnection> PgConnection::connect(const QString& conninfo, QSt
         return nullptr;
     return std::unique_ptr<PgConnection>(new PgConnection(conn, conninfo));
 }
+
+QString PgConnection::option(const char* keyword) const { return m_conn ? linkOption(m_conn, keyword) : QString(); }
 
 bool PgConnection::linkUp() const { return m_conn && PQstatus(m_conn) == CONNECTION_OK; }
 

@@ -76,6 +76,8 @@ protected:
 private:
     PgConnection(PGconn* conn, const QString& conninfo);
     static PGconn* open(const QString& conninfo, QString* error);
+    // The value the link uses for a libpq keyword.
+    QString option(const char* keyword) const;
     bool succeeded(PGresult* result, const QString& sql);
     // Sends one statement and waits for its reply; null on a failure (or no answer in time).
     PGresult* exchange(const QByteArray& sql, const std::vector<Value>& values);

@@ -82,12 +82,7 @@ QString PgConnection::linkSecurity() const
 {
     if (!linkUp())
         return {};
-    QString mode;
-    PQconninfoOption* options = PQconninfo(m_conn);
-    for (PQconninfoOption* option = options; option && option->keyword; ++option)
-        if (qstrcmp(option->keyword, "sslmode") == 0 && option->val)
-            mode = QString::fromUtf8(option->val);
-    PQconninfoFree(options);
+    const QString mode = option("sslmode");
     if (PQsslInUse(m_conn)) {
         const QString protocol = QString::fromUtf8(PQsslAttribute(m_conn, "protocol"));
         if (mode == QLatin1String("verify-full"))
