@@ -253,10 +253,18 @@ void SettingsWindow::confirm()
         if (!db) {
             why = QStringLiteral("file not open");
         } else if (isEmpty(db, table)) {
-            // An empty table is left empty, as ever: there is no row to change, and the window
-            // never adds one.
-            qCWarning(lcSettings) << "nothing stored into" << store::tableName(table) << ": it has no row";
-            return;
+            // A desk's own empty table is left empty, as ever: there is no row to change, and
+            // the window never adds one. The clinic's server gets its one password row, so that
+            // a login can be set there at all.
+            if (&table != &store::PasswordTable || !m_store.onServer()) {
+                qCWarning(lcSettings) << "nothing stored into" << store::tableName(table) << ": it has no row";
+                return;
+            }
+            store::Row row(table.fields.size());
+            for (const auto& [field, value] : values)
+                row[size_t(field)] = value;
+            if (!store::Store::insert(db, table, row))
+                why = QStringLiteral("the row was not added");
         } else if (!store::Store::updateFirstFields(db, table, values)) {
             why = QStringLiteral("the change was not written");
         }

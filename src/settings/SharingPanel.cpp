@@ -6,6 +6,7 @@
 #include "store/ServerChoice.h"
 #include "store/Store.h"
 #include "store/postgres/PgConnection.h"
+#include "store/postgres/PgPass.h"
 #include "store/postgres/Server.h"
 
 #include <QGridLayout>
@@ -58,6 +59,7 @@ SharingPanel::SharingPanel(store::Store& store, QWidget* parent)
     grid->setColumnStretch(2, 1);
     grid->setColumnStretch(3, 1);
 
+    connect(Text9, &QLineEdit::editingFinished, this, &SharingPanel::hidePassword);
     connect(Command3, &QPushButton::clicked, this, &SharingPanel::testConnection);
     connect(Command4, &QPushButton::clicked, this, &SharingPanel::initialize);
     connect(Command5, &QPushButton::clicked, this, &SharingPanel::upload);
@@ -65,27 +67,56 @@ SharingPanel::SharingPanel(store::Store& store, QWidget* parent)
 
 void SharingPanel::load()
 {
-    if (const std::optional<QString> stored = store::readServerChoice(m_store))
-        Text9->setText(*stored);
-    else
+    if (const std::optional<QString> stored = store::readServerChoice(m_store)) {
+        // The password the desk keeps for this server is there, but never shown.
+        const bool kept = !stored->isEmpty() && store::statedPassword(*stored).isEmpty() && store::passwordFileHas(*stored);
+        Text9->setText(store::maskedPassword(kept ? *stored + QStringLiteral(" password=") + store::passwordMask() : *stored));
+    } else {
         qCWarning(lcSettings) << "server choice not read; the box keeps its text";
+    }
+    m_password.clear();
     m_shown = Text9->text().trimmed();
+}
+
+void SharingPanel::hidePassword()
+{
+    const QString typed = store::statedPassword(Text9->text());
+    if (typed.isEmpty() || typed == store::passwordMask())
+        return;
+    m_password = typed;
+    Text9->setText(store::maskedPassword(Text9->text()));
+}
+
+QString SharingPanel::actual() const
+{
+    const QString typed = Text9->text().trimmed();
+    if (store::statedPassword(typed) != store::passwordMask())
+        return typed;
+    const QString bare = store::withoutPassword(typed);
+    if (m_password.isEmpty())
+        return bare;
+    QString quoted = m_password;
+    quoted.replace(QLatin1Char('\\'), QLatin1String("\\\\")).replace(QLatin1Char('\''), QLatin1String("\\'"));
+    return bare + QStringLiteral(" password='%1'").arg(quoted);
 }
 
 bool SharingPanel::save()
 {
+    hidePassword();
     const QString typed = Text9->text().trimmed();
-    if (typed == m_shown)
+    if (typed == m_shown && m_password.isEmpty())
         return true;
-    if (!store::writeServerChoice(m_store, typed))
+    if (!store::writeServerChoice(m_store, actual()))
         return false;
+    m_password.clear();
     m_shown = typed;
     return true;
 }
 
 std::optional<QString> SharingPanel::typedServer()
 {
-    const QString typed = Text9->text().trimmed();
+    hidePassword();
+    const QString typed = actual();
     if (!typed.isEmpty())
         return typed;
     tell(QStringLiteral("没有填写服务器：这台电脑使用本机文件。"), false);
@@ -143,9 +174,13 @@ void SharingPanel::upload()
     };
     run(false);
     if (result.outcome == store::Upload::ServerHoldsRecords) {
+        const QString password = result.serverPassword == store::UploadResult::Password::Set
+            ? QStringLiteral("（登录密码保留服务器上的。）")
+            : result.serverPassword == store::UploadResult::Password::Blank
+            ? QStringLiteral("（服务器上的登录密码为空，合并后登录仍不要求密码。）")
+            : QStringLiteral("（服务器上没有登录密码，合并后使用本机的登录密码。）");
         if (!MessageBox::yesNo(window(), frameTitle,
-                               QStringLiteral("服务器上已经有病人档案。确实要把本机的数据合并进去吗？\n"
-                                              "（登录密码保留服务器上的。）")))
+                               QStringLiteral("服务器上已经有病人档案。确实要把本机的数据合并进去吗？\n") + password))
             return;
         run(true);
     }

@@ -38,8 +38,14 @@ private:
     void upload();
     // The typed string, or std::nullopt after telling the user an empty one names no server.
     std::optional<QString> typedServer();
+    // The box's string with the password it stands for in place of the mask; without one when
+    // the mask stands for the password file's.
+    QString actual() const;
+    // Shows a typed password as the mask, keeping it for actual().
+    void hidePassword();
     void tell(const QString& text, bool failed);
 
     store::Store& m_store;
-    QString m_shown; // what load() left in the box
+    QString m_shown;    // what load() left in the box
+    QString m_password; // typed, shown as the mask
 };

@@ -181,6 +181,8 @@ StartupResult prepare(store::Store& store, const QDate& today, const std::option
     store::removeUnfinishedCopies(store.programFolder());
 
     // The clinic's server, if this desk uses one.
+    if (!server)
+        store::movePasswordOut(store);
     store.useServer(server ? *server : store::readServerChoice(store).value_or(QString()));
 
     // Both files are opened and checked now, so the user hears of a damaged one before using it.

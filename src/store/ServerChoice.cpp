@@ -3,6 +3,7 @@
 #include "common/Log.h"
 #include "store/Statements.h"
 #include "store/Store.h"
+#include "store/postgres/PgPass.h"
 
 #include <QDir>
 
@@ -43,7 +44,15 @@ bool writeServerChoice(Store& store, const QString& conninfo)
     Connection* db = store.settings();
     if (!db || store.settingsProblem())
         return false;
-    const QString text = conninfo.trimmed();
+    QString text = conninfo.trimmed();
+    const QString password = statedPassword(text);
+    if (!password.isEmpty()) {
+        if (password != passwordMask() && !writePasswordFile(text, password))
+            return false;
+        text = withoutPassword(text);
+    }
+    // What the row held before is overwritten in the file too, not only unlinked.
+    db->execute(QStringLiteral("PRAGMA secure_delete = ON"));
     // The table and its one row come into being together, or not at all.
     bool ok = db->execute(QStringLiteral("BEGIN"));
     if (ok && !hasSharingTable(db))
@@ -56,6 +65,13 @@ bool writeServerChoice(Store& store, const QString& conninfo)
         db->execute(QStringLiteral("ROLLBACK"));
     }
     return ok;
+}
+
+void movePasswordOut(Store& store)
+{
+    const std::optional<QString> stored = readServerChoice(store);
+    if (stored && !statedPassword(*stored).isEmpty() && !writeServerChoice(store, *stored))
+        qCWarning(lcStore) << "the server's password is still in" << store.settingsPath();
 }
 
 UploadResult uploadDeskFiles(Store& store, const QString& conninfo, bool merge)

@@ -6,6 +6,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QUuid>
 #include <algorithm>
 #include <map>
 #include <mutex>
@@ -151,11 +152,18 @@ PgConnection* Store::server()
         m_server.connection = PgConnection::connect(m_serverInfo, &error);
         if (!m_server.connection) {
             m_server.problem = error;
+        } else if (const QStringList lacking = serverTablesWithoutRights(*m_server.connection); !lacking.isEmpty()) {
+            m_server.problem = ServerCheck::rightsText(lacking);
+            m_server.connection.reset();
         } else if (QStringList missing = missingServerTables(*m_server.connection);
                    !missing.isEmpty() && !(addLaterServerTables(*m_server.connection, missing)
                                            && (missing = missingServerTables(*m_server.connection)).isEmpty())) {
             m_server.problem = QStringLiteral("服务器上没有“%1”表，请先初始化服务器").arg(missing.join(QStringLiteral("”“")));
             m_server.connection.reset();
+        } else {
+            // A server made before saves carried an identity gets the column now, if this
+            // login may add it.
+            ensureSaveIdentity(*m_server.connection);
         }
         if (!m_server.problem.isEmpty())
             qCWarning(lcStore) << "not using the server" << PgConnection::describe(m_serverInfo) << ":" << m_server.problem;
@@ -183,6 +191,11 @@ QString Store::notWritten(const QString& what)
             return QStringLiteral("无法连接共享数据库：%1（%2）\n%3").arg(PgConnection::describe(m_serverInfo), why, what);
     }
     return QStringLiteral("无法写入数据库，") + what;
+}
+
+bool Store::lastChangeUnanswered() const
+{
+    return onServer() && m_server.connection && m_server.connection->unanswered();
 }
 
 CipherConnection* Store::settings()
@@ -296,12 +309,53 @@ QString insertSql(const Table& table, const Dialect& dialect)
     return text;
 }
 
+// The INSERT of a save that carries its identity: sent twice, it changes the row the first
+// one stored. Whether the row was new is read from xmax, which only an updated row has set.
+QString identifiedInsertSql(const Table& table, const Dialect& dialect)
+{
+    static std::mutex guard;
+    static std::map<const Table*, QString> texts;
+    const std::lock_guard lock(guard);
+    QString& text = texts[&table];
+    if (text.isEmpty()) {
+        QStringList marks;
+        QStringList changes;
+        for (size_t i = 0; i < table.fields.size(); ++i) {
+            marks << QStringLiteral("?%1").arg(i + 1);
+            const QString name = quoteIdentifier(fieldName(table.fields[i]));
+            changes << QStringLiteral("%1 = EXCLUDED.%1").arg(name);
+        }
+        const QString id = saveIdentityColumn();
+        text = dialect.render(QStringLiteral("INSERT INTO %1 (%2, %3) VALUES (%4, ?%5) ON CONFLICT (%3) DO UPDATE SET %6 "
+                                             "RETURNING rowid, xmax = 0")
+                                  .arg(quoteIdentifier(tableName(table)), fieldList(table), id,
+                                       marks.join(QLatin1String(", ")))
+                                  .arg(table.fields.size() + 1)
+                                  .arg(changes.join(QLatin1String(", "))));
+    }
+    return text;
+}
+
 } // namespace
 
-std::optional<qint64> Store::insert(Connection* db, const Table& table, const Row& row)
+std::optional<qint64> Store::insert(Connection* db, const Table& table, const Row& row, const QString& saveId,
+                                    bool* earlier)
 {
+    if (earlier)
+        *earlier = false;
     if (!db || logRefusal(table, row))
         return std::nullopt;
+    auto* server = db->dialect().isServer() ? static_cast<PgConnection*>(db) : nullptr;
+    if (server && carriesSaveIdentity(table) && ensureSaveIdentity(*server)) {
+        Query query = db->query(identifiedInsertSql(table, db->dialect()));
+        bindRow(query, row);
+        query.bind(int(row.size()) + 1, saveId.isEmpty() ? QUuid::createUuid().toString(QUuid::WithoutBraces) : saveId);
+        if (!query.next())
+            return std::nullopt;
+        if (earlier)
+            *earlier = query.string(1) == QLatin1String("f");
+        return query.integer(0);
+    }
     Query query = db->query(insertSql(table, db->dialect()));
     if (!bindRow(query, row) || !query.exec())
         return std::nullopt;

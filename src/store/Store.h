@@ -83,6 +83,8 @@ public:
     // that was made before it, or a server not initialized since, does not. Asked once a
     // connection.
     bool hasNameGrams();
+    // Whether the last change sent to the server got no answer, so that it may have been done.
+    bool lastChangeUnanswered() const;
 
     // Indexes missing from a file that passed its checks are built when it is opened, which takes
     // a while on a large file. The runner is given that work and returns once it is done, so the
@@ -95,8 +97,11 @@ public:
     // Runs a SELECT; read rows with next(). At most limit rows when limit >= 0.
     static Query select(Connection* db, const Select& select, int limit = -1);
     // Adds a row; the new row's identity, or std::nullopt when the store refuses it (nothing
-    // of it is written then).
-    static std::optional<qint64> insert(Connection* db, const Table& table, const Row& row);
+    // of it is written then). On a server whose table carries save identities the row carries
+    // `saveId` (a new one when empty): the same save sent again stores no second row but changes
+    // the one the first sending stored, and `earlier` then says it was there already.
+    static std::optional<qint64> insert(Connection* db, const Table& table, const Row& row,
+                                        const QString& saveId = QString(), bool* earlier = nullptr);
     // Adds rows in their order, all or (within the caller's transaction) none: false when one
     // is refused or a write fails. A server gets them many to a statement, a round trip each.
     static bool insertMany(Connection* db, const Table& table, const std::vector<Row>& rows);

@@ -13,6 +13,7 @@
 #include "settings/CurrentSettings.h"
 #include "store/Records.h"
 #include "store/Store.h"
+#include "store/postgres/PgWait.h"
 #include "workstation/DrugPanel.h"
 #include "workstation/HelpPage.h"
 #include "workstation/Keypad.h"
@@ -38,7 +39,9 @@
 #include <QStandardPaths>
 #include <QStatusBar>
 #include <QStyle>
+#include <QStatusBar>
 #include <QToolBar>
+#include <QUuid>
 #include <QUrl>
 
 namespace {
@@ -83,6 +86,19 @@ MainWindow::MainWindow(store::Store& store, QWidget* parent)
     m_scroll->setWidget(content);
     setCentralWidget(m_scroll);
     m_prints = new SheetPrints(store, m_sheet, statusBar(), this);
+    // A wait for the clinic's server that lasts more than a moment is shown, never hidden behind
+    // a window that seems to have stopped.
+    store::ServerWait::setNotice([bar = QPointer<QStatusBar>(statusBar())](bool waiting) {
+        if (waiting) {
+            QGuiApplication::setOverrideCursor(Qt::BusyCursor);
+            if (bar)
+                bar->showMessage(QStringLiteral("正在连接服务器…"));
+        } else {
+            QGuiApplication::restoreOverrideCursor();
+            if (bar)
+                bar->clearMessage();
+        }
+    });
 
     // The pick lists pop up over the sheet, below their boxes.
     m_lookups = new LookupLists(store, this, m_sheet->box(4), m_sheet->box(5));
@@ -113,6 +129,7 @@ MainWindow::~MainWindow()
     // Closing the window on its way out moves the focus, and the application reports that when
     // only the QWidget part of this window is left: stop listening before that.
     disconnect(qApp, &QApplication::focusChanged, this, nullptr);
+    store::ServerWait::setNotice({});
 }
 
 // --- Building ------------------------------------------------------------------------------
@@ -392,6 +409,7 @@ void MainWindow::newPrescription()
                       m_settings->dispenser());
     m_lookups->hide();
     m_sheet->show();
+    m_saveId.clear();
     setSaveEnabled(true);
     m_sheet->box(0)->setFocus();
     m_sheet->setCovered(false);
@@ -417,12 +435,29 @@ void MainWindow::savePrescription()
             ? QStringLiteral("请填写%1，处方未保存。").arg(name)
             : QStringLiteral("%1超过 %2 个字，处方未保存。").arg(name).arg(width);
     }
-    if (problem.isEmpty() && !store::Store::insert(m_store.records(), store::RecordsTable, record.toRow()))
-        problem = m_store.notWritten(QStringLiteral("处方未保存。"));
+    bool earlier = false;
+    const bool pressedBefore = !m_saveId.isEmpty();
+    if (problem.isEmpty()) {
+        if (!pressedBefore)
+            m_saveId = QUuid::createUuid().toString(QUuid::WithoutBraces);
+        if (!store::Store::insert(m_store.records(), store::RecordsTable, record.toRow(), m_saveId, &earlier))
+            problem = m_store.notWritten(
+                m_store.lastChangeUnanswered()
+                    ? QStringLiteral("处方未能确认保存，仍留在屏幕上。连接恢复后再按“保存”：已经存入的不会重复保存。")
+                    : QStringLiteral("处方未保存。"));
+    }
     if (!problem.isEmpty()) {
         qCWarning(lcWorkstation) << "save refused:" << problem;
         MessageBox::information(this, QStringLiteral("提示"), problem, MessageBox::Exclamation);
         return;
+    }
+    m_saveId.clear();
+    if (earlier && pressedBefore) {
+        // The press that failed had reached the server after all: its row now holds the sheet.
+        qCInfo(lcWorkstation) << "the save was already stored by an earlier press";
+        MessageBox::information(this, QStringLiteral("提示"),
+                                QStringLiteral("上一次按“保存”时，处方其实已经存入服务器（只是没有收到服务器的回答）。"
+                                               "这次没有重复保存，档案里只有这一张处方。"));
     }
 
     m_search->showNewest(TreeRows, true);

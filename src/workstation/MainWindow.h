@@ -103,6 +103,9 @@ private:
     SheetPrints* m_prints = nullptr;
     QList<QAction*> m_menuActions;
     SheetGroup::Copy m_copyBuffer;
+    // The identity of the sheet's save, made at its first press of 保存 and kept until it is
+    // stored: pressed again after a failure, it finds the row the first press may have left.
+    QString m_saveId;
 
     // Where the on-screen keypad types: the plain box and the rich box that last had the
     // focus, and whether the rich one had it after the plain one.

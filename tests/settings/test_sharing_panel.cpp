@@ -3,11 +3,15 @@
 #include "settings/SharingPanel.h"
 #include "store/Records.h"
 #include "store/ServerChoice.h"
+#include "store/postgres/PgPass.h"
 #include "store/Templates.h"
 #include "support/ProgramFolder.h"
 #include "support/TestServer.h"
 
+#include <QDir>
+#include <QFile>
 #include <QLineEdit>
+#include <QTemporaryDir>
 #include <QPointer>
 #include <QPushButton>
 #include <QTest>
@@ -50,6 +54,14 @@ QStringList rowCounts(Connection* db, std::initializer_list<const Table*> tables
     return counts;
 }
 
+QStringList column(Connection* db, const Select& select, int index)
+{
+    QStringList values;
+    for (Query q = Store::select(db, select); q.next();)
+        values << q.string(index);
+    return values;
+}
+
 } // namespace
 
 class TestSharingPanel : public QObject
@@ -57,7 +69,12 @@ class TestSharingPanel : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase() { MessageBox::setTestMode(true); }
+    void initTestCase()
+    {
+        MessageBox::setTestMode(true);
+        // The desk user's own password file is not the tests' to write.
+        qputenv("PGPASSFILE", QDir(m_home.path()).filePath(QStringLiteral("pgpass")).toUtf8());
+    }
     void init() { MessageBox::clearShownMessages(); }
 
     void confirmKeepsTheStringInATableOfItsOwn_data();
@@ -66,6 +83,11 @@ private slots:
     void buttonsSayWhatTheyFind();
     void uploadCopiesTheDeskAndAsksBeforeAMerge_data();
     void uploadCopiesTheDeskAndAsksBeforeAMerge();
+    void thePasswordIsSetChangedAndClearedOnTheServer_data();
+    void thePasswordIsSetChangedAndClearedOnTheServer();
+
+private:
+    QTemporaryDir m_home;
 };
 
 void TestSharingPanel::confirmKeepsTheStringInATableOfItsOwn_data()
@@ -74,11 +96,15 @@ void TestSharingPanel::confirmKeepsTheStringInATableOfItsOwn_data()
     QTest::addColumn<QString>("typed");
     QTest::addColumn<bool>("readOnly");
     QTest::addColumn<QString>("message");
-    QTest::newRow("first server") << "-" << " host=10.0.0.5 dbname=clinic user=desk1 password='a b' " << false << "";
-    QTest::newRow("back to the files") << "host=10.0.0.5" << "" << false << "";
-    QTest::newRow("another server") << "host=10.0.0.5" << "host=10.0.0.6" << false << "";
+    QTest::addColumn<QString>("stored");       // "=": as typed, trimmed
+    QTest::addColumn<QString>("passwordLine"); // in the password file afterwards
+    // The password goes to the password file, never into 设置.dat.
+    QTest::newRow("first server") << "-" << " host=10.0.0.5 dbname=clinic user=desk1 password='a:b' " << false << ""
+                                  << "host=10.0.0.5 dbname=clinic user=desk1" << "10.0.0.5:%port:clinic:desk1:a\\:b"; // the port libpq would take
+    QTest::newRow("back to the files") << "host=10.0.0.5" << "" << false << "" << "=" << "";
+    QTest::newRow("another server") << "host=10.0.0.5" << "host=10.0.0.6" << false << "" << "=" << "";
     QTest::newRow("read-only file") << "-" << "host=10.0.0.5" << true
-                                    << "无法写入数据库，设置和共享数据库连接未保存。";
+                                    << "无法写入数据库，设置和共享数据库连接未保存。" << "=" << "";
 }
 
 void TestSharingPanel::confirmKeepsTheStringInATableOfItsOwn()
@@ -87,6 +113,9 @@ void TestSharingPanel::confirmKeepsTheStringInATableOfItsOwn()
     QFETCH(QString, typed);
     QFETCH(bool, readOnly);
     QFETCH(QString, message);
+    QFETCH(QString, stored);
+    QFETCH(QString, passwordLine);
+    QFile::remove(passwordFilePath());
     ProgramFolder folder;
     Store& s = folder.store();
     const QStringList templateTables = tablesOf(s.settings());
@@ -101,8 +130,18 @@ void TestSharingPanel::confirmKeepsTheStringInATableOfItsOwn()
     retype(window->Frame3->Text9, typed);
     QTest::mouseClick(window->Command1, Qt::LeftButton);
 
-    const QString expected = readOnly ? QString() : typed.trimmed();
+    const QString expected = readOnly ? QString() : stored == "=" ? typed.trimmed() : stored;
     QCOMPARE(readServerChoice(s), std::optional(expected));
+    QFile file(passwordFilePath());
+    if (passwordLine.isEmpty()) {
+        QVERIFY(!file.exists());
+    } else {
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(QString::fromUtf8(file.readAll()),
+                 QString(passwordLine).replace("%port", qEnvironmentVariable("PGPORT", "5432")) + '\n');
+        // libpq ignores a file the group or others may read.
+        QCOMPARE(file.permissions() & 0x00FF, QFileDevice::Permissions());
+    }
     if (!message.isEmpty()) {
         QCOMPARE(MessageBox::shownMessages(), QStringList({"基本设置", message}));
         QVERIFY(window->isVisible());
@@ -117,7 +156,8 @@ void TestSharingPanel::confirmKeepsTheStringInATableOfItsOwn()
     QCOMPARE(tablesOf(s.settings()), tables);
     QCOMPARE(Store::count(s.settings(), statements::everyRow(SharingTable)), 1);
     Loaded again(s);
-    QCOMPARE(again->Frame3->Text9->text(), expected);
+    // A password the desk keeps is shown only as there.
+    QCOMPARE(again->Frame3->Text9->text(), expected + (passwordLine.isEmpty() ? "" : " password=******"));
 }
 
 void TestSharingPanel::buttonsSayWhatTheyFind_data()
@@ -127,16 +167,18 @@ void TestSharingPanel::buttonsSayWhatTheyFind_data()
     QTest::addColumn<QString>("message"); // how it begins
     QTest::addColumn<bool>("tablesAfter");
     const QString allMade = QStringLiteral("初始化完成：\n建立数据表“档案”\n建立数据表“密码”\n建立数据表“药品”\n"
-                                           "建立数据表“诊断”\n建立数据表“地址”\n建立数据表“协定处方”");
-    QTest::newRow("test, ready") << "ready" << "Command3" << "连接成功，数据表都已存在。" << true;
+                                           "建立数据表“诊断”\n建立数据表“地址”\n建立数据表“协定处方”\n登录密码为出厂密码，请在“综合设置”中更改");
+    // The test server listens on loopback without TLS: the desk says the link is not encrypted.
+    QTest::newRow("test, ready") << "ready" << "Command3" << "连接成功，数据表都已存在。连接没有加密（连到本机，不经过网络）。"
+                                 << true;
     QTest::newRow("test, bare") << "bare" << "Command3"
                                 << "连接成功，但服务器上还没有数据表（档案、密码、药品、诊断、地址、协定处方），请先初始化服务器。"
                                 << false;
-    QTest::newRow("test, unreachable") << "unreachable" << "Command3" << "连接失败：connection to server" << false;
+    QTest::newRow("test, unreachable") << "unreachable" << "Command3" << "连接失败：服务器拒绝连接" << false;
     QTest::newRow("test, none") << "none" << "Command3" << "没有填写服务器：这台电脑使用本机文件。" << false;
     QTest::newRow("initialize, bare") << "bare" << "Command4" << allMade << true;
     QTest::newRow("initialize, ready") << "ready" << "Command4" << "初始化完成：\n数据表都已存在，无需建立" << true;
-    QTest::newRow("initialize, unreachable") << "unreachable" << "Command4" << "连接失败：connection to server" << false;
+    QTest::newRow("initialize, unreachable") << "unreachable" << "Command4" << "连接失败：服务器拒绝连接" << false;
     QTest::newRow("initialize, none") << "none" << "Command4" << "没有填写服务器：这台电脑使用本机文件。" << false;
 }
 
@@ -170,10 +212,17 @@ void TestSharingPanel::uploadCopiesTheDeskAndAsksBeforeAMerge_data()
     QTest::addColumn<bool>("serverHoldsRecords");
     QTest::addColumn<int>("answer"); // to the merge question: 1 yes, 0 no, -1 not asked
     QTest::addColumn<bool>("deskOnServer"); // the desk already uses the server it uploads to
-    QTest::newRow("empty server") << false << -1 << false;
-    QTest::newRow("empty server, desk already on it") << false << -1 << true;
-    QTest::newRow("merge declined") << true << 0 << false;
-    QTest::newRow("merge confirmed") << true << 1 << false;
+    QTest::addColumn<QString>("serverPassword"); // "-": no row
+    QTest::addColumn<QString>("asked");          // the merge question's last line
+    const QString kept = QStringLiteral("（登录密码保留服务器上的。）");
+    QTest::newRow("empty server") << false << -1 << false << "qarvel" << "";
+    QTest::newRow("empty server, desk already on it") << false << -1 << true << "qarvel" << "";
+    QTest::newRow("merge declined") << true << 0 << false << "clinic" << kept;
+    QTest::newRow("merge confirmed") << true << 1 << false << "clinic" << kept;
+    QTest::newRow("merge, no password there") << true << 1 << false << "-"
+                                              << "（服务器上没有登录密码，合并后使用本机的登录密码。）";
+    QTest::newRow("merge, a blank one there") << true << 1 << false << ""
+                                              << "（服务器上的登录密码为空，合并后登录仍不要求密码。）";
 }
 
 void TestSharingPanel::uploadCopiesTheDeskAndAsksBeforeAMerge()
@@ -181,6 +230,8 @@ void TestSharingPanel::uploadCopiesTheDeskAndAsksBeforeAMerge()
     QFETCH(bool, serverHoldsRecords);
     QFETCH(int, answer);
     QFETCH(bool, deskOnServer);
+    QFETCH(QString, serverPassword);
+    QFETCH(QString, asked);
     TestServer server;
     REQUIRE_SERVER(server);
     auto db = server.connect();
@@ -191,8 +242,11 @@ void TestSharingPanel::uploadCopiesTheDeskAndAsksBeforeAMerge()
         r.name = QStringLiteral("服务器上的");
         r.date = QStringLiteral("2026-12-01");
         QVERIFY(Store::insert(db.get(), RecordsTable, r.toRow()));
-        QVERIFY(Store::insert(db.get(), PasswordTable, {QStringLiteral("clinic")}));
     }
+    if (serverPassword == "-")
+        QVERIFY(db->execute(QStringLiteral("DELETE FROM \"密码\"")));
+    else
+        QVERIFY(Store::updateFirst(db.get(), PasswordTable, {serverPassword}));
     ProgramFolder folder;
     Store& s = folder.store();
     const QStringList local = rowCounts(s.records(), {&RecordsTable, &PasswordTable})
@@ -210,14 +264,15 @@ void TestSharingPanel::uploadCopiesTheDeskAndAsksBeforeAMerge()
     const QStringList shown = MessageBox::shownMessages();
     QCOMPARE(shown.size(), answer == 1 ? 4 : 2); // a declined merge ends with its question
     if (answer >= 0)
-        QVERIFY(shown[1].startsWith(QStringLiteral("服务器上已经有病人档案。确实要把本机的数据合并进去吗？")));
+        QCOMPARE(shown[1], QStringLiteral("服务器上已经有病人档案。确实要把本机的数据合并进去吗？\n") + asked);
     const QStringList after = rowCounts(db.get(), {&RecordsTable, &PasswordTable, &DrugTable, &DiagnosisTable, &AddressTable, &TemplateTable});
     if (answer == 0) {
         QCOMPARE(after, before);
         return;
     }
     QStringList copied = local;
-    if (serverHoldsRecords)
+    const bool keptThere = serverHoldsRecords && serverPassword != "-";
+    if (keptThere)
         copied.removeAt(1); // the clinic's password stays as the server has it
     QCOMPARE(shown.last(), QStringLiteral("上传完成：\n") + copied.join('\n'));
     // Every table now holds what it held plus the desk's rows; the password once.
@@ -228,7 +283,46 @@ void TestSharingPanel::uploadCopiesTheDeskAndAsksBeforeAMerge()
     }
     Query q = Store::select(db.get(), statements::password(), 1);
     QVERIFY(q.next());
-    QCOMPARE(q.string(1), serverHoldsRecords ? QStringLiteral("clinic") : *readPassword(s));
+    QCOMPARE(q.string(1), keptThere ? serverPassword : *readPassword(s));
+}
+
+void TestSharingPanel::thePasswordIsSetChangedAndClearedOnTheServer_data()
+{
+    QTest::addColumn<QString>("there"); // the server's 密码 row; "-": none
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("stored");
+    QTest::addColumn<bool>("refused"); // by the server, which then keeps what it had
+    QTest::newRow("changed") << "qarvel" << "门诊" << "门诊" << false;
+    QTest::newRow("cleared") << "qarvel" << "" << "" << false;
+    QTest::newRow("set where there was no row") << "-" << "门诊" << "门诊" << false;
+    QTest::newRow("refused") << "qarvel" << "拒绝" << "qarvel" << true;
+}
+
+void TestSharingPanel::thePasswordIsSetChangedAndClearedOnTheServer()
+{
+    QFETCH(QString, there);
+    QFETCH(QString, typed);
+    QFETCH(QString, stored);
+    QFETCH(bool, refused);
+    TestServer server;
+    REQUIRE_SERVER(server);
+    auto db = server.connect();
+    QVERIFY(db);
+    if (there == "-")
+        QVERIFY(db->execute(QStringLiteral("DELETE FROM \"密码\"")));
+    QVERIFY(db->execute(QStringLiteral("ALTER TABLE \"密码\" ADD CHECK (\"密码\" <> '拒绝')")));
+    ProgramFolder folder;
+    folder.store().useServer(server.conninfo());
+    Loaded window(folder.store());
+    QVERIFY(window->Text8->isEnabled());
+    QCOMPARE(window->Text8->text(), there == "-" ? QString() : there);
+    retype(window->Text8, typed);
+    QTest::mouseClick(window->Command1, Qt::LeftButton);
+
+    QCOMPARE(column(db.get(), statements::password(), 1), QStringList({stored}));
+    const QString said = MessageBox::shownMessages().join('\n');
+    QCOMPARE(said.contains(QStringLiteral("登录密码未保存")), refused);
+    QCOMPARE(window->isVisible(), refused); // a refusal keeps the window with what was typed
 }
 
 QTEST_MAIN(TestSharingPanel)

@@ -25,7 +25,8 @@ namespace {
 
 const QString Unreachable = QStringLiteral("host=127.0.0.1 port=1");
 
-// "ready": tables made; "bare": none yet; "locked": tables made and a login password set;
+// "ready": tables made, with the factory login password; "bare": none yet; "open": tables made
+// and the password cleared;
 // "unreachable"; "" for the desk's own files; "-" for nothing given.
 QString conninfoFor(const QString& kind, const TestServer& server)
 {
@@ -75,9 +76,10 @@ void TestServerStart::initServerRunsWithoutADisplay_data()
     QTest::addColumn<QString>("err"); // how it begins
     QTest::newRow("new server") << "bare" << 0
                                 << "建立数据表“档案”\n建立数据表“密码”\n建立数据表“药品”\n建立数据表“诊断”\n建立数据表“地址”\n建立数据表“协定处方”\n"
+                                   "登录密码为出厂密码，请在“综合设置”中更改\n"
                                 << "";
     QTest::newRow("again") << "ready" << 0 << "数据表都已存在，无需建立\n" << "";
-    QTest::newRow("unreachable") << "unreachable" << 1 << "" << serverMessage(Unreachable) + "connection to server";
+    QTest::newRow("unreachable") << "unreachable" << 1 << "" << serverMessage(Unreachable) + "服务器拒绝连接";
     QTest::newRow("no server named") << "-" << 1 << "" << "--init-server 需要 --server";
     QTest::newRow("the desk's files") << "" << 1 << "" << "--init-server 需要 --server";
 }
@@ -130,8 +132,9 @@ void TestServerStart::anUnusableServerIsNamedAndNeverSwappedForTheFiles_data()
     QTest::newRow("no tables yet") << "bare" << "-" << 2 << 1 << "请先初始化服务器" << "";
     QTest::newRow("command line names an unreachable one") << "ready" << "unreachable" << 2 << 1 << "Connection refused" << "";
     QTest::newRow("command line asks for the files") << "unreachable" << "" << 2 << 0 << "" << "login"; // 档案.dat's
-    QTest::newRow("ready") << "ready" << "-" << 2 << 0 << "" << "main";
-    QTest::newRow("ready, with its password") << "locked" << "-" << 2 << 0 << "" << "login";
+    // A new server has the factory password from its first day.
+    QTest::newRow("ready") << "ready" << "-" << 2 << 0 << "" << "login";
+    QTest::newRow("ready, its password cleared") << "open" << "-" << 2 << 0 << "" << "main";
 }
 
 void TestServerStart::anUnusableServerIsNamedAndNeverSwappedForTheFiles()
@@ -144,9 +147,9 @@ void TestServerStart::anUnusableServerIsNamedAndNeverSwappedForTheFiles()
     QFETCH(QString, opens);
     TestServer server(stored != "bare");
     REQUIRE_SERVER(server);
-    if (stored == "locked") {
+    if (stored == "open") {
         auto db = server.connect();
-        QVERIFY(db && Store::insert(db.get(), PasswordTable, {QStringLiteral("clinic")}));
+        QVERIFY(db && Store::updateFirst(db.get(), PasswordTable, {QString()}));
     }
     ProgramFolder folder;
     Store& s = folder.store();
@@ -181,7 +184,7 @@ void TestServerStart::settingsFromTheMessageNameTheServerToUse_data()
     QTest::addColumn<QString>("typed"); // see conninfoFor; "-": the window is closed unconfirmed
     QTest::addColumn<bool>("onServer");
     QTest::addColumn<QString>("opens"); // "main" or "login"
-    QTest::newRow("a server that answers") << "ready" << true << "main";
+    QTest::newRow("a server that answers") << "ready" << true << "login"; // the factory password
     QTest::newRow("the desk's own files") << "" << false << "login"; // 档案.dat's password
     QTest::newRow("closed unconfirmed") << "-" << true << "";
 }

@@ -9,6 +9,7 @@
 #include "store/Records.h"
 #include "store/Statements.h"
 #include "store/Store.h"
+#include "store/Templates.h"
 #include "store/postgres/Server.h"
 #include "support/ProgramFolder.h"
 #include "support/Visit.h"
@@ -16,6 +17,7 @@
 
 #include <QCryptographicHash>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QTest>
 #include <algorithm>
 #include <thread>
@@ -172,6 +174,10 @@ private slots:
     void aServerGoingAwayLosesNoSaveSilently();
     void uploadCopiesADeskWhole();
     void aSharedClinicsBackupIsAWorkingDesk();
+    void aDeskLoginIsToldWhichRightsItLacks_data();
+    void aDeskLoginIsToldWhichRightsItLacks();
+    void aPlainLinkAcrossANetworkIsRefused_data();
+    void aPlainLinkAcrossANetworkIsRefused();
 
 private:
     std::unique_ptr<Desk> m_file;
@@ -361,13 +367,13 @@ void TestBackends::aServerGoingAwayLosesNoSaveSilently()
     const Row first = visit("k1", "甲", "2026-12-08").toRow();
     QVERIFY(Store::insert(db, RecordsTable, first));
 
-    // The server restarts: the save that meets it fails and says so, the next one gets through.
+    // The server restarts: the save that meets the dead link is sent again on a new one, once.
     QVERIFY(desk.server()->dropSessions());
-    QVERIFY(!Store::insert(db, RecordsTable, visit("k2", "乙", "2026-12-08").toRow()));
+    QVERIFY(Store::insert(db, RecordsTable, visit("k2", "乙", "2026-12-08").toRow()));
     QVERIFY(Store::insert(db, RecordsTable, visit("k3", "丙", "2026-12-08").toRow()));
     // A read asks again on a new link.
     QVERIFY(desk.server()->dropSessions());
-    QCOMPARE(column(db, statements::allRecords(), 2), QStringList({"甲", "丙"}));
+    QCOMPARE(column(db, statements::allRecords(), 2), QStringList({"甲", "乙", "丙"}));
 
     // Inside a transaction nothing after the fall is written on its own.
     QVERIFY(db->execute("BEGIN"));
@@ -376,9 +382,9 @@ void TestBackends::aServerGoingAwayLosesNoSaveSilently()
     QVERIFY(!Store::insert(db, RecordsTable, visit("k5", "戊", "2026-12-08").toRow()));
     QVERIFY(!db->execute("COMMIT"));
     db->execute("ROLLBACK");
-    QCOMPARE(column(db, statements::allRecords(), 2), QStringList({"甲", "丙"}));
+    QCOMPARE(column(db, statements::allRecords(), 2), QStringList({"甲", "乙", "丙"}));
     QVERIFY(Store::insert(db, RecordsTable, visit("k6", "己", "2026-12-08").toRow()));
-    QCOMPARE(Store::count(db, statements::allRecords()), 3);
+    QCOMPARE(Store::count(db, statements::allRecords()), 4);
 }
 
 void TestBackends::uploadCopiesADeskWhole()
@@ -425,7 +431,8 @@ void TestBackends::uploadCopiesADeskWhole()
     QCOMPARE(result.outcome, Upload::Failed);
     QVERIFY(!result.error.isEmpty());
     for (const Table* table : tables)
-        QCOMPARE(Store::count(refusing.get(), statements::everyRow(*table)), 0);
+        QCOMPARE(Store::count(refusing.get(), statements::everyRow(*table)), table == &PasswordTable ? 1 : 0);
+    QCOMPARE(column(refusing.get(), statements::password(), 1), QStringList({factoryPassword()}));
 }
 
 void TestBackends::aSharedClinicsBackupIsAWorkingDesk()
@@ -458,6 +465,80 @@ void TestBackends::aSharedClinicsBackupIsAWorkingDesk()
     QVERIFY(!startup::backup(unreachable, day));
     QCOMPARE(ProgramFolder::bytes(folder + "/档案.dat"), before);
     QCOMPARE(QDir(folder).entryList(QDir::Files).size(), 2);
+}
+
+void TestBackends::aDeskLoginIsToldWhichRightsItLacks_data()
+{
+    QTest::addColumn<QString>("rights"); // granted on the five tables
+    QTest::addColumn<bool>("usable");
+    QTest::newRow("the four it needs") << "SELECT, INSERT, UPDATE, DELETE" << true;
+    QTest::newRow("reading only") << "SELECT" << false;
+    QTest::newRow("none") << "" << false;
+}
+
+void TestBackends::aDeskLoginIsToldWhichRightsItLacks()
+{
+    QFETCH(QString, rights);
+    QFETCH(bool, usable);
+    TestServer server;
+    REQUIRE_SERVER(server);
+    auto owner = server.connect();
+    QVERIFY(owner);
+    Query q = owner->query(QStringLiteral("SELECT current_schema()"));
+    QVERIFY(q.next());
+    const QString schema = q.string(0);
+    const QString role = QStringLiteral("desk_") + schema;
+    QVERIFY(owner->execute(QStringLiteral("CREATE ROLE %1 LOGIN PASSWORD 'desk'").arg(role)));
+    const auto drop = qScopeGuard([&] {
+        owner->execute(QStringLiteral("DROP OWNED BY %1").arg(role));
+        owner->execute(QStringLiteral("DROP ROLE %1").arg(role));
+    });
+    QVERIFY(owner->execute(QStringLiteral("GRANT USAGE ON SCHEMA %1 TO %2").arg(schema, role)));
+    if (!rights.isEmpty())
+        QVERIFY(owner->execute(QStringLiteral("GRANT %1 ON ALL TABLES IN SCHEMA %2 TO %3").arg(rights, schema, role)));
+    ProgramFolder folder;
+    folder.store().useServer(QStringLiteral("user=%1 password=desk %2").arg(role, server.conninfo()));
+    const QString problem = folder.store().serverProblem();
+    if (usable) {
+        QVERIFY2(problem.isEmpty(), qPrintable(problem));
+        // No sequence rights are needed, and the save identity is there for it.
+        bool earlier = true;
+        QVERIFY(Store::insert(folder.store().records(), RecordsTable, visit("k1", "甲", "2026-12-08").toRow(),
+                              QStringLiteral("once"), &earlier));
+        QVERIFY(!earlier);
+    } else {
+        QVERIFY2(problem.contains(QStringLiteral("没有使用“档案”")) && problem.contains(QStringLiteral("权限")),
+                 qPrintable(problem));
+    }
+}
+
+void TestBackends::aPlainLinkAcrossANetworkIsRefused_data()
+{
+    QTest::addColumn<QString>("host");
+    QTest::addColumn<QString>("address"); // the one connected to
+    QTest::addColumn<bool>("encrypted");
+    QTest::addColumn<QString>("sslmode"); // as the string says it
+    QTest::addColumn<bool>("refused");
+    QTest::newRow("local socket") << "/var/run/postgresql" << "" << false << "" << false;
+    QTest::newRow("loopback") << "localhost" << "127.0.0.1" << false << "" << false;
+    QTest::newRow("loopback v6") << "localhost" << "::1" << false << "prefer" << false;
+    QTest::newRow("network, plain") << "clinic-server" << "192.168.1.10" << false << "" << true;
+    QTest::newRow("network, plain after prefer") << "192.168.1.10" << "192.168.1.10" << false << "prefer" << true;
+    QTest::newRow("network, TLS") << "clinic-server" << "192.168.1.10" << true << "require" << false;
+    QTest::newRow("network, plain on purpose") << "192.168.1.10" << "192.168.1.10" << false << "disable" << false;
+}
+
+void TestBackends::aPlainLinkAcrossANetworkIsRefused()
+{
+    QFETCH(QString, host);
+    QFETCH(QString, address);
+    QFETCH(bool, encrypted);
+    QFETCH(QString, sslmode);
+    QFETCH(bool, refused);
+    const QString why = PgConnection::plainLinkRefusal(host, address, encrypted, sslmode);
+    QCOMPARE(!why.isEmpty(), refused);
+    if (refused)
+        QVERIFY(why.contains(address) && why.contains(QStringLiteral("sslmode=disable")));
 }
 
 QTEST_GUILESS_MAIN(TestBackends)

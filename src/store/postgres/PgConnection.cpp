@@ -2,6 +2,10 @@
 
 #include "common/Log.h"
 #include "store/Dialect.h"
+#include "store/postgres/PgWait.h"
+
+#include <QScopeGuard>
+#include <algorithm>
 
 #include <atomic>
 #include <libpq-fe.h>
@@ -109,11 +113,45 @@ bool endsTransaction(const QString& sql)
         || sql.startsWith(QLatin1String("END"), Qt::CaseInsensitive);
 }
 
+// Whether a statement that may have been done before its link fell can be sent again: an INSERT
+// only with the save identity that makes a second one change the first, and never the end of a
+// transaction, which on a new link would end nothing and pass for done.
+bool resendable(const QString& sql)
+{
+    if (endsTransaction(sql))
+        return false;
+    return !sql.startsWith(QLatin1String("INSERT"), Qt::CaseInsensitive) || sql.contains(QLatin1String(" ON CONFLICT "));
+}
+
+// A keyword's value among libpq's options, which are freed.
+QString valueIn(PQconninfoOption* options, const char* keyword)
+{
+    QString value;
+    for (PQconninfoOption* option = options; option && option->keyword; ++option)
+        if (qstrcmp(option->keyword, keyword) == 0 && option->val)
+            value = QString::fromUtf8(option->val);
+    PQconninfoFree(options);
+    return value;
+}
+
+// The value a string gives a keyword, empty when it gives none.
+QString statedOption(const QString& conninfo, const char* keyword)
+{
+    char* error = nullptr;
+    PQconninfoOption* options = PQconninfoParse(conninfo.toUtf8().constData(), &error);
+    PQfreemem(error);
+    return valueIn(options, keyword);
+}
+
+// The value a live link uses for a keyword.
+QString linkOption(PGconn* conn, const char* keyword) { return valueIn(PQconninfo(conn), keyword); }
+
 } // namespace
 
-PgConnection::PgConnection(PGconn* conn, QString description)
-    : Connection(std::move(description))
+PgConnection::PgConnection(PGconn* conn, const QString& conninfo)
+    : Connection(describe(conninfo))
     , m_conn(conn)
+    , m_conninfo(conninfo)
 {
 }
 
@@ -144,14 +182,25 @@ QString PgConnection::describe(const QString& conninfo)
     return parts.join(QLatin1Char(' '));
 }
 
-std::unique_ptr<PgConnection> PgConnection::connect(const QString& conninfo, QString* error)
+PGconn* PgConnection::open(const QString& conninfo, QString* error)
 {
-    // The string comes last and is expanded, so what it says wins over these defaults.
+    // The string comes after these defaults and is expanded, so what it says wins over them;
+    // the server's own limits go into options after it, before whatever options it gives.
     const QByteArray info = conninfo.toUtf8();
-    const char* keywords[] = {"connect_timeout", "application_name", "tcp_user_timeout", "dbname", nullptr};
-    const char* values[] = {"5", "qarvel", "15000", info.constData(), nullptr};
-    PGconn* conn = PQconnectdbParams(keywords, values, 1);
-    auto fail = [&](const QString& why) -> std::unique_ptr<PgConnection> {
+    const QString stated = statedOption(conninfo, "options");
+    const QByteArray options = QStringLiteral("-c statement_timeout=%1 -c lock_timeout=%2 %3")
+                                   .arg(ServerDeadlineMs - 1000)
+                                   .arg(ServerDeadlineMs / 2)
+                                   .arg(stated)
+                                   .trimmed()
+                                   .toUtf8();
+    const char* keywords[] = {"connect_timeout", "application_name", "tcp_user_timeout", "keepalives",
+                              "keepalives_idle", "keepalives_interval", "keepalives_count", "client_encoding",
+                              "dbname", "options", nullptr};
+    const char* values[] = {"5", "qarvel", "15000", "1", "10", "3", "3", "UTF8", info.constData(), options.constData(),
+                            nullptr};
+    PGconn* conn = PQconnectStartParams(keywords, values, 1);
+    auto fail = [&](const QString& why) -> PGconn* {
         qCWarning(lcStore) << "cannot connect to" << describe(conninfo) << ":" << why;
         if (error)
             *error = why;
@@ -160,27 +209,64 @@ std::unique_ptr<PgConnection> PgConnection::connect(const QString& conninfo, QSt
     };
     if (!conn)
         return fail(QStringLiteral("out of memory"));
-    if (PQstatus(conn) != CONNECTION_OK)
-        return fail(trimmedMessage(PQerrorMessage(conn)));
-    if (PQsetClientEncoding(conn, "UTF8") != 0)
-        return fail(trimmedMessage(PQerrorMessage(conn)));
-    return std::unique_ptr<PgConnection>(new PgConnection(conn, describe(conninfo)));
+    // libpq leaves connect_timeout to whoever polls; it bounds the whole attempt here.
+    const int seconds = linkOption(conn, "connect_timeout").toInt();
+    const QDeadlineTimer deadline(seconds > 0 ? std::min(seconds * 1000, ServerDeadlineMs) : ServerDeadlineMs);
+    ServerWait waiting;
+    PostgresPollingStatusType status = PQstatus(conn) == CONNECTION_BAD ? PGRES_POLLING_FAILED : PGRES_POLLING_WRITING;
+    while (status != PGRES_POLLING_OK && status != PGRES_POLLING_FAILED) {
+        const auto want = status == PGRES_POLLING_READING ? ServerWait::Want::Read : ServerWait::Want::Write;
+        if (waiting.wait(PQsocket(conn), want, deadline) == ServerWait::Ready::TimedOut)
+            return fail(explainFailure(QStringLiteral("timeout expired")));
+        status = PQconnectPoll(conn);
+    }
+    if (status == PGRES_POLLING_FAILED)
+        return fail(explainFailure(trimmedMessage(PQerrorMessage(conn))));
+    const QString refusal = plainLinkRefusal(QString::fromUtf8(PQhost(conn)), QString::fromUtf8(PQhostaddr(conn)),
+                                             PQsslInUse(conn) != 0, statedOption(conninfo, "sslmode"));
+    if (!refusal.isEmpty())
+        return fail(refusal);
+    PQsetnonblocking(conn, 1);
+    return conn;
 }
 
-bool PgConnection::linkUp() const { return PQstatus(m_conn) == CONNECTION_OK; }
+std::unique_ptr<PgConnection> PgConnection::connect(const QString& conninfo, QString* error)
+{
+    PGconn* conn = open(conninfo, error);
+    if (!conn)
+        return nullptr;
+    return std::unique_ptr<PgConnection>(new PgConnection(conn, conninfo));
+}
+
+QString PgConnection::option(const char* keyword) const { return m_conn ? linkOption(m_conn, keyword) : QString(); }
+
+bool PgConnection::linkUp() const { return m_conn && PQstatus(m_conn) == CONNECTION_OK; }
 
 bool PgConnection::linked()
 {
-    if (PQstatus(m_conn) == CONNECTION_OK)
+    if (linkUp())
         return true;
     if (m_inTransaction)
         return false;
     qCWarning(lcStore) << "the link to" << path() << "fell; connecting again";
-    PQreset(m_conn);
-    if (PQstatus(m_conn) != CONNECTION_OK)
+    QString why;
+    PGconn* fresh = open(m_conninfo, &why);
+    if (!fresh) {
+        m_lastError = why;
         return false;
-    PQsetClientEncoding(m_conn, "UTF8");
+    }
+    PQfinish(m_conn);
+    m_conn = fresh;
     return true;
+}
+
+void PgConnection::abandon()
+{
+    qCWarning(lcStore) << "no answer from" << path() << "in" << ServerDeadlineMs << "ms; the link is given up";
+    PQfinish(m_conn);
+    m_conn = nullptr;
+    m_timedOut = true;
+    m_lastError = explainFailure(QStringLiteral("no answer in %1 s").arg(ServerDeadlineMs / 1000));
 }
 
 bool PgConnection::succeeded(PGresult* result, const QString& sql)
@@ -194,9 +280,12 @@ bool PgConnection::succeeded(PGresult* result, const QString& sql)
             m_inTransaction = false;
         return true;
     }
-    m_lastError = trimmedMessage(result ? PQresultErrorMessage(result) : PQerrorMessage(m_conn));
-    if (m_lastError.isEmpty())
-        m_lastError = trimmedMessage(PQerrorMessage(m_conn));
+    if (!m_timedOut) {
+        m_lastError = trimmedMessage(result ? PQresultErrorMessage(result) : "");
+        if (m_lastError.isEmpty() && m_conn)
+            m_lastError = trimmedMessage(PQerrorMessage(m_conn));
+        m_lastError = explainFailure(m_lastError);
+    }
     // A failed statement ends nothing by itself, but ROLLBACK after a fallen link must free
     // the next statement to connect again.
     if (endsTransaction(sql))
@@ -204,14 +293,8 @@ bool PgConnection::succeeded(PGresult* result, const QString& sql)
     return false;
 }
 
-PGresult* PgConnection::run(const QString& sql, const std::vector<Value>& values)
+PGresult* PgConnection::exchange(const QByteArray& sql, const std::vector<Value>& values)
 {
-    if (!linked()) {
-        m_lastError = QStringLiteral("no link to the server: ") + trimmedMessage(PQerrorMessage(m_conn));
-        if (endsTransaction(sql))
-            m_inTransaction = false;
-        return nullptr;
-    }
     std::vector<QByteArray> texts(values.size());
     std::vector<const char*> pointers(values.size(), nullptr);
     std::vector<Oid> types(values.size(), 0);
@@ -227,23 +310,73 @@ PGresult* PgConnection::run(const QString& sql, const std::vector<Value>& values
         }
         pointers[i] = texts[i].constData();
     }
-    const QByteArray text = sql.toUtf8();
-    auto send = [&] {
-        sent.fetch_add(1, std::memory_order_relaxed);
-        return PQexecParams(m_conn, text.constData(), int(values.size()), types.data(), pointers.data(), nullptr,
-                            nullptr, 0);
+    sent.fetch_add(1, std::memory_order_relaxed);
+    m_timedOut = false;
+    if (!PQsendQueryParams(m_conn, sql.constData(), int(values.size()), types.data(), pointers.data(), nullptr,
+                           nullptr, 0))
+        return nullptr;
+    ServerWait waiting;
+    const QDeadlineTimer deadline(ServerDeadlineMs);
+    auto waitFor = [&](ServerWait::Want want) {
+        const ServerWait::Ready ready = waiting.wait(PQsocket(m_conn), want, deadline);
+        if (ready == ServerWait::Ready::TimedOut)
+            abandon();
+        return ready == ServerWait::Ready::Yes;
     };
-    PGresult* result = send();
+    // A long statement may not fit the socket at once; what the server says meanwhile is read.
+    for (int pending = PQflush(m_conn); pending != 0; pending = PQflush(m_conn)) {
+        if (pending < 0 || !waitFor(ServerWait::Want::ReadOrWrite) || !PQconsumeInput(m_conn))
+            return nullptr;
+    }
+    PGresult* last = nullptr;
+    for (;;) {
+        while (!PQisBusy(m_conn)) {
+            PGresult* next = PQgetResult(m_conn);
+            if (!next)
+                return last;
+            PQclear(last);
+            last = next;
+        }
+        if (!waitFor(ServerWait::Want::Read) || !PQconsumeInput(m_conn)) {
+            PQclear(last);
+            return nullptr;
+        }
+    }
+}
+
+PGresult* PgConnection::run(const QString& sql, const std::vector<Value>& values)
+{
+    // Something the window did while a statement waited must not send a second one on the link.
+    if (m_busy) {
+        m_lastError = QStringLiteral("上一条语句还在等待服务器的回答");
+        qCWarning(lcStore) << "statement refused while another is out:" << sql.left(200);
+        return nullptr;
+    }
+    m_busy = true;
+    m_unanswered = false;
+    const auto free = qScopeGuard([this] { m_busy = false; });
+    if (!linked()) {
+        if (m_conn && !m_inTransaction)
+            m_lastError = explainFailure(trimmedMessage(PQerrorMessage(m_conn)));
+        else if (m_inTransaction)
+            m_lastError = QStringLiteral("与服务器的连接已中断，这一组改动没有写入");
+        if (endsTransaction(sql))
+            m_inTransaction = false;
+        return nullptr;
+    }
+    const QByteArray text = sql.toUtf8();
+    PGresult* result = exchange(text, values);
     bool ok = succeeded(result, sql);
-    // A server that restarted since the last statement ends this one at once. A read is asked
-    // again on a new link; a write is not, since it may have been done before the link fell.
-    if (!ok && PQstatus(m_conn) != CONNECTION_OK && !m_inTransaction && sql.startsWith(QLatin1String("SELECT"))
-        && linked()) {
+    // A server that restarted since the last statement, or a link cut while the reply was on
+    // its way, ends this one. It is sent once more on a new link when that cannot do it twice.
+    if (!ok && !m_timedOut && !linkUp() && !m_inTransaction && resendable(sql) && linked()) {
+        qCInfo(lcStore) << "sending again on a new link:" << sql.left(60);
         PQclear(result);
-        result = send();
+        result = exchange(text, values);
         ok = succeeded(result, sql);
     }
     if (!ok) {
+        m_unanswered = m_timedOut || !linkUp();
         PQclear(result);
         return nullptr;
     }

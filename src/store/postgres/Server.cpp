@@ -3,6 +3,7 @@
 #include "common/Log.h"
 #include "store/Schema.h"
 #include "store/Store.h"
+#include "store/Templates.h"
 #include "store/postgres/PgConnection.h"
 
 #include <algorithm>
@@ -17,8 +18,78 @@ namespace {
 
 const Table* const SharedTables[] = {&RecordsTable, &PasswordTable, &DrugTable, &DiagnosisTable, &AddressTable,
                                      &TemplateTable};
+const Table* const IdentifiedTables[] = {&RecordsTable, &DrugTable, &DiagnosisTable, &AddressTable};
+
+QStringList identifiedTableNames()
+{
+    QStringList names;
+    for (const Table* table : IdentifiedTables)
+        names << tableName(*table);
+    return names;
+}
+
+// The identified tables that lack the column; std::nullopt when that cannot be read.
+std::optional<QStringList> lackingSaveIdentity(Connection& db)
+{
+    Query q = db.query(QStringLiteral("SELECT c.relname FROM pg_catalog.pg_attribute a "
+                                      "JOIN pg_catalog.pg_class c ON c.oid = a.attrelid "
+                                      "JOIN pg_catalog.pg_namespace n ON n.oid = c.relnamespace "
+                                      "WHERE n.nspname = current_schema() AND a.attname = $1 AND NOT a.attisdropped"));
+    q.bind(1, saveIdentityColumn());
+    QStringList with;
+    while (q.next())
+        with << q.string(0);
+    if (q.failed() || !q.isValid())
+        return std::nullopt;
+    QStringList lacking;
+    for (const QString& name : identifiedTableNames())
+        if (!with.contains(name))
+            lacking << name;
+    return lacking;
+}
+
+bool addSaveIdentity(Connection& db, const QStringList& tables)
+{
+    bool ok = true;
+    for (const QString& table : tables)
+        ok = ok && db.execute(QStringLiteral("ALTER TABLE %1 ADD COLUMN IF NOT EXISTS %2 text UNIQUE")
+                                  .arg(db.dialect().quote(table), saveIdentityColumn()));
+    return ok;
+}
 
 } // namespace
+
+QString saveIdentityColumn() { return QStringLiteral("saveid"); }
+
+bool carriesSaveIdentity(const Table& table)
+{
+    return std::find(std::begin(IdentifiedTables), std::end(IdentifiedTables), &table) != std::end(IdentifiedTables);
+}
+
+bool ensureSaveIdentity(PgConnection& db)
+{
+    if (const std::optional<bool> known = db.savesIdentified())
+        return *known;
+    std::optional<QStringList> lacking = lackingSaveIdentity(db);
+    if (!lacking)
+        return false; // not known yet: asked again with the next save
+    if (!lacking->isEmpty() && db.inTransaction())
+        return false; // the caller's transaction is not ended for it: added at the next save
+    if (!lacking->isEmpty()) {
+        // One transaction, so a login without the right leaves every table as it was.
+        bool ok = db.execute(QStringLiteral("BEGIN")) && addSaveIdentity(db, *lacking) && db.execute(QStringLiteral("COMMIT"));
+        if (!ok) {
+            db.execute(QStringLiteral("ROLLBACK"));
+            qCWarning(lcStore) << "the server's" << *lacking << "carry no save identity:" << db.lastError()
+                               << "; a save sent again after a lost reply may be stored twice until"
+                               << "the owner runs --init-server";
+            db.setSavesIdentified(false);
+            return false;
+        }
+    }
+    db.setSavesIdentified(true);
+    return true;
+}
 
 QStringList sharedTableNames()
 {
@@ -31,8 +102,13 @@ QStringList sharedTableNames()
 QStringList missingServerTables(Connection& db)
 {
     // Only the server's current schema counts: the one the connection's unquoted names reach.
-    Query q = db.query(QStringLiteral("SELECT table_name, column_name FROM information_schema.columns "
-                                      "WHERE table_schema = current_schema()"));
+    // From the catalog, which lists a table whatever rights this login has on it: a table
+    // without them is not missing (see serverTablesWithoutRights).
+    Query q = db.query(QStringLiteral("SELECT c.relname, a.attname FROM pg_catalog.pg_class c "
+                                      "JOIN pg_catalog.pg_namespace n ON n.oid = c.relnamespace "
+                                      "JOIN pg_catalog.pg_attribute a ON a.attrelid = c.oid "
+                                      "WHERE n.nspname = current_schema() AND c.relkind IN ('r', 'p') "
+                                      "AND a.attnum > 0 AND NOT a.attisdropped"));
     std::set<std::pair<QString, QString>> present;
     while (q.next())
         present.emplace(q.string(0), q.string(1));
@@ -52,6 +128,31 @@ QStringList missingServerTables(Connection& db)
     return missing;
 }
 
+QStringList serverTablesWithoutRights(Connection& db)
+{
+    // Each right by itself: has_table_privilege given several is true when any one is held.
+    Query q = db.query(QStringLiteral("SELECT c.relname FROM pg_catalog.pg_class c "
+                                      "JOIN pg_catalog.pg_namespace n ON n.oid = c.relnamespace "
+                                      "WHERE n.nspname = current_schema() AND c.relkind IN ('r', 'p') AND NOT ("
+                                      "has_table_privilege(c.oid, 'SELECT') AND has_table_privilege(c.oid, 'INSERT') "
+                                      "AND has_table_privilege(c.oid, 'UPDATE') AND has_table_privilege(c.oid, 'DELETE'))"));
+    QStringList found;
+    while (q.next())
+        found << q.string(0);
+    QStringList lacking;
+    for (const QString& name : sharedTableNames())
+        if (found.contains(name))
+            lacking << name;
+    return lacking;
+}
+
+QString ServerCheck::rightsText(const QStringList& tables)
+{
+    return QStringLiteral("这台电脑的数据库用户没有使用“%1”表的权限（需要 SELECT、INSERT、UPDATE、DELETE），"
+                          "请服务器管理员授权")
+        .arg(tables.join(QStringLiteral("”“")));
+}
+
 bool initializeServer(Connection& db, QStringList* done, QString* error)
 {
     const QStringList before = missingServerTables(db);
@@ -61,6 +162,11 @@ bool initializeServer(Connection& db, QStringList* done, QString* error)
         for (const QString& index : createIndexSql(*table, db.dialect()))
             ok = ok && db.execute(index);
     }
+    ok = ok && addSaveIdentity(db, identifiedTableNames());
+    // A new 密码 table starts with the factory password, as a new 档案.dat does: a clinic is
+    // never open to anyone from its first day.
+    const bool newPassword = before.contains(tableName(PasswordTable));
+    ok = ok && (!newPassword || Store::insert(&db, PasswordTable, {factoryPassword()}).has_value());
     ok = ok && db.execute(QStringLiteral("COMMIT"));
     if (!ok) {
         if (error)
@@ -72,6 +178,8 @@ bool initializeServer(Connection& db, QStringList* done, QString* error)
         for (const QString& name : before)
             *done << (name.contains(QLatin1Char('.')) ? QStringLiteral("字段“%1”仍然缺少（表已存在，请由管理员修正）").arg(name)
                                                       : QStringLiteral("建立数据表“%1”").arg(name));
+        if (newPassword)
+            *done << QStringLiteral("登录密码为出厂密码，请在“综合设置”中更改");
         if (before.isEmpty())
             *done << QStringLiteral("数据表都已存在，无需建立");
     }
@@ -113,9 +221,12 @@ QString ServerCheck::text() const
 {
     if (!connected)
         return QStringLiteral("连接失败：%1").arg(error);
+    if (!withoutRights.isEmpty())
+        return QStringLiteral("连接成功，但%1。").arg(rightsText(withoutRights)) + security;
     if (!missing.isEmpty())
-        return QStringLiteral("连接成功，但服务器上还没有数据表（%1），请先初始化服务器。").arg(missing.join(QStringLiteral("、")));
-    return QStringLiteral("连接成功，数据表都已存在。");
+        return QStringLiteral("连接成功，但服务器上还没有数据表（%1），请先初始化服务器。").arg(missing.join(QStringLiteral("、")))
+            + security;
+    return QStringLiteral("连接成功，数据表都已存在。") + security;
 }
 
 ServerCheck checkServer(const QString& conninfo)
@@ -125,7 +236,9 @@ ServerCheck checkServer(const QString& conninfo)
     if (!db)
         return check;
     check.connected = true;
+    check.security = db->linkSecurity();
     check.missing = missingServerTables(*db);
+    check.withoutRights = serverTablesWithoutRights(*db);
     return check;
 }
 
@@ -172,12 +285,24 @@ qint64 copyRows(Connection& from, Connection& to, const Table& table)
 UploadResult uploadToServer(Connection& recordsFile, Connection& settingsFile, Connection& server, bool merge)
 {
     UploadResult result;
-    if (!merge && Store::count(&server, statements::allRecords()) > 0) {
+    {
+        Query q = Store::select(&server, statements::password(), 1);
+        if (q.next())
+            result.serverPassword = q.string(1).trimmed().isEmpty() ? UploadResult::Password::Blank
+                                                                    : UploadResult::Password::Set;
+    }
+    const bool holdsRecords = Store::count(&server, statements::allRecords()) > 0;
+    if (!merge && holdsRecords) {
         result.outcome = Upload::ServerHoldsRecords;
         return result;
     }
-    const bool passwordThere = Store::count(&server, statements::password()) > 0;
     bool ok = server.execute(QStringLiteral("BEGIN"));
+    // A server with no records yet takes the desk's password over the factory one.
+    bool passwordThere = result.serverPassword != UploadResult::Password::None;
+    if (ok && passwordThere && !holdsRecords) {
+        ok = server.execute(QStringLiteral("DELETE FROM %1").arg(server.dialect().quote(tableName(PasswordTable))));
+        passwordThere = false;
+    }
     for (const Table* table : SharedTables) {
         if (!ok)
             break;
