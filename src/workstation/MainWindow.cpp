@@ -221,6 +221,9 @@ void MainWindow::buildToolbar()
         QAction* button = Toolbar1->addAction(QString::fromUtf8(text));
         button->setToolTip(QString::fromUtf8(tip));
     }
+    // The toolbar is as wide as its widest caption: the one long caption takes two lines, so the
+    // window keeps its room on a 1280x720 screen.
+    toolButton(QStringLiteral("存为协定方"))->setIconText(QStringLiteral("存为\n协定方"));
     connect(Toolbar1, &QToolBar::actionTriggered, this, &MainWindow::toolbarClicked);
 }
 
