@@ -1,7 +1,7 @@
 #include "store/ServerChoice.h"
 
 #include "common/Log.h"
-#include "store/Statements.h"
+#include "store/DeskRow.h"
 #include "store/Store.h"
 #include "store/postgres/PgPass.h"
 
@@ -13,36 +13,22 @@ namespace {
 
 constexpr Field SharingFields[] = {{u"连接", FieldType::Memo, 0, true}};
 
-bool hasSharingTable(Connection* db)
-{
-    Query q = db->query(QStringLiteral("SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = ?1"));
-    q.bind(1, tableName(SharingTable));
-    return q.next();
-}
-
 } // namespace
 
 const Table SharingTable{u"共享", SharingFields};
 
 std::optional<QString> readServerChoice(Store& store)
 {
-    Connection* db = store.settings();
-    if (!db)
-        return std::nullopt;
-    if (!hasSharingTable(db))
-        return QString();
-    Query q = Store::select(db, statements::everyRow(SharingTable), 1);
-    if (q.next())
-        return q.string(1).trimmed();
-    if (q.failed() || !q.isValid())
-        return std::nullopt;
-    return QString();
+    std::optional<QString> text = readDeskRow(store, SharingTable);
+    if (text)
+        *text = text->trimmed();
+    return text;
 }
 
 bool writeServerChoice(Store& store, const QString& conninfo)
 {
-    Connection* db = store.settings();
-    if (!db || store.settingsProblem())
+    // The password goes nowhere while the string cannot be kept with it.
+    if (!store.settings() || store.settingsProblem())
         return false;
     QString text = conninfo.trimmed();
     const QString password = statedPassword(text);
@@ -51,20 +37,7 @@ bool writeServerChoice(Store& store, const QString& conninfo)
             return false;
         text = withoutPassword(text);
     }
-    // What the row held before is overwritten in the file too, not only unlinked.
-    db->execute(QStringLiteral("PRAGMA secure_delete = ON"));
-    // The table and its one row come into being together, or not at all.
-    bool ok = db->execute(QStringLiteral("BEGIN"));
-    if (ok && !hasSharingTable(db))
-        ok = db->execute(createTableSql(SharingTable, db->dialect()));
-    if (ok && !Store::updateFirst(db, SharingTable, {text}))
-        ok = Store::insert(db, SharingTable, {text}).has_value();
-    ok = ok && db->execute(QStringLiteral("COMMIT"));
-    if (!ok) {
-        qCWarning(lcStore) << "server choice not stored:" << db->lastError();
-        db->execute(QStringLiteral("ROLLBACK"));
-    }
-    return ok;
+    return writeDeskRow(store, SharingTable, text);
 }
 
 void movePasswordOut(Store& store)
