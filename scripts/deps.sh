@@ -14,8 +14,9 @@ packages=(
   xvfb x11-utils libx11-dev libxtst-dev
 )
 case "${1:-}" in
-  # The tests of the shared server start a throw-away PostgreSQL cluster with pg_virtualenv.
-  --server) packages+=(postgresql-15 postgresql-common) ;;
+  # The tests of the shared server start a throw-away PostgreSQL cluster with pg_virtualenv,
+  # and give it certificates of their own (openssl) to test encrypted links.
+  --server) packages+=(postgresql-15 postgresql-common openssl) ;;
   --fuzz) packages+=(clang libclang-rt-14-dev) ;;
   # The prints through a CUPS server of the test's own, with PDF-writing queues (test-cups.sh).
   --cups) packages+=(cups printer-driver-cups-pdf) ;;

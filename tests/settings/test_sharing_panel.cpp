@@ -6,6 +6,7 @@
 #include "store/postgres/PgPass.h"
 #include "store/Templates.h"
 #include "support/ProgramFolder.h"
+#include "support/ServerTls.h"
 #include "support/TestServer.h"
 
 #include <QDir>
@@ -81,6 +82,8 @@ private slots:
     void confirmKeepsTheStringInATableOfItsOwn();
     void buttonsSayWhatTheyFind_data();
     void buttonsSayWhatTheyFind();
+    void testSaysHowTheLinkIsGuarded_data();
+    void testSaysHowTheLinkIsGuarded();
     void uploadCopiesTheDeskAndAsksBeforeAMerge_data();
     void uploadCopiesTheDeskAndAsksBeforeAMerge();
     void thePasswordIsSetChangedAndClearedOnTheServer_data();
@@ -205,6 +208,64 @@ void TestSharingPanel::buttonsSayWhatTheyFind()
     QCOMPARE(missingServerTables(*db).isEmpty(), tablesAfter);
     QVERIFY(window->isVisible()); // nothing is stored by the buttons
     QCOMPARE(readServerChoice(folder.store()), std::optional(QString()));
+}
+
+void TestSharingPanel::testSaysHowTheLinkIsGuarded_data()
+{
+    QTest::addColumn<QString>("link");   // after the test schema's string; %ca: the server's authority
+    QTest::addColumn<QString>("said");   // the whole message after 连接成功，数据表都已存在。, or how a failure begins;
+                                         // %tls: the version the server reports for such a link
+    QTest::addColumn<QString>("detail"); // libpq's own words, kept in a failure
+    const QString unchecked = QStringLiteral("连接已加密（%tls），但没有核对服务器的证书（sslmode=%1），不能确知连上的是哪台服务器。");
+    const QString checked = QStringLiteral("连接已加密（%tls），服务器的证书已核对（verify-full）。");
+    // The test server now speaks TLS, with a certificate for localhost and 127.0.0.1.
+    QTest::newRow("no sslmode") << "host=localhost" << unchecked.arg("prefer") << "";
+    QTest::newRow("require") << "host=localhost sslmode=require" << unchecked.arg("require") << "";
+    QTest::newRow("verify-full") << "host=localhost sslmode=verify-full sslrootcert=%ca" << checked << "";
+    QTest::newRow("verify-full by address") << "host=127.0.0.1 sslmode=verify-full sslrootcert=%ca" << checked << "";
+    QTest::newRow("verify-full, another authority") << "host=localhost sslmode=verify-full sslrootcert=%other"
+                                                    << "连接失败：服务器的证书不受信任（" << "certificate verify failed";
+    QTest::newRow("verify-full, no authority file") << "host=localhost sslmode=verify-full sslrootcert=%none"
+                                                    << "连接失败：没有用来核对服务器证书的证书颁发机构文件（"
+                                                    << "does not exist";
+    QTest::newRow("disable by address") << "host=127.0.0.1 sslmode=disable" << "连接没有加密（连到本机，不经过网络）。" << "";
+}
+
+void TestSharingPanel::testSaysHowTheLinkIsGuarded()
+{
+    QFETCH(QString, link);
+    QFETCH(QString, said);
+    QFETCH(QString, detail);
+    TestServer testServer;
+    REQUIRE_SERVER(testServer);
+    ServerTls tls;
+    QVERIFY2(tls.ok(), qPrintable(tls.error()));
+    const QString conninfo = testServer.conninfo() + ' '
+        + QString(link).replace("%ca", tls.authority()).replace("%other", tls.otherAuthority())
+              .replace("%none", tls.authority() + ".missing");
+    if (detail.isEmpty()) {
+        said.prepend(QStringLiteral("连接成功，数据表都已存在。"));
+        // What the server itself says of such a link.
+        auto db = PgConnection::connect(conninfo);
+        QVERIFY(db);
+        Query q = db->query("SELECT CASE WHEN ssl THEN version ELSE '' END FROM pg_stat_ssl WHERE pid = pg_backend_pid()");
+        QVERIFY(q.next());
+        QCOMPARE(!q.string(0).isEmpty(), said.contains("%tls"));
+        said.replace("%tls", q.string(0));
+    }
+    ProgramFolder folder;
+    Loaded window(folder.store());
+    retype(window->Frame3->Text9, conninfo);
+    QTest::mouseClick(window->Frame3->Command3, Qt::LeftButton);
+
+    const QStringList shown = MessageBox::shownMessages();
+    QCOMPARE(shown.size(), 2);
+    if (detail.isEmpty()) {
+        QCOMPARE(shown[1], said);
+    } else {
+        QVERIFY2(shown[1].startsWith(said) && shown[1].contains(detail) && shown[1].endsWith(QStringLiteral("）")),
+                 qPrintable(shown[1]));
+    }
 }
 
 void TestSharingPanel::uploadCopiesTheDeskAndAsksBeforeAMerge_data()
