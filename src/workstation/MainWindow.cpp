@@ -6,49 +6,29 @@
 #include "common/Text.h"
 #include "common/TextList.h"
 #include "common/Window.h"
-#include "dictionaries/DrugCatalogWindow.h"
-#include "dictionaries/TemplateWindow.h"
-#include "dictionaries/WordListWindow.h"
-#include "printing/Twips.h"
 #include "settings/CurrentSettings.h"
 #include "store/Records.h"
 #include "store/Store.h"
 #include "store/postgres/PgWait.h"
 #include "workstation/DrugPanel.h"
-#include "workstation/HelpPage.h"
 #include "workstation/Keypad.h"
 #include "workstation/LookupLists.h"
 #include "workstation/PrescriptionSheet.h"
 #include "workstation/RecordNode.h"
+#include "workstation/ScreenFit.h"
 #include "workstation/SearchPanel.h"
 #include "workstation/SheetPrints.h"
 
-#include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
-#include <QDesktopServices>
-#include <QDir>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLineEdit>
-#include <QMenu>
-#include <QMenuBar>
-#include <QScreen>
 #include <QScrollArea>
-#include <QStandardPaths>
 #include <QStatusBar>
-#include <QStyle>
-#include <QStatusBar>
-#include <QToolBar>
 #include <QUuid>
-#include <QUrl>
-
-namespace {
-
-QString withoutMnemonic(QString caption) { return caption.remove(QLatin1Char('&')); }
-
-} // namespace
+#include <functional>
 
 MainWindow::MainWindow(store::Store& store, QWidget* parent)
     : QMainWindow(parent)
@@ -58,8 +38,9 @@ MainWindow::MainWindow(store::Store& store, QWidget* parent)
     setObjectName(QStringLiteral("MainWindow"));
     setWindowTitle(QStringLiteral("Qarvel V2.0"));
 
-    buildMenus();
-    buildToolbar();
+    m_windows = new SecondaryWindows(store, *m_settings, this);
+    m_menus = new MainMenus(this);
+    connectMenus();
 
     auto* content = new QWidget;
     content->setObjectName(QStringLiteral("Content"));
@@ -119,7 +100,7 @@ MainWindow::MainWindow(store::Store& store, QWidget* parent)
     m_sheet->hide();
     setSaveEnabled(false);
 
-    placeOnScreen();
+    screenfit::place(*this, *m_scroll);
     m_drugs->fillDrugList(QString());
     fillTree(TreeRows);
 }
@@ -134,97 +115,30 @@ MainWindow::~MainWindow()
 
 // --- Building ------------------------------------------------------------------------------
 
-void MainWindow::buildMenus()
+void MainWindow::connectMenus()
 {
-    struct Item {
-        const char* caption;
-        const char* shortcut;
-        void (MainWindow::*handler)();
+    SecondaryWindows* windows = m_windows;
+    const std::pair<const char*, std::function<void()>> commands[] = {
+        {"新建", [this] { newPrescription(); }},
+        {"保存", [this] { savePrescription(); }},
+        {"存为协定方", [this] { saveAsTemplate(); }},
+        {"统计", [windows] { windows->showStatistics(); }},
+        {"门诊日志", [windows] { windows->showOutpatientLog(); }},
+        {"打印", [this] { printPrescription(); }},
+        {"打印预览", [this] { previewPrescription(); }},
+        {"退出", [this] { close(); }},
+        {"药品维护", [windows] { windows->showDrugCatalog(); }},
+        {"诊断名称", [windows] { windows->showDiagnoses(); }},
+        {"地址库", [windows] { windows->showAddresses(); }},
+        {"协定处方", [windows] { windows->showTemplates(); }},
+        {"综合设置", [this] { m_settings->show(); }},
+        {"在线帮助", [windows] { windows->openHelp(); }},
+        {"关于", [windows] { windows->showAbout(); }},
     };
-    auto addMenu = [this](const QString& title, std::initializer_list<Item> items) {
-        QMenu* menu = menuBar()->addMenu(title);
-        for (const Item& item : items) {
-            if (!item.caption) {
-                menu->addSeparator();
-                continue;
-            }
-            QAction* action = menu->addAction(QString::fromUtf8(item.caption));
-            action->setShortcut(QKeySequence(QString::fromLatin1(item.shortcut)));
-            if (item.handler)
-                connect(action, &QAction::triggered, this, item.handler);
-            m_menuActions << action;
-        }
-    };
-    const Item separator{nullptr, nullptr, nullptr};
-    // "(&F)" shows as "(F)" and makes Alt+F open the menu instead of typing an "f".
-    addMenu(QStringLiteral("文件(&F)"), {
-        {"新建", "Ctrl+N", &MainWindow::newPrescription},
-        {"保存", "Ctrl+S", &MainWindow::savePrescription},
-        {"存为协定方", "", &MainWindow::saveAsTemplate},
-        separator,
-        {"统计", "Ctrl+D", nullptr},
-        {"门诊日志", "Ctrl+G", nullptr},
-        separator,
-        {"打印", "Ctrl+P", &MainWindow::printPrescription},
-        {"打印预览", "", &MainWindow::previewPrescription},
-        separator,
-        {"退出", "Ctrl+E", nullptr},
-    });
-    addMenu(QStringLiteral("设置(&S)"), {
-        {"药品维护", "Ctrl+J", nullptr},
-        {"诊断名称", "Ctrl+I", nullptr},
-        {"地址库", "Ctrl+M", nullptr},
-        {"协定处方", "", nullptr},
-        separator,
-        {"综合设置", "Ctrl+W", nullptr},
-    });
-    addMenu(QStringLiteral("帮助(&H)"), {
-        {"在线帮助", "Ctrl+H", &MainWindow::openHelp},
-        {"关于", "Ctrl+Z", &MainWindow::showAbout},
-    });
-    connect(action(QStringLiteral("退出")), &QAction::triggered, this, &MainWindow::close);
-    connect(action(QStringLiteral("综合设置")), &QAction::triggered, this, [this] { m_settings->show(); });
-    connect(action(QStringLiteral("统计")), &QAction::triggered, this, [this] {
-        showWindow(m_statisticsWindow, [this] { return m_reports.statistics ? m_reports.statistics(m_store) : nullptr; });
-    });
-    connect(action(QStringLiteral("门诊日志")), &QAction::triggered, this, [this] {
-        showWindow(m_logWindow, [this] { return m_reports.outpatientLog ? m_reports.outpatientLog(m_store, *m_settings) : nullptr; });
-    });
-    connect(action(QStringLiteral("药品维护")), &QAction::triggered, this, [this] {
-        showWindow(m_drugWindow, [this] { return new DrugCatalogWindow(m_store); });
-    });
-    connect(action(QStringLiteral("协定处方")), &QAction::triggered, this, [this] {
-        showWindow(m_templateWindow, [this] { return new TemplateWindow(m_store); });
-    });
-    connect(action(QStringLiteral("诊断名称")), &QAction::triggered, this, [this] {
-        showWindow(m_diagnosisWindow, [this] { return new WordListWindow(WordListWindow::Kind::Diagnosis, m_store); });
-    });
-    connect(action(QStringLiteral("地址库")), &QAction::triggered, this, [this] {
-        showWindow(m_addressWindow, [this] { return new WordListWindow(WordListWindow::Kind::Address, m_store); });
-    });
-}
-
-void MainWindow::buildToolbar()
-{
-    // Down the left side: the sheet is as tall as its paper, and a row of its own for the
-    // toolbar would push the keypad's last row off a 1280x720 screen.
-    Toolbar1 = new QToolBar(QStringLiteral("工具栏"), this);
-    addToolBar(Qt::LeftToolBarArea, Toolbar1);
-    Toolbar1->setObjectName(QStringLiteral("Toolbar1"));
-    Toolbar1->setMovable(false);
-    Toolbar1->setToolButtonStyle(Qt::ToolButtonTextOnly);
-    const std::pair<const char*, const char*> buttons[] = {
-        {"新建", "新建处方"}, {"保存", "保存处方"}, {"打印", "打印处方"}, {"复制", "复制处方"},
-        {"粘贴", "粘贴处方"}, {"存为协定方", "把当前处方存为协定处方"}, {"统计", "工作量统计"}, {"退出", "退出"},
-    };
-    for (const auto& [text, tip] : buttons) {
-        QAction* button = Toolbar1->addAction(QString::fromUtf8(text));
-        button->setToolTip(QString::fromUtf8(tip));
-    }
-    // The toolbar is as wide as its widest caption: the one long caption takes two lines, so the
-    // window keeps its room on a 1280x720 screen.
-    toolButton(QStringLiteral("存为协定方"))->setIconText(QStringLiteral("存为\n协定方"));
-    connect(Toolbar1, &QToolBar::actionTriggered, this, &MainWindow::toolbarClicked);
+    for (const auto& [caption, command] : commands)
+        connect(action(QString::fromUtf8(caption)), &QAction::triggered, this, command);
+    connect(m_menus, &MainMenus::copyClicked, this, &MainWindow::copySheet);
+    connect(m_menus, &MainMenus::pasteClicked, this, &MainWindow::pasteSheet);
 }
 
 void MainWindow::connectPanels()
@@ -242,107 +156,9 @@ void MainWindow::connectPanels()
     connect(keypad, &Keypad::backspacePressed, this, [this] { sendKey(Qt::Key_Backspace); });
 }
 
-void MainWindow::showWindow(QPointer<QWidget>& slot, const std::function<QWidget*()>& make)
-{
-    if (!slot) {
-        slot = make();
-        if (!slot) {
-            qCWarning(lcWorkstation) << "no window to open: nothing makes it";
-            return;
-        }
-        slot->setAttribute(Qt::WA_DeleteOnClose);
-    }
-    slot->show();
-    slot->raise();
-    slot->activateWindow();
-}
-
-// --- Placement -----------------------------------------------------------------------------
-
-QSize MainWindow::naturalSize() const
-{
-    // A scroll area asks for little room of its own; the window wants its panels' whole size.
-    return sizeHint() - m_scroll->sizeHint() + m_scroll->widget()->sizeHint();
-}
-
-bool MainWindow::fitsScreen() const
-{
-    const QScreen* screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen();
-    if (!screen)
-        return true;
-    // The frame is not known before the window is shown; the title bar is the most of it.
-    const int titleBar = style()->pixelMetric(QStyle::PM_TitleBarHeight);
-    const QSize needed = naturalSize() + QSize(0, titleBar);
-    const QSize room = screen->availableGeometry().size();
-    return needed.width() <= room.width() && needed.height() <= room.height();
-}
-
-void MainWindow::placeOnScreen()
-{
-    const QScreen* screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen();
-    if (!screen)
-        return;
-    const QRect area = screen->availableGeometry();
-    if (!fitsScreen()) {
-        // Too small a screen: the whole screen, and the panels scroll within it.
-        setGeometry(area);
-        return;
-    }
-    // One size whether the sheet shows or not.
-    if (!isVisible())
-        resize(naturalSize());
-    // A band of 400 twips at the bottom of the screen is left out of the centring.
-    move(area.x() + (area.width() - width()) / 2,
-         area.y() + std::max(0, (area.height() - twips::toPixels(400) - height()) / 2));
-}
-
-void MainWindow::showOnScreen()
-{
-    if (!fitsScreen()) {
-        showMaximized();
-        return;
-    }
-    // A window system that rounds the window to its pixels at a fractional scale (150 %) may
-    // take a pixel or two off the size asked for, which must not bring up scroll bars.
-    m_scroll->widget()->setMinimumSize(m_scroll->widget()->sizeHint() - QSize(2, 2));
-    show();
-    // A window system may take its frame out of the size asked for: give the panels back
-    // their room, so nothing needs scrolling where the screen has space.
-    const QSize missing = m_scroll->widget()->minimumSize() - m_scroll->maximumViewportSize();
-    if (missing.width() > 0 || missing.height() > 0) {
-        resize(size() + missing.expandedTo(QSize(0, 0)));
-        placeOnScreen();
-    }
-}
+void MainWindow::showOnScreen() { screenfit::show(*this, *m_scroll); }
 
 // --- Dispatch ------------------------------------------------------------------------------
-
-QAction* MainWindow::action(const QString& caption) const
-{
-    for (QAction* a : m_menuActions)
-        if (withoutMnemonic(a->text()) == caption)
-            return a;
-    return nullptr;
-}
-
-QAction* MainWindow::toolButton(const QString& caption) const
-{
-    for (QAction* a : Toolbar1->actions())
-        if (a->text() == caption)
-            return a;
-    return nullptr;
-}
-
-void MainWindow::toolbarClicked(QAction* button)
-{
-    const QString caption = button->text();
-    if (caption == QStringLiteral("复制"))
-        copySheet();
-    else if (caption == QStringLiteral("粘贴"))
-        pasteSheet();
-    else if (QAction* item = action(caption); item && item->isEnabled())
-        item->trigger(); // 新建, 保存, 打印, 统计, 退出: the same as the menu item
-}
 
 void MainWindow::setSaveEnabled(bool enabled)
 {
@@ -366,11 +182,9 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event)
 {
     if (event->type() == QEvent::ShortcutOverride) {
         const QKeySequence pressed(static_cast<QKeyEvent*>(event)->keyCombination());
-        for (const QAction* item : std::as_const(m_menuActions)) {
-            if (!item->shortcut().isEmpty() && item->shortcut() == pressed) {
-                event->ignore(); // not the box's: the menu takes it
-                return true;
-            }
+        if (m_menus->isShortcut(pressed)) {
+            event->ignore(); // not the box's: the menu takes it
+            return true;
         }
     }
     return QMainWindow::eventFilter(watched, event);
@@ -522,42 +336,6 @@ void MainWindow::deleteSelectedRecord()
 void MainWindow::copySheet() { m_copyBuffer = m_sheet->copy(); }
 
 void MainWindow::pasteSheet() { m_sheet->paste(m_copyBuffer); }
-
-// --- Help ----------------------------------------------------------------------------------
-
-void MainWindow::openHelp()
-{
-    // The help page ships inside the program and is written out where a browser can read it.
-    const QString path = QDir(QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation))
-                             .filePath(QStringLiteral("qarvel-help.html"));
-    if (writeHelpPage(path, m_store.dataFolder()) && !QDesktopServices::openUrl(QUrl::fromLocalFile(path)))
-        qCWarning(lcWorkstation) << "no browser opened" << path;
-}
-
-void MainWindow::showAbout()
-{
-    if (!m_about) {
-        auto* box = new QMessageBox(QMessageBox::Information, QStringLiteral("关于"),
-                                    QStringLiteral("<b>Qarvel V2.0</b><br>版本 %1<br><br>"
-                                                   "门诊处方工作站：开处方、存病历、打印处方和注射卡、"
-                                                   "统计工作量、打印门诊日志。<br><br>数据文件夹：%2")
-                                        .arg(QCoreApplication::applicationVersion(),
-                                             QDir::toNativeSeparators(m_store.dataFolder()).toHtmlEscaped()),
-                                    QMessageBox::Ok, this);
-        box->setObjectName(QStringLiteral("AboutBox"));
-        withoutMaximise(box);
-        box->button(QMessageBox::Ok)->setText(QStringLiteral("确定"));
-        box->setAttribute(Qt::WA_DeleteOnClose);
-        box->setModal(false);
-        m_about = box;
-        // A message box takes its size when shown: centre it after that.
-        box->show();
-        centreOnScreen(box);
-    }
-    m_about->show();
-    m_about->raise();
-    m_about->activateWindow();
-}
 
 // --- Entry aids ----------------------------------------------------------------------------
 

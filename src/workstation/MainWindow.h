@@ -1,11 +1,12 @@
 #pragma once
 
+#include "workstation/MainMenus.h"
 #include "workstation/ReportWindows.h"
+#include "workstation/SecondaryWindows.h"
 #include "workstation/SheetGroup.h"
 
 #include <QMainWindow>
 #include <QPointer>
-#include <functional>
 
 class CurrentSettings;
 class DrugPanel;
@@ -31,16 +32,16 @@ public:
     explicit MainWindow(store::Store& store, QWidget* parent = nullptr);
     ~MainWindow() override;
 
-    QAction* action(const QString& caption) const; // menu item by its caption, without its "&"
-    QAction* toolButton(const QString& caption) const;
-    QToolBar* toolbar() const { return Toolbar1; }
+    QAction* action(const QString& caption) const { return m_menus->action(caption); } // without its "&"
+    QAction* toolButton(const QString& caption) const { return m_menus->toolButton(caption); }
+    QToolBar* toolbar() const { return m_menus->Toolbar1; }
     SheetGroup* sheetGroup() const { return m_sheet; }
     SearchPanel* searchPanel() const { return m_search; }
     DrugPanel* drugPanel() const { return m_drugs; }
     LookupLists* lookupLists() const { return m_lookups; }
     CurrentSettings& settings() { return *m_settings; }
     // How 统计 and 门诊日志 make their windows; start-up sets it. Without it they open nothing.
-    void setReportWindows(ReportWindows makers) { m_reports = std::move(makers); }
+    void setReportWindows(ReportWindows makers) { m_windows->setReportWindows(std::move(makers)); }
 
     // The most records the tree shows at start-up and after a save.
     static constexpr int TreeRows = 100;
@@ -75,10 +76,8 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    void buildMenus();
-    void buildToolbar();
+    void connectMenus();
     void connectPanels();
-    void toolbarClicked(QAction* action);
     void setSaveEnabled(bool enabled);
     void focusChanged(QWidget* now);
     void typeKey(const QString& caption);
@@ -86,22 +85,17 @@ private:
     void insertPhrase(const QString& caption);
     void appendDrug(const QString& lines);
     void updateTitle();
-    void openHelp();
-    void showAbout();
-    QSize naturalSize() const;
-    bool fitsScreen() const;
-    void placeOnScreen();
 
     store::Store& m_store;
     CurrentSettings* m_settings = nullptr;
-    QToolBar* Toolbar1 = nullptr;
+    SecondaryWindows* m_windows = nullptr;
+    MainMenus* m_menus = nullptr;
     QScrollArea* m_scroll = nullptr;
     SearchPanel* m_search = nullptr;
     SheetGroup* m_sheet = nullptr;
     DrugPanel* m_drugs = nullptr;
     LookupLists* m_lookups = nullptr;
     SheetPrints* m_prints = nullptr;
-    QList<QAction*> m_menuActions;
     SheetGroup::Copy m_copyBuffer;
     // The identity of the sheet's save, made at its first press of 保存 and kept until it is
     // stored: pressed again after a failure, it finds the row the first press may have left.
@@ -112,16 +106,4 @@ private:
     QPointer<QWidget> activeTextBox;
     QPointer<RichBox> activeRichBox;
     bool richBoxActive = false;
-
-    QPointer<QWidget> m_about;
-    QPointer<QWidget> m_drugWindow;
-    QPointer<QWidget> m_diagnosisWindow;
-    QPointer<QWidget> m_addressWindow;
-    QPointer<QWidget> m_templateWindow;
-    QPointer<QWidget> m_statisticsWindow;
-    QPointer<QWidget> m_logWindow;
-    ReportWindows m_reports;
-    // Shows a secondary window, making it first when it is not open, and brings it forward.
-    // A maker that makes nothing opens nothing.
-    void showWindow(QPointer<QWidget>& slot, const std::function<QWidget*()>& make);
 };
