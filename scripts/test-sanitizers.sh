@@ -15,7 +15,10 @@ if [ ! -f "$build/build.ninja" ]; then
 fi
 cmake --build "$build"
 
-export ASAN_OPTIONS="halt_on_error=1:detect_leaks=1:strict_string_checks=1:detect_stack_use_after_return=1"
+# Debian 12's libxkbcommon-x11 hands strndup a name that ends with its reply buffer, a read the
+# interceptor counts to the given length; the xcb platform of the keypad test meets it at start.
+# Nothing of this program calls strndup, so leaving it to the C library hides none of our faults.
+export ASAN_OPTIONS="halt_on_error=1:detect_leaks=1:strict_string_checks=1:detect_stack_use_after_return=1:intercept_strndup=0"
 export UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1"
 cd "$build"
 # The shared-server tests need their throw-away cluster here too.
