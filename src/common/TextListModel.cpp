@@ -113,6 +113,18 @@ TextListModel::TextListModel(QObject* parent)
 void TextListModel::take(Rows rows)
 {
     if (m_reread) {
+        // Identities alone: their texts are read when drawn. A block the rows join is let go,
+        // so that it is read whole.
+        if (rows.texts.isEmpty() && !rows.ids.isEmpty()) {
+            const size_t last = size_t(m_ids.size() / BlockRows);
+            if (m_ids.size() % BlockRows != 0) {
+                m_blocks[last] = QStringList();
+                std::erase_if(m_kept, [last](const auto& kept) { return kept.first == last; });
+            }
+            m_ids += rows.ids;
+            m_blocks.resize(size_t((m_ids.size() + BlockRows - 1) / BlockRows));
+            return;
+        }
         // Rows that cannot be read again by identity are not taken: there would be no text to
         // show for them once let go.
         if (rows.ids.size() != rows.texts.size()) {
@@ -239,10 +251,11 @@ void TextListModel::read(int count)
     Page page = m_source(count);
     if (page.atEnd)
         m_source = {};
-    if (!page.rows.texts.isEmpty()) {
+    const bool idsOnly = m_reread && page.rows.texts.isEmpty();
+    if (!page.rows.texts.isEmpty() || (idsOnly && !page.rows.ids.isEmpty())) {
         const qsizetype before = size();
-        const qsizetype after = before + page.rows.texts.size();
-        if (m_reread && page.rows.ids.size() != page.rows.texts.size()) {
+        const qsizetype after = before + (idsOnly ? page.rows.ids.size() : page.rows.texts.size());
+        if (!idsOnly && m_reread && page.rows.ids.size() != page.rows.texts.size()) {
             take(std::move(page.rows)); // refused, and said so
         } else {
             beginInsertRows(QModelIndex(), int(before), int(after) - 1);

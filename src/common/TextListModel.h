@@ -66,7 +66,8 @@ public:
     // for a row no longer there). With one, the list keeps every row's identity but only the
     // texts of the last KeptBlocks blocks of BlockRows rows drawn or read, so that scrolled
     // through a million records it holds 8 bytes a row, not a hundred and fifty; the rows of
-    // such a source must come with their identities.
+    // such a source must come with their identities, and may come with nothing else: a page of
+    // identities alone has its texts read as its rows are drawn.
     using Reread = std::function<QStringList(const QList<qint64>& ids)>;
     void setSource(Source source, Reread reread = {});
     static constexpr int PageRows = 128;

@@ -17,7 +17,8 @@ namespace store::grams {
 //
 // On a file: the table 姓名字组 (gram, record's rowid), kept by triggers on 档案, so every
 // write of any build that has them keeps it, in the write's own transaction. On the server:
-// an immutable function giving a name's grams and a GIN index over it on 档案.
+// an immutable function giving a name's grams and a GIN index over it on 档案, and the same
+// table as a file's, kept by a trigger.
 
 // The grams that narrow a search for this typed text: its pairs (its one character when it
 // has only one), distinct. None when the grams cannot decide which records to try: an empty
@@ -34,7 +35,7 @@ constexpr qint64 CountCap = 16384;
 
 // On a file: how many records hold a gram, at most CountCap (?1 the gram, ?2 the cap).
 extern const char* const CountSql;
-// On a server: whether the function and its index are there (one row each).
-extern const char* const ServerObjectsSql;
+// On a server: whether the table of grams is there and this login may read it (one row).
+extern const char* const ServerTableSql;
 
 } // namespace store::grams

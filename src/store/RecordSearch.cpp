@@ -35,6 +35,31 @@ QString rowsWithIdsSql(const Dialect& d)
         + (d.isServer() ? QStringLiteral("rowid = ANY(CAST($1 AS bigint[]))") : QStringLiteral("rowid = ?1"));
 }
 
+// A page of the records whose names hold a gram, from the gram table's key alone: for a text of
+// one or two characters, holding its gram is containing it.
+QString gramIdsSql(const Dialect& d)
+{
+    return d.render(QStringLiteral("SELECT [档案] FROM [姓名字组] WHERE [字组] = ?1 AND [档案] >= ?2 ORDER BY [档案]")) + d.limit(3);
+}
+
+// A page of the records whose dates begin with two characters, in row order from their index.
+QString decadePageSql(const Dialect& d)
+{
+    return d.render(QStringLiteral("SELECT rowid, [名称], [姓名] FROM [档案] WHERE substr([日期], 1, 2) = ?1 "
+                                   "AND [姓名] IS NOT NULL AND rowid >= ?2 ORDER BY rowid"))
+        + d.limit(3);
+}
+
+// The records without a date, which a search never finds: few or none, as every Save dates its
+// record. One more than the most that are left out of a page read by the grams alone.
+QString undatedSql(const Dialect& d)
+{
+    return d.render(QStringLiteral("SELECT rowid FROM [档案] WHERE [日期] IS NULL ORDER BY rowid")) + d.limit(1);
+}
+constexpr qint64 MostUndated = 1024;
+// The most rowids a statement of those reads ahead of the page asked for.
+constexpr qint64 IdsAhead = 4096;
+
 // A statement that never changes, worded once per engine.
 template <QString (*wording)(const Dialect&)>
 const QString& worded(const Dialect& d)
@@ -156,22 +181,26 @@ RecordSearch::RecordSearch(Store& store, const QString& name, const QString& dat
     std::optional<QStringList> typed = name.isEmpty() ? std::nullopt : grams::ofTyped(name);
     if (typed && !store.hasNameGrams())
         typed.reset();
+    if (typed && date.isEmpty() && name.toUcs4().size() <= 2 && store.hasGramTable() && readUndated()) {
+        m_grams = *typed; // the one gram, which decides
+        return;
+    }
+    // A date that begins with two digits (or hyphens) is checked among the records of those
+    // only, in row order from their index: decades whose records lie late in the table ("20")
+    // are found at once.
+    if (date.size() >= 2 && std::all_of(date.begin(), date.begin() + 2, [](QChar c) { return (c.isDigit() && c.unicode() < 0x80) || c == u'-'; }))
+        m_decade = date.left(2);
     if (store.onServer()) {
         if (typed) {
             m_serverGrams = true;
             m_name = name;
-        } else {
+        } else if (!(name.isEmpty() && date.size() == 2 && !m_decade.isEmpty() && store.serverHasIndex(QStringLiteral("档案_年代")))) {
             m_condition = statements::recordsByNameAndDate(name, date);
         }
         return;
     }
     if (!date.isEmpty())
         m_dates = std::make_unique<DateRows>(date);
-    // A date that begins with two digits (or hyphens) is checked among the records of those
-    // only, in row order from their index: decades whose records lie late in the table ("20")
-    // are found at once.
-    if (date.size() >= 2 && std::all_of(date.begin(), date.begin() + 2, [](QChar c) { return c.isDigit() && c.unicode() < 0x80 || c == u'-'; }))
-        m_decade = date.left(2);
     m_name = name;
     if (!typed)
         return;
@@ -263,7 +292,7 @@ bool RecordSearch::readDates(const QElapsedTimer& timer)
     return first || timer.elapsed() < SliceMs;
 }
 
-std::vector<RecordNode> RecordSearch::next(int count)
+std::vector<RecordNode> RecordSearch::next(int count, bool withTexts)
 {
     std::vector<RecordNode> nodes;
     if (m_atEnd || count <= 0)
@@ -272,12 +301,24 @@ std::vector<RecordNode> RecordSearch::next(int count)
         m_atEnd = true;
         return nodes;
     }
+    if (m_undated) {
+        readIds(nodes, count, withTexts);
+        return nodes;
+    }
     if (m_serverGrams) {
         readServerGrams(nodes, count);
         return nodes;
     }
     if (m_condition) {
         readCondition(nodes, count);
+        return nodes;
+    }
+    if (m_store.onServer() && !m_decade.isEmpty()) {
+        // A date of two characters alone: all the records of those, from their index.
+        Connection* db = m_store.records();
+        Query q = db->query(worded<decadePageSql>(db->dialect()));
+        q.bind(1, m_decade).bind(2, m_from).bind(3, qint64(count));
+        readPage(q, nodes, count);
         return nodes;
     }
     QElapsedTimer timer;
@@ -301,6 +342,62 @@ std::vector<RecordNode> RecordSearch::next(int count)
         return nodes;
     m_dateWaiting = true;
     return nodes;
+}
+
+bool RecordSearch::readUndated()
+{
+    Connection* db = m_store.records();
+    Query q = db->query(worded<undatedSql>(db->dialect()));
+    q.bind(1, MostUndated + 1);
+    std::vector<qint64> rows;
+    while (q.next())
+        rows.push_back(q.rowId());
+    if (q.failed() || rows.size() > size_t(MostUndated))
+        return false;
+    m_undated = std::move(rows);
+    return true;
+}
+
+void RecordSearch::readIds(std::vector<RecordNode>& nodes, int count, bool withTexts)
+{
+    // Rowids cost a few bytes each: a statement reads far more than a page, so that a surname's
+    // hundred thousand are a few dozen round trips to a server, not a thousand.
+    Connection* db = m_store.records();
+    QList<qint64> ids;
+    while (ids.size() < count) {
+        if (m_nextId == m_ids.size()) {
+            if (m_idsAll)
+                break;
+            const qint64 most = std::max<qint64>(count, IdsAhead);
+            Query q = db->query(worded<gramIdsSql>(db->dialect()));
+            q.bind(1, m_grams.front()).bind(2, m_from).bind(3, most);
+            m_ids.clear();
+            m_nextId = 0;
+            qint64 read = 0;
+            while (q.next()) {
+                ++read;
+                const qint64 row = q.integer(0).value_or(0);
+                if (!std::binary_search(m_undated->begin(), m_undated->end(), row))
+                    m_ids << row;
+                m_idsAll = row == std::numeric_limits<qint64>::max(); // nothing can come after it
+                m_from = m_idsAll ? row : row + 1;
+            }
+            // The end only once nothing more is there: a record saved meanwhile is found.
+            m_idsAll = m_idsAll || q.failed() || read == 0;
+            continue;
+        }
+        ids << m_ids[m_nextId++];
+    }
+    m_atEnd = m_idsAll && m_nextId == m_ids.size();
+    if (!withTexts) {
+        for (qint64 row : ids)
+            nodes.push_back({row, {}, {}});
+        return;
+    }
+    // A record deleted since its rowid was read is simply not there.
+    for (auto& found : recordNodesWithIds(m_store, ids))
+        if (found)
+            nodes.push_back(std::move(*found));
 }
 
 size_t RecordSearch::readGrams(std::vector<RecordNode>& nodes, int count, const QElapsedTimer& timer)

@@ -28,12 +28,13 @@ struct RecordNode {
 // a time by rowid. Each page is a short statement of its own, so nothing is held open between
 // pages and a Save or Delete in between steps on nothing; only the rows asked for are read.
 //
-// Which records are tried: a name's from the index of its grams (NameGrams), the rarest gram
-// leading; a date's from its index, a slice at a time (DateRows); a name and a date by the
+// Which records are tried: a name of one or two characters alone is its gram's entries in the
+// grams' table (NameGrams), which decide it by themselves; a longer name's the records of its
+// rarest gram; a date's from its index, a slice at a time (DateRows); a name and a date by the
 // fewer of the two, a date's rows cut to the records of the name's rarest gram. A name the grams
 // cannot narrow (a wildcard in it) is checked as the table or the date's rows are read. The
-// LIKE decides every record tried. On a file the reading stops after SliceMs and goes on at the
-// next call; on a server a page is one statement (a rare name's matches all come in the first).
+// LIKE decides every record tried but the first kind's. On a file the reading stops after
+// SliceMs and goes on at the next call; on a server a page is one statement.
 class RecordSearch
 {
 public:
@@ -46,8 +47,11 @@ public:
     ~RecordSearch();
 
     // Up to count more records. A call takes about SliceMs at most and may give fewer, even
-    // none: only atEnd() says that there are no more.
-    std::vector<RecordNode> next(int count);
+    // none: only atEnd() says that there are no more. Without texts, a search the grams alone
+    // decide (leavesTexts()) gives only the rowids, which a list reads the texts of as it shows
+    // them: a surname's tenth of the records is then read from the grams' key, not the table.
+    std::vector<RecordNode> next(int count, bool withTexts = true);
+    bool leavesTexts() const { return m_undated.has_value(); }
     bool atEnd() const { return m_atEnd; }
 
     static constexpr int SliceMs = 8;
@@ -59,6 +63,9 @@ private:
     // How few records hold each gram, rarest first (at most grams::CountCap).
     void orderGrams(const QStringList& texts);
     void readByRowid(std::vector<RecordNode>& nodes, int count);
+    // The records without a date, when few enough to be left out of a page of rowids.
+    bool readUndated();
+    void readIds(std::vector<RecordNode>& nodes, int count, bool withTexts);
     void readPage(class Query& q, std::vector<RecordNode>& nodes, int count);
     void readServerGrams(std::vector<RecordNode>& nodes, int count);
     // A server's search without the grams: its own condition, a stretch of rowids at a time.
@@ -89,6 +96,10 @@ private:
     size_t m_narrowRows;
     size_t m_sliceRows;
     std::optional<qint64> m_highest;  // a server's highest rowid when last asked
+    std::optional<std::vector<qint64>> m_undated; // when the grams alone decide: left out,
+    QList<qint64> m_ids;                          // the rowids read ahead,
+    qsizetype m_nextId = 0;                       // the first of them not given yet,
+    bool m_idsAll = false;                        // and whether they were the last
     QString m_name;                   // when set, every row tried is checked for it
     QStringList m_grams;              // the name's, rarest first, when they narrow it
     qint64 m_rarest = 0;              // how many records hold the first

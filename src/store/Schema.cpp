@@ -121,10 +121,12 @@ std::vector<IndexSql> indexesOf(const Table& table, const Dialect& dialect)
                                  .arg(dialect.quote(name), dialect.quote(tableName(table)), key)});
     }
     // On a file a date of decades ("20") is checked among the records of its first two
-    // characters only, in row order (the index keeps the rowid after them).
-    if (&table == &RecordsTable && !dialect.isServer())
+    // characters only, in row order (a file's index keeps the rowid after them; a server's is
+    // given it). On a server, a date of those two characters alone.
+    if (&table == &RecordsTable)
         out.push_back({QStringLiteral("档案_年代"),
-                       QStringLiteral("CREATE INDEX IF NOT EXISTS [档案_年代] ON [档案] (substr([日期], 1, 2))")});
+                       dialect.render(QStringLiteral("CREATE INDEX IF NOT EXISTS [档案_年代] ON [档案] (substr([日期], 1, 2)%1)")
+                                          .arg(dialect.isServer() ? QStringLiteral(", rowid") : QString()))});
     // A search by a part of the name tries only the records that hold all of its grams.
     if (&table == &RecordsTable)
         for (IndexSql& object : grams::objects(dialect))

@@ -227,15 +227,45 @@ bool Store::hasNameGrams()
     Connection* db = records();
     if (!db)
         return false;
-    std::optional<bool>& known = onServer() ? m_server.grams : m_records.grams;
-    if (!known) {
-        Query q = db->query(onServer() ? QString::fromUtf8(grams::ServerObjectsSql)
-                                       : QStringLiteral("SELECT count(*) FROM sqlite_master WHERE name = '姓名字组'"));
-        known = q.next() && q.integer(0).value_or(0) > 0;
-        if (!*known)
+    if (onServer())
+        return serverHasIndex(QStringLiteral("档案_姓名字组"));
+    if (!m_records.grams) {
+        Query q = db->query(QStringLiteral("SELECT count(*) FROM sqlite_master WHERE name = '姓名字组'"));
+        m_records.grams = q.next() && q.integer(0).value_or(0) > 0;
+        if (!*m_records.grams)
             qCWarning(lcStore) << db->path() << "has no index of the names' grams: a search by name reads the table";
     }
-    return *known;
+    return *m_records.grams;
+}
+
+bool Store::serverHasIndex(const QString& name)
+{
+    Connection* db = onServer() ? records() : nullptr;
+    if (!db)
+        return false;
+    if (auto known = m_server.indexes.constFind(name); known != m_server.indexes.constEnd())
+        return *known;
+    Query q = db->query(QStringLiteral("SELECT count(*) FROM pg_indexes WHERE schemaname = current_schema() AND indexname = $1"));
+    q.bind(1, name);
+    const bool there = q.next() && q.integer(0).value_or(0) > 0;
+    if (!there)
+        qCWarning(lcStore) << db->path() << "has no index" << name << "until it is initialized again";
+    m_server.indexes.insert(name, there);
+    return there;
+}
+
+bool Store::hasGramTable()
+{
+    if (!onServer())
+        return hasNameGrams();
+    Connection* db = records();
+    if (!db)
+        return false;
+    if (!m_server.gramTable) {
+        Query q = db->query(QString::fromUtf8(grams::ServerTableSql));
+        m_server.gramTable = q.next() && q.integer(0).value_or(0) > 0;
+    }
+    return *m_server.gramTable;
 }
 
 Query Store::select(Connection* db, const Select& select, int limit)

@@ -7,6 +7,7 @@
 #include "store/Schema.h"
 #include "store/Statements.h"
 
+#include <QHash>
 #include <QString>
 #include <functional>
 #include <memory>
@@ -83,6 +84,12 @@ public:
     // that was made before it, or a server not initialized since, does not. Asked once a
     // connection.
     bool hasNameGrams();
+    // Whether the grams are also a table this login may read (on a file, always with them): a
+    // name of one or two characters is then answered by that table's key alone.
+    bool hasGramTable();
+    // Whether the server has an index of this name (asked once a connection); a server
+    // initialized before the index was added has not, until it is initialized again.
+    bool serverHasIndex(const QString& name);
     // Whether the last change sent to the server got no answer, so that it may have been done.
     bool lastChangeUnanswered() const;
 
@@ -140,7 +147,8 @@ private:
         std::unique_ptr<PgConnection> connection;
         QString problem;
         bool tried = false;
-        std::optional<bool> grams;
+        std::optional<bool> gramTable;
+        QHash<QString, bool> indexes;
     } m_server;
     SlowWorkRunner m_slowWork;
 };

@@ -93,8 +93,10 @@ void SearchPanel::search()
     T1->setSource(
         [found](int count) {
             TextListModel::Page page;
-            for (const store::RecordNode& node : found->next(count)) {
-                page.rows.texts << recordnode::text(node.name, node.key);
+            const bool texts = !found->leavesTexts();
+            for (const store::RecordNode& node : found->next(count, false)) {
+                if (texts)
+                    page.rows.texts << recordnode::text(node.name, node.key);
                 page.rows.ids << node.rowId;
             }
             page.atEnd = found->atEnd();
