@@ -36,17 +36,23 @@ QString rowsWithIdsSql(const Dialect& d)
 }
 
 // A page of the records whose names hold a gram, from the gram table's key alone: for a text of
-// one or two characters, holding its gram is containing it.
+// one or two characters, holding its gram is containing it. In the key's order, which only the
+// key gives.
 QString gramIdsSql(const Dialect& d)
 {
-    return d.render(QStringLiteral("SELECT [档案] FROM [姓名字组] WHERE [字组] = ?1 AND [档案] >= ?2 ORDER BY [档案]")) + d.limit(3);
+    return d.render(QStringLiteral("SELECT [档案] FROM [姓名字组] WHERE [字组] = ?1 AND [档案] >= ?2 ORDER BY [字组], [档案]"))
+        + d.limit(3);
 }
 
 // A page of the records whose dates begin with two characters, in row order from their index.
+// Bounded as row values, not by an equality: given "substr(...) = ?" the planner orders by rowid
+// alone and reads the table in row order, taking the decade's share of records to be spread
+// evenly, where "20" begins at 62 % of it (1.3 s at three million records, against 0.1 ms).
 QString decadePageSql(const Dialect& d)
 {
-    return d.render(QStringLiteral("SELECT rowid, [名称], [姓名] FROM [档案] WHERE substr([日期], 1, 2) = ?1 "
-                                   "AND [姓名] IS NOT NULL AND rowid >= ?2 ORDER BY rowid"))
+    return d.render(QStringLiteral("SELECT rowid, [名称], [姓名] FROM [档案] WHERE (substr([日期], 1, 2), rowid) >= (?1, ?2) "
+                                   "AND (substr([日期], 1, 2), rowid) <= (?1, 9223372036854775807) AND [姓名] IS NOT NULL "
+                                   "ORDER BY substr([日期], 1, 2), rowid"))
         + d.limit(3);
 }
 
@@ -58,7 +64,7 @@ QString undatedSql(const Dialect& d)
 }
 constexpr qint64 MostUndated = 1024;
 // The most rowids a statement of those reads ahead of the page asked for.
-constexpr qint64 IdsAhead = 4096;
+constexpr qint64 IdsAhead = 16384;
 
 // A statement that never changes, worded once per engine.
 template <QString (*wording)(const Dialect&)>
