@@ -63,7 +63,8 @@ QString undatedSql(const Dialect& d)
     return d.render(QStringLiteral("SELECT rowid FROM [档案] WHERE [日期] IS NULL ORDER BY rowid")) + d.limit(1);
 }
 constexpr qint64 MostUndated = 1024;
-// The most rowids a statement of those reads ahead of the page asked for.
+// The most rowids a statement of those reads ahead of the page asked for, the first reading a
+// sixteenth of it.
 constexpr qint64 IdsAhead = 16384;
 
 // A statement that never changes, worded once per engine.
@@ -367,14 +368,16 @@ bool RecordSearch::readUndated()
 void RecordSearch::readIds(std::vector<RecordNode>& nodes, int count, bool withTexts)
 {
     // Rowids cost a few bytes each: a statement reads far more than a page, so that a surname's
-    // hundred thousand are a few dozen round trips to a server, not a thousand.
+    // hundred thousand are a few dozen round trips to a server, not a thousand; the first reads
+    // fewer, as the first page is all that is waited for.
     Connection* db = m_store.records();
     QList<qint64> ids;
     while (ids.size() < count) {
         if (m_nextId == m_ids.size()) {
             if (m_idsAll)
                 break;
-            const qint64 most = std::max<qint64>(count, IdsAhead);
+            const qint64 most = std::max<qint64>(count, m_idsAhead);
+            m_idsAhead = std::min(IdsAhead, 4 * m_idsAhead);
             Query q = db->query(worded<gramIdsSql>(db->dialect()));
             q.bind(1, m_grams.front()).bind(2, m_from).bind(3, most);
             m_ids.clear();

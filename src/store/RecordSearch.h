@@ -97,7 +97,8 @@ private:
     size_t m_sliceRows;
     std::optional<qint64> m_highest;  // a server's highest rowid when last asked
     std::optional<std::vector<qint64>> m_undated; // when the grams alone decide: left out,
-    QList<qint64> m_ids;                          // the rowids read ahead,
+    QList<qint64> m_ids;                          // the rowids read ahead (the next time
+    qint64 m_idsAhead = 1024;                     // this many at least),
     qsizetype m_nextId = 0;                       // the first of them not given yet,
     bool m_idsAll = false;                        // and whether they were the last
     QString m_name;                   // when set, every row tried is checked for it

@@ -211,11 +211,15 @@ void TestBackends::sameResultsOnBothEngines()
 void TestBackends::nameSearchesFindWhatLikeFinds_data()
 {
     QTest::addColumn<QString>("typed");
+    QTest::addColumn<int>("many"); // records named 众人 saved first
     // One character, two, more than its grams hold ("芳王芳": every gram in 王芳王), Latin
     // letters either case and digits, characters beyond the BMP, wildcards.
     // A name of the undated record, which no search finds.
     for (const char* typed : {"芳", "王芳", "芳王芳", "b1", "AB12", "ab", "😀", "x😀", "😀😀", "%", "张%", "_", "李_四", "王%王", "无日", "无"})
-        QTest::newRow(typed) << QString::fromUtf8(typed);
+        QTest::newRow(typed) << QString::fromUtf8(typed) << 0;
+    // More records of one name than a statement of rowids reads at first.
+    QTest::newRow("众, many") << QStringLiteral("众") << 1100;
+    QTest::newRow("众人, many") << QStringLiteral("众人") << 1100;
 }
 
 void TestBackends::nameSearchesFindWhatLikeFinds()
@@ -223,9 +227,13 @@ void TestBackends::nameSearchesFindWhatLikeFinds()
     // The records a search by name tries come from the index of the names' grams: it finds what
     // the plain LIKE finds, in row order, also after a save and a delete since the last search.
     QFETCH(QString, typed);
+    QFETCH(int, many);
     QStringList engines;
     for (Desk* desk : {m_file.get(), m_server.get()}) {
         Connection* db = desk->records();
+        const std::vector<Row> named(size_t(many), visit("k-many", "众人", "2026-03-01").toRow());
+        QVERIFY(named.empty() || Store::insertMany(db, RecordsTable, named));
+        const auto removeNamed = qScopeGuard([&] { db->execute(QStringLiteral("DELETE FROM \"档案\" WHERE \"名称\" = 'k-many'")); });
         // Without texts as the record tree asks, their names read by id as the tree reads them.
         auto search = [&] {
             QStringList nodes;
