@@ -437,6 +437,13 @@ void TestBackends::uploadCopiesADeskWhole()
         QVERIFY(Store::count(source(table), statements::everyRow(*table)) > 0);
         QCOMPARE(digest(up.get(), *table), digest(source(table), *table));
     }
+    // The uploaded names' grams are all there, their pages marked all visible for the key alone.
+    Query grams = up->query(QStringLiteral("SELECT count(DISTINCT \"档案\"), (SELECT count(*) FROM \"档案\" WHERE \"姓名\" IS NOT NULL), "
+                                           "(SELECT relallvisible FROM pg_class WHERE oid = '\"姓名字组\"'::regclass) FROM \"姓名字组\""));
+    QVERIFY(grams.next());
+    QVERIFY(grams.integer(0).value_or(0) >= 1100);
+    QCOMPARE(grams.integer(0), grams.integer(1));
+    QVERIFY(grams.integer(2).value_or(0) > 0);
 
     // Once only, unless the user agrees to add to what is there; the clinic keeps one password.
     QCOMPARE(uploadToServer(*files.records(), *files.settings(), *up, false).outcome, Upload::ServerHoldsRecords);
