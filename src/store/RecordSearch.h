@@ -30,7 +30,8 @@ struct RecordNode {
 //
 // Which records are tried: a name of one or two characters alone is its gram's entries in the
 // grams' table (NameGrams), which decide it by themselves; a longer name's the records of its
-// rarest gram; a date's from its index, a slice at a time (DateRows); a name and a date by the
+// rarest gram; a date's from its index, a slice at a time (DateRows), or on a server, a date of
+// two characters alone, from the index of the dates' first two; a name and a date by the
 // fewer of the two, a date's rows cut to the records of the name's rarest gram. A name the grams
 // cannot narrow (a wildcard in it) is checked as the table or the date's rows are read. The
 // LIKE decides every record tried but the first kind's. On a file the reading stops after
