@@ -33,7 +33,7 @@ std::vector<IndexSql> objects(const Dialect& dialect);
 // The most entries counted when grams are compared for how few records hold them.
 constexpr qint64 CountCap = 16384;
 
-// On a file: how many records hold a gram, at most CountCap (?1 the gram, ?2 the cap).
+// How many records hold a gram, at most CountCap (?1 the gram, ?2 the cap).
 extern const char* const CountSql;
 // On a server: whether the table of grams is there and this login may read it (one row).
 extern const char* const ServerTableSql;

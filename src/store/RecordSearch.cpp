@@ -7,10 +7,8 @@
 
 #include <QElapsedTimer>
 #include <QHash>
-#include <QRegularExpression>
 #include <algorithm>
 #include <iterator>
-#include <cmath>
 #include <limits>
 
 namespace store {
@@ -117,10 +115,14 @@ QString conditionPageSql(const Dialect& d, const Select& select)
         + d.parameter(from + 1) + QLatin1String(" ORDER BY rowid") + d.limit(from + 2);
 }
 
-// The lowest and highest rowid of the records; none when there is no record.
-std::optional<std::pair<qint64, qint64>> rowIdBounds(Connection* db)
+// The lowest and highest rowid of the records, or of those within a range of dates (from its
+// index: the records of a day or a month lie close together); none when there is no record.
+std::optional<std::pair<qint64, qint64>> rowIdBounds(Connection* db, const std::optional<std::pair<QString, QString>>& dates)
 {
-    Query q = db->query(db->dialect().render(QStringLiteral("SELECT min(rowid), max(rowid) FROM [档案]")));
+    Query q = db->query(db->dialect().render(QStringLiteral("SELECT min(rowid), max(rowid) FROM [档案]")
+                                             + (dates ? QStringLiteral(" WHERE [日期] >= ?1 AND [日期] < ?2") : QString())));
+    if (dates)
+        q.bind(1, dates->first).bind(2, dates->second);
     if (!q.next() || q.isNull(0) || q.isNull(1))
         return std::nullopt;
     return std::pair{*q.integer(0), *q.integer(1)};
@@ -128,29 +130,11 @@ std::optional<std::pair<qint64, qint64>> rowIdBounds(Connection* db)
 
 RecordNode node(const Query& q) { return {q.rowId(), q.string(1), q.string(2)}; }
 
-// A page of a server's search by name: the records whose grams hold the name's, as its index
-// finds them, or (a name many records have) the table read in row order from a rowid until the
-// page is full; the name and date decided by the same condition a file checks.
-QString serverPageSql(const Dialect& d, const Select& date, bool byGrams)
-{
-    const int rowid = date.limitParameter();
-    const QString grams = byGrams ? d.render(QStringLiteral("[姓名字组]([姓名]) @> [姓名字组](?%1) AND ").arg(rowid + 1)) : QString();
-    return d.render(QStringLiteral("SELECT rowid, [名称], [姓名] FROM [档案] WHERE ")) + grams + checks(d, date, true)
-        + QStringLiteral(" AND rowid >= $%1 ORDER BY rowid").arg(rowid) + d.limit(rowid + 2);
-}
-
-// How many records the server reckons hold all the grams of a text, from what it knows of the
-// grams (planned, not run: counting would read every record it counts). Through the grams'
-// index each page reads every record of the rarest gram, where reading the table in row order
-// reads about a page over the share of records that match: beyond about ten times the root of
-// the table's size the table is read.
-const char* const ServerReckonSql = "EXPLAIN (FORMAT JSON) SELECT 1 FROM [档案] WHERE [姓名字组]([姓名]) @> [姓名字组](?1)";
-
 // The records of a gram within a range of rowids, ascending.
 const char* const GramRangeSql =
     "SELECT [档案] FROM [姓名字组] WHERE [字组] = ?1 AND [档案] >= ?2 AND [档案] <= ?3 ORDER BY [档案]";
 // How many records of a date's range there are, up to a cap.
-const char* const DateCountSql = "SELECT count(*) FROM (SELECT 1 FROM [档案] WHERE [日期] >= ?1 AND [日期] < ?2 LIMIT ?3)";
+const char* const DateCountSql = "SELECT count(*) FROM (SELECT 1 FROM [档案] WHERE [日期] >= ?1 AND [日期] < ?2 LIMIT ?3) AS c";
 
 // The most grams whose records are counted; any gram of the name only narrows it.
 constexpr int CountedGrams = 12;
@@ -161,18 +145,22 @@ constexpr int CheckedGrams = 2;
 
 // A name's records from its rarest gram's entries on, each tried whether it matches, the
 // records that lack one of the next grams left out; the gram after the name, those after it.
-QString RecordSearch::gramRowsSql(const Select& date, int others)
+// On a server only those that match, a page at most (its size after the grams): a page is one
+// statement there.
+QString RecordSearch::gramRowsSql(const Dialect& d, const Select& date, int others)
 {
-    const Dialect& d = Dialect::sqlite();
     const int rowid = date.limitParameter();
+    const QString check = checks(d, date, true);
     QString sql = QStringLiteral("SELECT a.rowid, a.[名称], a.[姓名], %1 FROM [姓名字组] AS g CROSS JOIN [档案] AS a "
                                  "WHERE g.[字组] = ?%2 AND g.[档案] >= ?%3 AND a.rowid = g.[档案]")
-                      .arg(checks(d, date, true))
+                      .arg(d.isServer() ? QStringLiteral("1") : check)
                       .arg(rowid + 2)
                       .arg(rowid);
     for (int i = 0; i < others; ++i)
         sql += QStringLiteral(" AND EXISTS (SELECT 1 FROM [姓名字组] WHERE [字组] = ?%1 AND [档案] = g.[档案])").arg(rowid + 3 + i);
-    return sql + QStringLiteral(" ORDER BY g.[档案]");
+    if (!d.isServer())
+        return sql + QStringLiteral(" ORDER BY g.[档案]");
+    return d.render(sql + QLatin1String(" AND ") + check + QStringLiteral(" ORDER BY g.[字组], g.[档案]")) + d.limit(rowid + 3 + others);
 }
 
 RecordSearch::RecordSearch(Store& store, const QString& name, const QString& date, size_t narrowRows,
@@ -189,7 +177,7 @@ RecordSearch::RecordSearch(Store& store, const QString& name, const QString& dat
     std::optional<QStringList> typed = name.isEmpty() ? std::nullopt : grams::ofTyped(name);
     if (typed && !store.hasNameGrams())
         typed.reset();
-    if (typed && date.isEmpty() && name.toUcs4().size() <= 2 && store.hasGramTable() && readUndated()) {
+    if (typed && date.isEmpty() && name.toUcs4().size() <= 2 && readUndated()) {
         m_grams = *typed; // the one gram, which decides
         return;
     }
@@ -198,18 +186,14 @@ RecordSearch::RecordSearch(Store& store, const QString& name, const QString& dat
     // are found at once.
     if (date.size() >= 2 && std::all_of(date.begin(), date.begin() + 2, [](QChar c) { return (c.isDigit() && c.unicode() < 0x80) || c == u'-'; }))
         m_decade = date.left(2);
-    if (store.onServer()) {
-        if (typed) {
-            m_serverGrams = true;
-            m_name = name;
-        } else if (!(name.isEmpty() && date.size() == 2 && !m_decade.isEmpty() && store.serverHasIndex(QStringLiteral("档案_年代")))) {
-            m_condition = statements::recordsByNameAndDate(name, date);
-        }
+    if (store.onServer() && !typed && !(name.isEmpty() && date.size() == 2 && !m_decade.isEmpty() && store.serverHasIndex(QStringLiteral("档案_年代")))) {
+        m_condition = statements::recordsByNameAndDate(name, date);
+        m_dateRange = statements::dateBounds(date);
         return;
     }
-    if (!date.isEmpty())
-        m_dates = std::make_unique<DateRows>(date);
     m_name = name;
+    if (!store.onServer() && !date.isEmpty())
+        m_dates = std::make_unique<DateRows>(date);
     if (!typed)
         return;
     orderGrams(*typed);
@@ -217,14 +201,21 @@ RecordSearch::RecordSearch(Store& store, const QString& name, const QString& dat
         m_atEnd = true; // no record holds the gram, so no name holds the text
         return;
     }
-    // The date leads when it holds fewer records than the name's rarest gram; otherwise the
-    // name's records are checked for the date.
+    // The date leads when it holds fewer records than the name's rarest gram (on a server by
+    // its own condition); otherwise the name's records are checked for the date.
     const auto bounds = statements::dateBounds(date);
-    if (m_dates && bounds) {
-        Query q = store.records()->query(QString::fromUtf8(DateCountSql));
+    if (bounds) {
+        Connection* db = store.records();
+        Query q = db->query(db->dialect().render(QString::fromUtf8(DateCountSql)));
         q.bind(1, bounds->first).bind(2, bounds->second).bind(3, m_rarest);
-        if (q.next() && q.integer(0).value_or(m_rarest) < m_rarest)
+        if (q.next() && q.integer(0).value_or(m_rarest) < m_rarest) {
+            if (store.onServer()) {
+                m_grams.clear();
+                m_condition = statements::recordsByNameAndDate(name, date);
+                m_dateRange = bounds;
+            }
             return;
+        }
     }
     m_dates.reset();
 }
@@ -236,7 +227,7 @@ void RecordSearch::orderGrams(const QStringList& texts)
     Connection* db = m_store.records();
     std::vector<std::pair<qint64, QString>> counted;
     for (const QString& gram : texts.mid(0, CountedGrams)) {
-        Query q = db->query(QString::fromUtf8(grams::CountSql));
+        Query q = db->query(db->dialect().render(QString::fromUtf8(grams::CountSql)));
         q.bind(1, gram).bind(2, grams::CountCap);
         counted.emplace_back(q.next() ? q.integer(0).value_or(0) : 0, gram);
     }
@@ -248,8 +239,9 @@ void RecordSearch::orderGrams(const QStringList& texts)
 
 bool RecordSearch::spent(const QElapsedTimer& timer, size_t checked) const
 {
-    // A date's rows once its index is read are all matches: only checking is sliced.
-    return (m_dates || !m_name.isEmpty())
+    // A date's rows once its index is read are all matches: only checking is sliced. A
+    // server's statement has given its rows whole.
+    return (m_dates || !m_name.isEmpty()) && !m_store.onServer()
         && ((m_sliceRows && checked >= m_sliceRows) || (checked % 16 == 0 && timer.elapsed() >= SliceMs));
 }
 
@@ -313,15 +305,11 @@ std::vector<RecordNode> RecordSearch::next(int count, bool withTexts)
         readIds(nodes, count, withTexts);
         return nodes;
     }
-    if (m_serverGrams) {
-        readServerGrams(nodes, count);
-        return nodes;
-    }
     if (m_condition) {
         readCondition(nodes, count);
         return nodes;
     }
-    if (m_store.onServer() && !m_decade.isEmpty()) {
+    if (m_store.onServer() && !m_decade.isEmpty() && m_name.isEmpty()) {
         // A date of two characters alone: all the records of those, from their index.
         Connection* db = m_store.records();
         Query q = db->query(worded<decadePageSql>(db->dialect()));
@@ -414,11 +402,13 @@ size_t RecordSearch::readGrams(std::vector<RecordNode>& nodes, int count, const 
 {
     Connection* db = m_store.records();
     const int others = int(std::min<qsizetype>(CheckedGrams, m_grams.size() - 1));
-    Query q = db->query(gramRowsSql(m_dateCheck, others));
+    Query q = db->query(gramRowsSql(db->dialect(), m_dateCheck, others));
     const int row = bindChecks(q);
     q.bind(row, m_from);
     for (int i = 0; i <= others; ++i)
         q.bind(row + 2 + i, m_grams[i]);
+    if (db->dialect().isServer())
+        q.bind(row + 3 + others, qint64(count) - qint64(nodes.size()));
     return readChecked(q, nodes, count, timer);
 }
 
@@ -469,58 +459,13 @@ size_t RecordSearch::readChecked(Query& q, std::vector<RecordNode>& nodes, int c
     return checked;
 }
 
-void RecordSearch::readServerGrams(std::vector<RecordNode>& nodes, int count)
-{
-    Connection* db = m_store.records();
-    if (!m_byGrams) {
-        const auto bounds = rowIdBounds(db);
-        if (!bounds) {
-            m_atEnd = true;
-            return;
-        }
-        const double most = std::max(1000.0, 10 * std::sqrt(double(bounds->second - bounds->first + 1)));
-        Query q = db->query(db->dialect().render(QString::fromUtf8(ServerReckonSql)));
-        q.bind(1, m_name);
-        static const QRegularExpression rows(QStringLiteral("\"Plan Rows\": *([0-9.e+]+)"));
-        const QRegularExpressionMatch reckoned = rows.match(q.next() ? q.string(0) : QString());
-        m_byGrams = !reckoned.hasMatch() || reckoned.captured(1).toDouble() < most;
-        m_ahead = qint64(most);
-    }
-    // Through the index every statement reads all the gram's records, so the first reads the
-    // matches of all of them (the index's few) at once and the pages are given from there.
-    if (*m_byGrams && m_found.empty() && !m_foundAll) {
-        Query q = db->query(serverPageSql(db->dialect(), m_dateCheck, true));
-        const int row = bindChecks(q);
-        q.bind(row, m_from);
-        q.bind(row + 2, m_ahead);
-        std::vector<RecordNode> found;
-        readPage(q, found, int(m_ahead));
-        m_found.assign(found.rbegin(), found.rend());
-        m_foundAll = m_atEnd;
-        m_atEnd = m_found.empty() && m_foundAll;
-    }
-    if (*m_byGrams) {
-        while (int(nodes.size()) < count && !m_found.empty()) {
-            nodes.push_back(std::move(m_found.back()));
-            m_found.pop_back();
-        }
-        m_atEnd = m_found.empty() && m_foundAll;
-        return;
-    }
-    Query q = db->query(serverPageSql(db->dialect(), m_dateCheck, false));
-    const int row = bindChecks(q);
-    q.bind(row, m_from);
-    q.bind(row + 2, qint64(count));
-    readPage(q, nodes, count);
-}
-
 void RecordSearch::readCondition(std::vector<RecordNode>& nodes, int count)
 {
     Connection* db = m_store.records();
     QElapsedTimer timer;
     timer.start();
     if (!m_highest) {
-        const auto bounds = rowIdBounds(db);
+        const auto bounds = rowIdBounds(db, m_dateRange);
         if (!bounds) {
             m_atEnd = true;
             return;
@@ -532,8 +477,9 @@ void RecordSearch::readCondition(std::vector<RecordNode>& nodes, int count)
     // page then comes back, and the rest is asked for when the window is free.
     while (int(nodes.size()) < count) {
         if (m_from > *m_highest) {
-            // Records saved since the search began are found too, as a file's search finds them.
-            const auto bounds = rowIdBounds(db);
+            // Records saved since the search began are found too, as a file's search finds them
+            // (of the dates, after the last of them).
+            const auto bounds = rowIdBounds(db, m_dateRange);
             if (!bounds || bounds->second <= *m_highest) {
                 m_atEnd = true;
                 return;

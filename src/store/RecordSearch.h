@@ -28,19 +28,18 @@ struct RecordNode {
 // a time by rowid. Each page is a short statement of its own, so nothing is held open between
 // pages and a Save or Delete in between steps on nothing; only the rows asked for are read.
 //
-// Which records are tried: a name of one or two characters alone is its gram's entries in the
-// grams' table (NameGrams), which decide it by themselves; a longer name's the records of its
-// rarest gram; a date's from its index, a slice at a time (DateRows), or on a server, a date of
-// two characters alone, from the index of the dates' first two; a name and a date by the
-// fewer of the two, a date's rows cut to the records of the name's rarest gram. A name the grams
-// cannot narrow (a wildcard in it) is checked as the table or the date's rows are read. The
-// LIKE decides every record tried but the first kind's. On a file the reading stops after
-// SliceMs and goes on at the next call; on a server a page is one statement.
+// Which records are tried: a name's, from the grams' table (NameGrams): its gram's entries
+// alone for one or two characters, which decide it; a longer name's its rarest gram's. A date's
+// from its index, or a name's and a date's from the fewer of the two. The LIKE decides every
+// record tried but the first kind's. A name the grams cannot narrow (a wildcard) is checked as
+// the table or the date's rows are read. On a file the reading stops after SliceMs and goes on
+// at the next call; on a server a page is one statement, or without the grams a stretch of
+// rowids at a time.
 class RecordSearch
 {
 public:
     // narrowRows: the most records of a date whose names are checked without the grams.
-    // stretch: on a server without the grams' index, the most rowids one statement reads
+    // stretch: on a server, a search the grams do not lead, the most rowids one statement reads
     // through. sliceRows: when not 0, the most rows a slice reads (beside its time), so that a
     // small file takes the paths a large one takes.
     RecordSearch(Store& store, const QString& name, const QString& date, size_t narrowRows = 4096,
@@ -56,9 +55,10 @@ public:
     bool atEnd() const { return m_atEnd; }
 
     static constexpr int SliceMs = 8;
-    // On a file: a name's records from its rarest gram on, each with whether it matches the name
-    // and the date (column 3), those lacking one of `others` more grams left out.
-    static QString gramRowsSql(const Select& date, int others);
+    // A name's records from its rarest gram on, those lacking one of `others` more grams left
+    // out: on a file each with whether it matches the name and the date (column 3), on a server
+    // only those that do, a page at most.
+    static QString gramRowsSql(const Dialect& d, const Select& date, int others);
 
 private:
     // How few records hold each gram, rarest first (at most grams::CountCap).
@@ -68,7 +68,6 @@ private:
     bool readUndated();
     void readIds(std::vector<RecordNode>& nodes, int count, bool withTexts);
     void readPage(class Query& q, std::vector<RecordNode>& nodes, int count);
-    void readServerGrams(std::vector<RecordNode>& nodes, int count);
     // A server's search without the grams: its own condition, a stretch of rowids at a time.
     void readCondition(std::vector<RecordNode>& nodes, int count);
     // Each gives how many rows it tried.
@@ -87,12 +86,8 @@ private:
     bool spent(const QElapsedTimer& timer, size_t checked) const;
 
     Store& m_store;
-    std::optional<Select> m_condition; // on a server
-    bool m_serverGrams = false;
-    std::optional<bool> m_byGrams;    // on a server: whether pages go by the grams' index
-    qint64 m_ahead = 0;               // then the most rows read at once,
-    std::vector<RecordNode> m_found;  // those not given yet, the next last
-    bool m_foundAll = false;          // and whether they were all there were
+    std::optional<Select> m_condition; // on a server, read a stretch at a time
+    std::optional<std::pair<QString, QString>> m_dateRange; // then the dates whose rowids it spans
     qint64 m_stretch;
     size_t m_narrowRows;
     size_t m_sliceRows;

@@ -227,8 +227,15 @@ bool Store::hasNameGrams()
     Connection* db = records();
     if (!db)
         return false;
-    if (onServer())
-        return serverHasIndex(QStringLiteral("档案_姓名字组"));
+    if (onServer()) {
+        if (!m_server.gramTable) {
+            Query q = db->query(QString::fromUtf8(grams::ServerTableSql));
+            m_server.gramTable = q.next() && q.integer(0).value_or(0) > 0;
+            if (!*m_server.gramTable)
+                qCWarning(lcStore) << db->path() << "has no table of the names' grams this login may read: a search by name reads the records";
+        }
+        return *m_server.gramTable;
+    }
     if (!m_records.grams) {
         Query q = db->query(QStringLiteral("SELECT count(*) FROM sqlite_master WHERE name = '姓名字组'"));
         m_records.grams = q.next() && q.integer(0).value_or(0) > 0;
@@ -252,20 +259,6 @@ bool Store::serverHasIndex(const QString& name)
         qCWarning(lcStore) << db->path() << "has no index" << name << "until it is initialized again";
     m_server.indexes.insert(name, there);
     return there;
-}
-
-bool Store::hasGramTable()
-{
-    if (!onServer())
-        return hasNameGrams();
-    Connection* db = records();
-    if (!db)
-        return false;
-    if (!m_server.gramTable) {
-        Query q = db->query(QString::fromUtf8(grams::ServerTableSql));
-        m_server.gramTable = q.next() && q.integer(0).value_or(0) > 0;
-    }
-    return *m_server.gramTable;
 }
 
 Query Store::select(Connection* db, const Select& select, int limit)

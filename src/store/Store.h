@@ -80,13 +80,10 @@ public:
     // ("处方未保存。"). A clinic's server that went away is named with the reason, never passed
     // off as a file that cannot be written.
     QString notWritten(const QString& what);
-    // Whether the records carry the index of their names' grams: a file opened for reading only
-    // that was made before it, or a server not initialized since, does not. Asked once a
-    // connection.
+    // Whether the records carry the table of their names' grams, and this login may read it: a
+    // file opened for reading only that was made before it, a server not initialized since, or
+    // a desk's login without the right to read it does not. Asked once a connection.
     bool hasNameGrams();
-    // Whether the grams are also a table this login may read (on a file, always with them): a
-    // name of one or two characters is then answered by that table's key alone.
-    bool hasGramTable();
     // Whether the server has an index of this name (asked once a connection); a server
     // initialized before the index was added has not, until it is initialized again.
     bool serverHasIndex(const QString& name);

@@ -20,7 +20,9 @@
 #include <QScopeGuard>
 #include <QTest>
 #include <algorithm>
+#include <functional>
 #include <thread>
+#include <utility>
 
 using namespace store;
 
@@ -233,28 +235,46 @@ void TestBackends::nameSearchesFindWhatLikeFinds()
         Connection* db = desk->records();
         const std::vector<Row> named(size_t(many), visit("k-many", "众人", "2026-03-01").toRow());
         QVERIFY(named.empty() || Store::insertMany(db, RecordsTable, named));
-        const auto removeNamed = qScopeGuard([&] { db->execute(QStringLiteral("DELETE FROM \"档案\" WHERE \"名称\" = 'k-many'")); });
+        const auto removeNamed = qScopeGuard(
+            [&] { db->execute(QStringLiteral("DELETE FROM \"档案\" WHERE \"名称\" IN ('k-many', 'k-gram', 'k-during')")); });
         // Without texts as the record tree asks, their names read by id as the tree reads them.
-        auto search = [&] {
+        // With a date of few records, which then leads, and of many, which the name then leads.
+        auto searchOn = [&](const QString& date, const std::function<void()>& afterFirstPage = {}) {
             QStringList nodes;
             QList<qint64> ids;
-            RecordSearch found(desk->store(), typed, QString(), 4096, 5, 3);
+            RecordSearch found(desk->store(), typed, date, 4096, 5, 3);
             bool texts = false;
-            while (!found.atEnd())
+            for (int page = 0; !found.atEnd(); ++page) {
+                if (page == 1 && afterFirstPage)
+                    afterFirstPage();
                 for (const RecordNode& node : found.next(2, texts = !texts)) {
                     ids << node.rowId;
                     nodes << node.name;
                 }
+            }
             const auto again = recordNodesWithIds(desk->store(), ids);
             for (qsizetype i = 0; i < ids.size(); ++i)
                 nodes[i] = QString::number(ids[i]) + QLatin1Char('/') + (nodes[i].isEmpty() && again[size_t(i)] ? again[size_t(i)]->name : nodes[i]);
             return nodes;
         };
-        auto like = [&] {
+        auto likeOn = [&](const QString& date) {
             QStringList rows;
-            for (Query q = Store::select(db, statements::recordsByNameAndDate(typed, QString())); q.next();)
+            for (Query q = Store::select(db, statements::recordsByNameAndDate(typed, date)); q.next();)
                 rows << QString::number(q.rowId()) + QLatin1Char('/') + q.string(2);
             return rows;
+        };
+        const QStringList dates{QString(), QStringLiteral("2026-02"), QStringLiteral("2026-03-01")};
+        auto search = [&] {
+            QStringList all;
+            for (const QString& date : dates)
+                all << date + QLatin1Char(':') << searchOn(date);
+            return all;
+        };
+        auto like = [&] {
+            QStringList all;
+            for (const QString& date : dates)
+                all << date + QLatin1Char(':') << likeOn(date);
+            return all;
         };
         std::vector<qint64> saved;
         for (const char* name : {"王芳王", "aB12", "x😀y", "😀😀", "张%三", "李_四", "王芳"})
@@ -265,6 +285,19 @@ void TestBackends::nameSearchesFindWhatLikeFinds()
         saved.erase(saved.begin());
         saved.push_back(Store::insert(db, RecordsTable, visit("k-gram", QStringLiteral("芳王芳AB12"), "2026-02-02").toRow()).value_or(-1));
         QCOMPARE(search(), like());
+        // Saved while the search is under way, after the rows already given and beyond the
+        // rows the search first knew of: found.
+        for (const QString& date : dates) {
+            const QString day = date.isEmpty() ? QStringLiteral("2026-03-01") : date.size() == 7 ? date + "-28" : date;
+            const QStringList found = searchOn(date, [&] {
+                PatientRecord nameless = visit("k-during", QString(), day);
+                nameless.name.reset();
+                QVERIFY(Store::insertMany(db, RecordsTable, std::vector<Row>(20, nameless.toRow())));
+                QVERIFY(Store::insert(db, RecordsTable, visit("k-during", typed, day).toRow()));
+            });
+            QCOMPARE(found, likeOn(date));
+            QVERIFY(db->execute(QStringLiteral("DELETE FROM \"档案\" WHERE \"名称\" = 'k-during'")));
+        }
         // A name changed in place, to another, back, and to another again.
         for (const char* name : {"无日芳", "aB12", "无日芳"}) {
             QVERIFY(db->execute(QStringLiteral("UPDATE \"档案\" SET \"姓名\" = '%1' WHERE rowid = %2")
@@ -544,7 +577,7 @@ void TestBackends::aDeskLoginIsToldWhichRightsItLacks()
         QVERIFY(saved);
         QVERIFY(!earlier);
         // The grams are kept for it whatever its rights on them, and it finds by them what it may read.
-        QCOMPARE(folder.store().hasGramTable(), onGrams);
+        QCOMPARE(folder.store().hasNameGrams(), onGrams);
         RecordSearch found(folder.store(), QStringLiteral("甲"), QString());
         const std::vector<RecordNode> nodes = found.next(10);
         QCOMPARE(nodes.size(), size_t(1));

@@ -233,7 +233,7 @@ void TestRecordSearch::narrowedSearchesReadIndexesOnly()
         return steps.join(QLatin1Char('|'));
     };
     for (int others : {0, 2}) {
-        const QString steps = plan(RecordSearch::gramRowsSql(statements::recordsOfMonth("2026"), others));
+        const QString steps = plan(RecordSearch::gramRowsSql(Dialect::sqlite(), statements::recordsOfMonth("2026"), others));
         QVERIFY2(steps.startsWith("SEARCH TABLE 姓名字组 AS g USING PRIMARY KEY") && !steps.contains("TEMP B-TREE")
                      && steps.contains("SEARCH TABLE 档案 AS a USING INTEGER PRIMARY KEY"),
                  qPrintable(steps));
