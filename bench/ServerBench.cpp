@@ -20,6 +20,7 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <algorithm>
 #include <benchmark/benchmark.h>
 #include <cstdio>
@@ -201,8 +202,10 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "no server (%s) or no clinic in %s\n", qPrintable(error), qPrintable(data));
         return 1;
     }
-    store::Query left = admin->query(QStringLiteral("SELECT count(*) FROM pg_tables WHERE schemaname = '%1'").arg(Schema));
-    if (!reuse || !left.next() || left.integer(0).value_or(0) == 0) {
+    // The clinic left there is named by its folder.
+    store::Query left = admin->query(QStringLiteral("SELECT obj_description(to_regnamespace('%1'), 'pg_namespace')").arg(Schema));
+    const QString folder = QFileInfo(data).absoluteFilePath();
+    if (!reuse || !left.next() || left.string(0) != folder) {
         admin->execute(QStringLiteral("DROP SCHEMA IF EXISTS %1 CASCADE").arg(Schema));
         admin->execute(QStringLiteral("CREATE SCHEMA %1").arg(Schema));
         auto server = store::PgConnection::connect(conninfo(), &error);
@@ -219,6 +222,8 @@ int main(int argc, char** argv)
         }
         std::printf("upload: %s in %.1f s\n", qPrintable(up.copied.join(QStringLiteral(", "))), double(timer.elapsed()) / 1000);
         server->execute(QStringLiteral("ANALYZE"));
+        // A statement of the schema's takes no parameter.
+        admin->execute(QStringLiteral("COMMENT ON SCHEMA %1 IS '%2'").arg(Schema, QString(folder).replace(u'\'', QStringLiteral("''"))));
     }
 
     store::Store shared(data);

@@ -66,6 +66,7 @@ SERVER_OPS = {
     "name_rare_end": ("search_rare", "server_end"),
     "name_nobody_first_100": ("search_nobody", "server"),
     "name_nobody_end": ("search_nobody", "server_end"),
+    "name_surname_day_end": ("search_name_date", "server_end"),
     "date_search_19_first_100": ("search_decades", "server"),
     "date_search_20_first_100": ("search_decades_late", "server"),
     "save": ("save", "server"),

@@ -16,9 +16,8 @@ namespace store::grams {
 // only candidates; the LIKE still decides each one.
 //
 // On a file: the table 姓名字组 (gram, record's rowid), kept by triggers on 档案, so every
-// write of any build that has them keeps it, in the write's own transaction. On the server:
-// an immutable function giving a name's grams and a GIN index over it on 档案, and the same
-// table as a file's, kept by triggers.
+// write of any build that has them keeps it, in the write's own transaction. On the server
+// the same table, kept by triggers, its grams cut by an immutable function.
 
 // The grams that narrow a search for this typed text: its pairs (its one character when it
 // has only one), distinct. None when the grams cannot decide which records to try: an empty
