@@ -20,6 +20,7 @@ cmake --build "$build"
 # Nothing of this program calls strndup, so leaving it to the C library hides none of our faults.
 export ASAN_OPTIONS="halt_on_error=1:detect_leaks=1:strict_string_checks=1:detect_stack_use_after_return=1:intercept_strndup=0"
 export UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1"
+export LSAN_OPTIONS="suppressions=$root/scripts/lsan.supp:print_suppressions=0"
 cd "$build"
 # The shared-server tests need their throw-away cluster here too.
 pg_virtualenv -t ctest --output-on-failure --timeout 900 -j "$(nproc)"
