@@ -9,9 +9,6 @@
 #include "bench/Support.h"
 #include "reports/Workload.h"
 #include "store/RecordSearch.h"
-
-#include <algorithm>
-#include <string_view>
 #include "store/Records.h"
 #include "store/Statements.h"
 #include "store/Store.h"

@@ -210,7 +210,6 @@ RecordSearch::RecordSearch(Store& store, const QString& name, const QString& dat
         q.bind(1, bounds->first).bind(2, bounds->second).bind(3, m_rarest);
         if (q.next() && q.integer(0).value_or(m_rarest) < m_rarest) {
             if (store.onServer()) {
-                m_grams.clear();
                 m_condition = statements::recordsByNameAndDate(name, date);
                 m_dateRange = bounds;
             }

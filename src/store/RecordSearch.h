@@ -68,7 +68,7 @@ private:
     bool readUndated();
     void readIds(std::vector<RecordNode>& nodes, int count, bool withTexts);
     void readPage(class Query& q, std::vector<RecordNode>& nodes, int count);
-    // A server's search without the grams: its own condition, a stretch of rowids at a time.
+    // A server's search the grams do not lead: its own condition, a stretch of rowids at a time.
     void readCondition(std::vector<RecordNode>& nodes, int count);
     // Each gives how many rows it tried.
     size_t readGrams(std::vector<RecordNode>& nodes, int count, const QElapsedTimer& timer);

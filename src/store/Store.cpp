@@ -227,22 +227,16 @@ bool Store::hasNameGrams()
     Connection* db = records();
     if (!db)
         return false;
-    if (onServer()) {
-        if (!m_server.gramTable) {
-            Query q = db->query(QString::fromUtf8(grams::ServerTableSql));
-            m_server.gramTable = q.next() && q.integer(0).value_or(0) > 0;
-            if (!*m_server.gramTable)
-                qCWarning(lcStore) << db->path() << "has no table of the names' grams this login may read: a search by name reads the records";
-        }
-        return *m_server.gramTable;
+    // On a server the table may be there and this login still not allowed to read it.
+    std::optional<bool>& known = onServer() ? m_server.gramTable : m_records.grams;
+    if (!known) {
+        Query q = db->query(onServer() ? QString::fromUtf8(grams::ServerTableSql)
+                                       : QStringLiteral("SELECT count(*) FROM sqlite_master WHERE name = '姓名字组'"));
+        known = q.next() && q.integer(0).value_or(0) > 0;
+        if (!*known)
+            qCWarning(lcStore) << db->path() << "has no table of the names' grams it may read: a search by name reads the records";
     }
-    if (!m_records.grams) {
-        Query q = db->query(QStringLiteral("SELECT count(*) FROM sqlite_master WHERE name = '姓名字组'"));
-        m_records.grams = q.next() && q.integer(0).value_or(0) > 0;
-        if (!*m_records.grams)
-            qCWarning(lcStore) << db->path() << "has no index of the names' grams: a search by name reads the table";
-    }
-    return *m_records.grams;
+    return *known;
 }
 
 bool Store::serverHasIndex(const QString& name)
